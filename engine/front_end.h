@@ -1,0 +1,21 @@
+// What a front end hands the engine for one call: where results go and how to ask
+// the user. The status line is reached through the installed StatusView.
+#pragma once
+
+#include <functional>
+
+#include "results/result_sink.h"
+
+namespace shelvo {
+
+struct FrontEnd {
+  // Where search hits and listed volumes go; nullptr shows nothing.
+  ResultSink* results = nullptr;
+  // One key typed in answer to the overwrite question, or -1 when there is no
+  // console to ask on (the windowed program): the refusal path is then taken.
+  std::function<int()> read_confirmation_key;
+  // "Print only number of files and dir found": a listing only counts.
+  bool only_total = false;
+};
+
+} // namespace shelvo

@@ -1,0 +1,14 @@
+#include "engine/run_state.h"
+
+namespace shelvo {
+
+EngineCounters counters;
+volatile std::sig_atomic_t stop_flag = 0;
+
+void reset_counters() {
+  const std::int16_t listed = counters.listed_volumes;
+  counters = EngineCounters{};
+  counters.listed_volumes = listed;
+}
+
+} // namespace shelvo

@@ -1,0 +1,18 @@
+// Windows-1252 <-> UTF-8. Catalogs are single-byte Windows-1252; the host speaks
+// bytes that are usually UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace shelvo {
+
+// UTF-8 to Windows-1252. A character with no Windows-1252 form becomes '?';
+// bytes that are not valid UTF-8 are taken as Windows-1252 bytes as they are.
+std::string utf8_to_cp1252(std::string_view text);
+
+// Windows-1252 to UTF-8. The five codes that Windows-1252 leaves undefined map
+// to the C1 controls of the same value, as Windows does.
+std::string cp1252_to_utf8(std::string_view text);
+
+} // namespace shelvo

@@ -1,0 +1,289 @@
+#include "platform/drive_table.h"
+
+#include "platform/code_page.h"
+
+#include <blkid/blkid.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace shelvo {
+
+void DriveTable::set(Drive drive) {
+  const int index = drive.letter - 'A';
+  if (index < 0 || index >= 26) return;
+  drives_[static_cast<std::size_t>(index)] = std::move(drive);
+}
+
+const Drive* DriveTable::find(char letter) const {
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  const int index = letter - 'A';
+  if (index < 0 || index >= 26) return nullptr;
+  const auto& slot = drives_[static_cast<std::size_t>(index)];
+  return slot ? &*slot : nullptr;
+}
+
+std::vector<Drive> DriveTable::drives() const {
+  std::vector<Drive> out;
+  for (const auto& slot : drives_)
+    if (slot) out.push_back(*slot);
+  return out;
+}
+
+namespace {
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+bool fail(std::string& error, std::string_view entry, std::string_view why) {
+  error = "bad drive entry '" + std::string(entry) + "': " + std::string(why);
+  return false;
+}
+
+} // namespace
+
+bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error) {
+  const std::string_view e = trim(entry);
+  if (e.size() < 3 || e[1] != ':' || e[2] != '=')
+    return fail(error, e, "expected X:=DIRECTORY or X:=DIRECTORY|LABEL");
+  char letter = e[0];
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  if (letter < 'A' || letter > 'Z') return fail(error, e, "the drive must be a letter A to Z");
+  std::string_view rest = e.substr(3);
+  std::optional<std::string> label;
+  if (const std::size_t bar = rest.find('|'); bar != std::string_view::npos) {
+    label = std::string(rest.substr(bar + 1));
+    rest = rest.substr(0, bar);
+  }
+  if (rest.empty()) return fail(error, e, "the directory is empty");
+  if (rest.front() != '/') return fail(error, e, "the directory must be an absolute path");
+  drive.letter = letter;
+  drive.directory = std::string(rest);
+  while (drive.directory.size() > 1 && drive.directory.back() == '/') drive.directory.pop_back();
+  drive.label = std::move(label);
+  return true;
+}
+
+namespace {
+
+bool add_entry(std::string_view entry, DriveTable& table, std::string& error) {
+  Drive drive;
+  if (!parse_drive_entry(entry, drive, error)) return false;
+  if (table.find(drive.letter))
+    return fail(error, trim(entry), std::string("drive ") + drive.letter + ": is given twice");
+  table.set(std::move(drive));
+  return true;
+}
+
+} // namespace
+
+bool parse_drive_list(std::string_view list, DriveTable& table, std::string& error) {
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(';', start);
+    if (end == std::string_view::npos) end = list.size();
+    const std::string_view entry = trim(list.substr(start, end - start));
+    if (!entry.empty() && !add_entry(entry, table, error)) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+bool parse_drives_file(std::string_view text, DriveTable& table, std::string& error) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
+    line = trim(line);
+    if (!line.empty() && !add_entry(line, table, error)) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+namespace {
+
+// The kernel writes space, tab, newline and backslash in mount fields as \ooo.
+std::string unescape_mount_field(std::string_view field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const auto octal = [&](std::size_t k) { return k < field.size() && field[k] >= '0' && field[k] <= '7'; };
+    if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+      out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      out += field[i];
+    }
+  }
+  return out;
+}
+
+bool under(std::string_view path, std::string_view dir) {
+  return path == dir || (path.size() > dir.size() && path.substr(0, dir.size()) == dir && path[dir.size()] == '/');
+}
+
+// Mount points of the system itself: not volumes a user adds to a catalog.
+bool is_system_mount_point(std::string_view mp) {
+  if (mp == "/") return true;
+  if (under(mp, "/run/media")) return false;
+  for (std::string_view dir : {"/proc", "/sys", "/dev", "/run", "/boot", "/efi", "/snap", "/var", "/usr",
+                               "/tmp", "/etc", "/opt", "/srv", "/root"})
+    if (under(mp, dir)) return true;
+  return false;
+}
+
+} // namespace
+
+std::vector<MountEntry> read_mount_table(const std::string& path) {
+  std::vector<MountEntry> out;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string device, mount_point, type;
+    if (!(fields >> device >> mount_point >> type)) continue;
+    out.push_back({unescape_mount_field(device), unescape_mount_field(mount_point), type});
+  }
+  return out;
+}
+
+bool is_pseudo_file_system(std::string_view type) {
+  static constexpr std::string_view pseudo[] = {
+      "proc",      "sysfs",      "tmpfs",     "devtmpfs",   "devpts",    "cgroup",   "cgroup2",
+      "overlay",   "squashfs",   "securityfs", "pstore",    "bpf",       "debugfs",  "tracefs",
+      "mqueue",    "hugetlbfs",  "fusectl",   "configfs",   "autofs",    "binfmt_misc", "rpc_pipefs",
+      "nsfs",      "efivarfs",   "ramfs",     "selinuxfs",  "nfsd",      "fuse.gvfsd-fuse", "fuse.portal",
+      "fuse.lxcfs", "fuse.snapfuse", "devfs", "none",       "swap",      "rootfs"};
+  return std::find(std::begin(pseudo), std::end(pseudo), type) != std::end(pseudo);
+}
+
+DriveTable build_automatic_table(const std::string& mount_table_path, const std::string& home,
+                                 const std::string& data_home) {
+  DriveTable table;
+  const std::string shelvo_dir = data_home + "/shelvo";
+  const std::string drive_c = shelvo_dir + "/drive_c";
+  ::mkdir(data_home.c_str(), 0755);
+  ::mkdir(shelvo_dir.c_str(), 0755);
+  ::mkdir(drive_c.c_str(), 0755);
+  table.set({'C', drive_c, std::nullopt});
+  if (!home.empty()) table.set({'D', home, std::nullopt});
+
+  std::vector<std::string> seen;
+  char letter = 'E';
+  for (const MountEntry& m : read_mount_table(mount_table_path)) {
+    if (letter > 'Z') break;
+    if (is_pseudo_file_system(m.type) || is_system_mount_point(m.mount_point)) continue;
+    if (m.mount_point == home || std::find(seen.begin(), seen.end(), m.mount_point) != seen.end()) continue;
+    seen.push_back(m.mount_point);
+    table.set({letter, m.mount_point, std::nullopt});
+    ++letter;
+  }
+  return table;
+}
+
+namespace {
+
+std::string environment(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+std::optional<DriveTable>& process_table() {
+  static std::optional<DriveTable> table;
+  return table;
+}
+
+int& process_current_drive() {
+  static int drive = 2;
+  return drive;
+}
+
+} // namespace
+
+bool load_drive_table(std::string& error) {
+  DriveTable table;
+  if (const char* list = std::getenv("SHELVO_DRIVES")) {
+    if (!parse_drive_list(list, table, error)) {
+      error = "SHELVO_DRIVES: " + error;
+      process_table() = DriveTable{};
+      return false;
+    }
+    process_table() = std::move(table);
+    return true;
+  }
+  const std::string home = environment("HOME");
+  std::string config = environment("XDG_CONFIG_HOME");
+  if (config.empty()) config = home + "/.config";
+  const std::string drives_file = config + "/shelvo/drives";
+  if (std::ifstream in(drives_file); in) {
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!parse_drives_file(text.str(), table, error)) {
+      error = drives_file + ": " + error;
+      process_table() = DriveTable{};
+      return false;
+    }
+    process_table() = std::move(table);
+    return true;
+  }
+  std::string data = environment("XDG_DATA_HOME");
+  if (data.empty()) data = home + "/.local/share";
+  process_table() = build_automatic_table("/proc/self/mounts", home, data);
+  return true;
+}
+
+const DriveTable& drive_table() {
+  if (!process_table()) {
+    std::string ignored;
+    load_drive_table(ignored);
+  }
+  return *process_table();
+}
+
+void set_drive_table(DriveTable table) { process_table() = std::move(table); }
+
+int current_drive() { return process_current_drive(); }
+void set_current_drive(int drive_index) { process_current_drive() = drive_index; }
+
+namespace {
+
+std::string file_system_label(const std::string& directory) {
+  for (const MountEntry& m : read_mount_table("/proc/self/mounts")) {
+    if (m.mount_point != directory || m.device.rfind("/dev/", 0) != 0) continue;
+    blkid_cache cache = nullptr;
+    if (blkid_get_cache(&cache, "/dev/null") != 0) return {};
+    std::unique_ptr<char, decltype(&std::free)> value(blkid_get_tag_value(cache, "LABEL", m.device.c_str()),
+                                                      &std::free);
+    blkid_put_cache(cache);
+    return value ? std::string(value.get()) : std::string();
+  }
+  return {};
+}
+
+} // namespace
+
+bool read_volume_label(int drive_index, std::string& label) {
+  label.clear();
+  if (drive_index < 0 || drive_index >= 26) return false;
+  const Drive* drive = drive_table().find(static_cast<char>('A' + drive_index));
+  if (!drive) return false;
+  DIR* dir = ::opendir(drive->directory.c_str());
+  if (!dir) return false;
+  ::closedir(dir);
+  label = drive->label ? *drive->label : file_system_label(drive->directory);
+  label = utf8_to_cp1252(label);
+  return true;
+}
+
+} // namespace shelvo

@@ -1,0 +1,80 @@
+// The drive table: drive letters mapped to host directories, so that catalogs and
+// the engine keep their drive-letter paths on a host that has none.
+//
+// SHELVO_DRIVES, when set, is the whole table ("X:=DIR" or "X:=DIR|LABEL",
+// separated by ';'). Otherwise $XDG_CONFIG_HOME/shelvo/drives holds the same
+// entries one per line, and without that file the table is built: C: the
+// per-user data directory, D: home, E: onward the mounted volumes.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shelvo {
+
+struct Drive {
+  char letter = 0;                  // 'A'..'Z'
+  std::string directory;            // host directory of the drive's root
+  std::optional<std::string> label; // the table's own label, when it gives one
+};
+
+class DriveTable {
+public:
+  // Adds or replaces the drive of entry.letter.
+  void set(Drive drive);
+  // The drive of a letter (either case), or nullptr when it does not exist.
+  const Drive* find(char letter) const;
+  std::vector<Drive> drives() const; // in letter order
+
+private:
+  std::array<std::optional<Drive>, 26> drives_;
+};
+
+// Parses "X:=DIRECTORY" or "X:=DIRECTORY|LABEL" into drive. On a bad entry,
+// returns false with error naming the entry and what is wrong with it.
+bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error);
+
+// Parses the ';'-separated value of SHELVO_DRIVES; empty entries are ignored.
+bool parse_drive_list(std::string_view list, DriveTable& table, std::string& error);
+
+// Parses a drives file: one entry per line, '#' starts a comment.
+bool parse_drives_file(std::string_view text, DriveTable& table, std::string& error);
+
+// One line of a mount table, with the octal escapes of the kernel undone.
+struct MountEntry {
+  std::string device;
+  std::string mount_point;
+  std::string type;
+};
+std::vector<MountEntry> read_mount_table(const std::string& path);
+
+// True for the file-system types a user never catalogues (proc, tmpfs, overlay...).
+bool is_pseudo_file_system(std::string_view type);
+
+// Builds the automatic table: C: = data_dir/shelvo/drive_c (created), D: = home,
+// E: onward the mounts of mount_table_path that a user would catalogue.
+DriveTable build_automatic_table(const std::string& mount_table_path, const std::string& home,
+                                 const std::string& data_home);
+
+// Loads the process's table from the environment, once. Returns false with a
+// message on a bad SHELVO_DRIVES or drives file; the table is then empty.
+bool load_drive_table(std::string& error);
+
+// The process's table (loaded on first use when load_drive_table was not called).
+const DriveTable& drive_table();
+// Replaces the process's table; for front ends and tests.
+void set_drive_table(DriveTable table);
+
+// The process's current drive, 0 = A. Starts at C.
+int current_drive();
+void set_current_drive(int drive_index);
+
+// Label of the drive's volume: the table's label; else the file-system label of
+// the device mounted exactly at the drive's directory; else empty. Returns false
+// when the drive does not exist or its directory cannot be read.
+bool read_volume_label(int drive_index, std::string& label);
+
+} // namespace shelvo

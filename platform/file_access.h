@@ -1,0 +1,66 @@
+// File access at the DOS-path boundary: every path the engine names ("C:\VOLDEPOT",
+// "\DIR\FILE.ZIP", or a native host path) is resolved through the drive table here.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace shelvo {
+
+// The host path of a DOS path. "X:\A\B" is the root of drive X plus /A/B; a path
+// starting with '\' is on the current drive; anything else is a native path with
+// '\' read as '/'. Each component under a drive root is looked up exactly, then
+// without regard to letter case; a component that does not exist keeps the
+// spelling given (so it can be created). Empty when the drive does not exist.
+std::optional<std::string> resolve_dos_path(std::string_view dos_path);
+
+// A buffered file, closed when it goes out of scope. Write and close failures are
+// remembered, so a full disk is never reported as success.
+class File {
+public:
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  ~File();
+
+  // mode is one of "rb", "wb", "w+b", "r+b" and "at". An unopened File on failure.
+  static File open(std::string_view dos_path, const char* mode);
+  static File open_host(const std::string& host_path, const char* mode);
+
+  bool is_open() const { return stream_ != nullptr; }
+  explicit operator bool() const { return is_open(); }
+
+  // Reads up to out.size() bytes; returns the count read (0 at end or error).
+  std::size_t read(std::span<char> out);
+  // One byte, or -1 at the end.
+  int read_byte();
+  // Writes all bytes; false (and the failure remembered) when they were not.
+  bool write(std::string_view bytes);
+  bool seek(std::int64_t offset, int whence);
+  std::int64_t tell();
+  // True when a write, flush or close failed at any point.
+  bool failed() const { return failed_; }
+  // Flushes and closes; false when anything written could not be stored.
+  bool close();
+
+private:
+  explicit File(std::FILE* stream);
+  std::FILE* stream_ = nullptr;
+  bool failed_ = false;
+};
+
+// Creates the last level of a directory; false when it could not be created
+// (also when it exists already).
+bool create_directory(std::string_view dos_path);
+bool delete_file(std::string_view dos_path);
+bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path);
+bool file_exists(std::string_view dos_path);
+bool directory_exists(std::string_view dos_path);
+
+} // namespace shelvo

@@ -1,0 +1,152 @@
+#include "support/test_support.h"
+
+#include "platform/drive_table.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace shelvo::testing {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/shelvo-test-XXXXXX";
+  if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Make unreadable test directories removable again before removing them.
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           path_, std::filesystem::directory_options::skip_permission_denied, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0755);
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::operator/(std::string_view relative) const { return path_ + "/" + std::string(relative); }
+
+std::string read_file(const std::string& host_path) {
+  std::ifstream in(host_path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const std::string& host_path, std::string_view bytes) {
+  std::ofstream out(host_path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void make_directories(const std::string& host_path) { std::filesystem::create_directories(host_path); }
+
+void set_local_mtime(const std::string& host_path, int year, int month, int day, int hour, int minute, int second) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  tm.tm_isdst = -1;
+  const std::time_t t = std::mktime(&tm);
+  struct utimbuf times{t, t};
+  ::utime(host_path.c_str(), &times);
+}
+
+std::vector<std::string> list_directory(const std::string& host_path) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(host_path, ec)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string bytes_from_hex(std::string_view hex) {
+  std::string out;
+  int high = -1;
+  for (char c : hex) {
+    int v;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    else continue;
+    if (high < 0) {
+      high = v;
+    } else {
+      out += static_cast<char>(high * 16 + v);
+      high = -1;
+    }
+  }
+  return out;
+}
+
+std::string hex_of(std::string_view bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (!out.empty()) out += ' ';
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+DriveMapping::DriveMapping(std::vector<std::pair<char, std::string>> drives,
+                           std::vector<std::pair<char, std::string>> labels) {
+  DriveTable table;
+  for (auto& [letter, dir] : drives) {
+    Drive d{letter, dir, std::nullopt};
+    for (auto& [l, label] : labels)
+      if (l == letter) d.label = label;
+    table.set(std::move(d));
+  }
+  set_drive_table(std::move(table));
+  set_current_drive(2);
+}
+
+DriveMapping::~DriveMapping() {
+  set_drive_table(DriveTable{});
+  set_current_drive(2);
+}
+
+std::string shell_quote(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += "'\\''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+CommandResult run_command(const std::string& command_line) {
+  TempDir scratch;
+  const std::string out_path = scratch / "out", err_path = scratch / "err";
+  const std::string full = command_line + " >" + shell_quote(out_path) + " 2>" + shell_quote(err_path) + " </dev/null";
+  const int raw = std::system(full.c_str());
+  CommandResult r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = read_file(out_path);
+  r.err = read_file(err_path);
+  return r;
+}
+
+std::string testdata_path(std::string_view relative) {
+  return std::string(SHELVO_TESTDATA_DIR) + "/" + std::string(relative);
+}
+
+} // namespace shelvo::testing

@@ -1,0 +1,59 @@
+// Helpers shared by the tests: temporary trees, whole-file reads and writes, a
+// drive table pointed at temporary directories, and byte strings from hex.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace shelvo::testing {
+
+// A fresh directory under $TMPDIR, removed with everything in it at scope exit.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative
+  std::string operator/(std::string_view relative) const;
+
+private:
+  std::string path_;
+};
+
+std::string read_file(const std::string& host_path);
+void write_file(const std::string& host_path, std::string_view bytes);
+void make_directories(const std::string& host_path);
+// Sets a file's modification time from a local broken-down time.
+void set_local_mtime(const std::string& host_path, int year, int month, int day, int hour, int minute, int second);
+std::vector<std::string> list_directory(const std::string& host_path); // sorted names
+
+// "54 45 53 54" -> "TEST"; blanks are ignored.
+std::string bytes_from_hex(std::string_view hex);
+std::string hex_of(std::string_view bytes);
+
+// Replaces the process's drive table with letter -> directory entries for the
+// scope of the object, and puts back an empty table afterwards.
+class DriveMapping {
+public:
+  explicit DriveMapping(std::vector<std::pair<char, std::string>> drives,
+                        std::vector<std::pair<char, std::string>> labels = {});
+  ~DriveMapping();
+};
+
+// Runs a command line through the shell; returns its exit status and output.
+struct CommandResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+CommandResult run_command(const std::string& command_line);
+std::string shell_quote(std::string_view text);
+
+std::string testdata_path(std::string_view relative); // a file of the shared test data
+
+} // namespace shelvo::testing

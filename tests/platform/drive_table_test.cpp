@@ -1,0 +1,89 @@
+#include "platform/drive_table.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace shelvo {
+namespace {
+
+TEST(DriveEntries, GoodEntriesWithAndWithoutLabel) {
+  DriveTable table;
+  std::string error;
+  ASSERT_TRUE(parse_drive_list("C:=/home/ann/c;d:=/media/ann/PHOTOS|Photos 2019;", table, error)) << error;
+  ASSERT_NE(table.find('C'), nullptr);
+  EXPECT_EQ(table.find('c')->directory, "/home/ann/c");
+  EXPECT_FALSE(table.find('C')->label.has_value());
+  EXPECT_EQ(*table.find('D')->label, "Photos 2019");
+  EXPECT_EQ(table.find('E'), nullptr); // letters not listed do not exist
+  EXPECT_EQ(table.drives().size(), 2u);
+}
+
+TEST(DriveEntries, EveryBadEntryIsAnErrorNamingIt) {
+  for (const char* bad : {"C=/x", "C:/x", "1:=/x", "C:=", "C:=relative/dir", "C:=|label", "CC:=/x"}) {
+    DriveTable table;
+    std::string error;
+    EXPECT_FALSE(parse_drive_list(std::string("D:=/ok;") + bad, table, error)) << bad;
+    EXPECT_NE(error.find(bad), std::string::npos) << error;
+  }
+  DriveTable table;
+  std::string error;
+  EXPECT_FALSE(parse_drive_list("C:=/a;C:=/b", table, error));
+  EXPECT_NE(error.find("twice"), std::string::npos);
+}
+
+TEST(DriveEntries, DrivesFileHasCommentsAndBlankLines) {
+  DriveTable table;
+  std::string error;
+  ASSERT_TRUE(parse_drives_file("# my drives\n\nC:=/c   # the catalog\nE:=/mnt/usb|USB\n", table, error)) << error;
+  EXPECT_EQ(table.find('C')->directory, "/c");
+  EXPECT_EQ(*table.find('E')->label, "USB");
+  DriveTable other;
+  EXPECT_FALSE(parse_drives_file("C:=/c\nnonsense\n", other, error));
+  EXPECT_NE(error.find("nonsense"), std::string::npos);
+}
+
+TEST(AutomaticTable, KeepsRealVolumesAndDropsPseudoFileSystems) {
+  testing::TempDir dir;
+  testing::write_file(dir / "mounts",
+                      "proc /proc proc rw 0 0\n"
+                      "/dev/vda / ext4 rw 0 0\n"
+                      "tmpfs /run tmpfs rw 0 0\n"
+                      "overlay /var/lib/docker/x overlay rw 0 0\n"
+                      "/dev/loop3 /snap/core/1 squashfs ro 0 0\n"
+                      "/dev/sdb1 /media/ann/USB\\040STICK vfat rw 0 0\n"
+                      "server:/share /mnt/share nfs4 rw 0 0\n"
+                      "/dev/sdc1 /run/media/ann/DISK ext4 rw 0 0\n"
+                      "tmpfs /media/ann/ram tmpfs rw 0 0\n");
+  const std::string home = dir / "home";
+  testing::make_directories(home);
+  const DriveTable table = build_automatic_table(dir / "mounts", home, dir / "data");
+  ASSERT_NE(table.find('C'), nullptr);
+  EXPECT_EQ(table.find('C')->directory, dir / "data/shelvo/drive_c");
+  EXPECT_FALSE(testing::list_directory(dir / "data/shelvo/drive_c").size()); // created, empty
+  EXPECT_EQ(table.find('D')->directory, home);
+  ASSERT_NE(table.find('E'), nullptr);
+  EXPECT_EQ(table.find('E')->directory, "/media/ann/USB STICK");
+  EXPECT_EQ(table.find('F')->directory, "/mnt/share");
+  EXPECT_EQ(table.find('G')->directory, "/run/media/ann/DISK");
+  EXPECT_EQ(table.find('H'), nullptr);
+  EXPECT_TRUE(is_pseudo_file_system("sysfs"));
+  EXPECT_FALSE(is_pseudo_file_system("ntfs3"));
+}
+
+TEST(VolumeLabel, FromTheTableOrEmptyOrUnreadable) {
+  testing::TempDir dir;
+  testing::make_directories(dir / "d");
+  testing::make_directories(dir / "e");
+  testing::DriveMapping map({{'D', dir / "d"}, {'E', dir / "e"}, {'F', dir / "missing"}}, {{'D', "Caf\xC3\xA9"}});
+  std::string label;
+  ASSERT_TRUE(read_volume_label(3, label));
+  EXPECT_EQ(label, "Caf\xE9"); // Windows-1252, as catalogs store it
+  ASSERT_TRUE(read_volume_label(4, label));
+  EXPECT_EQ(label, "");
+  EXPECT_FALSE(read_volume_label(5, label)); // directory missing
+  EXPECT_FALSE(read_volume_label(6, label)); // no such drive
+}
+
+} // namespace
+} // namespace shelvo

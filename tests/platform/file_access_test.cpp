@@ -1,0 +1,109 @@
+#include "platform/file_access.h"
+
+#include "platform/code_page.h"
+#include "platform/dos_time.h"
+#include "platform/drive_table.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+namespace shelvo {
+namespace {
+
+TEST(DosPaths, ResolveThroughTheDriveTable) {
+  testing::TempDir dir;
+  testing::make_directories(dir / "c/voldepot");
+  testing::DriveMapping map({{'C', dir / "c"}});
+  // Exact first, then without regard to case; a missing component keeps its spelling.
+  EXPECT_EQ(*resolve_dos_path("C:\\VOLDEPOT"), dir / "c/voldepot");
+  EXPECT_EQ(*resolve_dos_path("c:\\voldepot\\"), dir / "c/voldepot");
+  EXPECT_EQ(*resolve_dos_path("C:\\VOLDEPOT\\00000000.KTL"), dir / "c/voldepot/00000000.KTL");
+  EXPECT_EQ(*resolve_dos_path("C:\\NEW\\SUB"), dir / "c/NEW/SUB");
+  EXPECT_EQ(*resolve_dos_path("C:"), dir / "c");
+  EXPECT_EQ(*resolve_dos_path("C:\\..\\..\\etc"), dir / "c/etc"); // never above the root
+  set_current_drive(2);
+  EXPECT_EQ(*resolve_dos_path("\\VOLDEPOT"), dir / "c/voldepot");
+  EXPECT_FALSE(resolve_dos_path("Q:\\X").has_value());
+  EXPECT_EQ(*resolve_dos_path("/tmp\\a"), "/tmp/a"); // native, with '\' read as '/'
+}
+
+TEST(Files, ModesCreateDeleteRenameExist) {
+  testing::TempDir dir;
+  testing::DriveMapping map({{'C', dir.path()}});
+  EXPECT_TRUE(create_directory("C:\\CAT"));
+  EXPECT_FALSE(create_directory("C:\\CAT")); // exists: not created
+  EXPECT_FALSE(create_directory("C:\\NO\\SUCH\\PARENT")); // only the last level
+  {
+    File f = File::open("C:\\CAT\\A.BIN", "wb");
+    ASSERT_TRUE(f);
+    EXPECT_TRUE(f.write("hello"));
+    EXPECT_TRUE(f.close());
+  }
+  EXPECT_TRUE(file_exists("c:\\cat\\a.bin"));
+  {
+    File log = File::open("C:\\CAT\\A.BIN", "at");
+    ASSERT_TRUE(log);
+    EXPECT_TRUE(log.write(" world"));
+  }
+  EXPECT_EQ(testing::read_file(dir / "CAT/A.BIN"), "hello world");
+  {
+    File rw = File::open("C:\\CAT\\A.BIN", "w+b");
+    ASSERT_TRUE(rw.write("xxxxyyyy"));
+    ASSERT_TRUE(rw.seek(-4, SEEK_CUR));
+    ASSERT_TRUE(rw.write("ZZZZ"));
+    ASSERT_TRUE(rw.seek(0, SEEK_SET));
+    std::array<char, 8> back{};
+    EXPECT_EQ(rw.read(back), 8u);
+    EXPECT_EQ(std::string(back.data(), 8), "xxxxZZZZ");
+  }
+  EXPECT_TRUE(rename_file("C:\\CAT\\A.BIN", "C:\\CAT\\B.BIN"));
+  EXPECT_FALSE(file_exists("C:\\CAT\\A.BIN"));
+  EXPECT_TRUE(delete_file("C:\\CAT\\B.BIN"));
+  EXPECT_FALSE(File::open("C:\\CAT\\B.BIN", "rb"));
+  EXPECT_FALSE(File::open("C:\\CAT", "rb")); // a directory is not a file
+}
+
+TEST(Files, AFullDiskIsAFailureNotASuccess) {
+  File full = File::open_host("/dev/full", "wb");
+  if (!full) GTEST_SKIP() << "no /dev/full here";
+  full.write(std::string(1 << 17, 'x'));
+  EXPECT_FALSE(full.close());
+  EXPECT_TRUE(full.failed());
+}
+
+TEST(CodePage, RoundTripAndUnmappable) {
+  EXPECT_EQ(utf8_to_cp1252("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
+  EXPECT_EQ(utf8_to_cp1252("\xE2\x82\xAC"), "\x80");        // the euro sign
+  EXPECT_EQ(utf8_to_cp1252("\xE6\x97\xA5"), "?");           // no Windows-1252 form
+  EXPECT_EQ(utf8_to_cp1252("\xF0\x9F\x98\x80"), "?");       // nor outside the BMP
+  EXPECT_EQ(utf8_to_cp1252("caf\xE9"), "caf\xE9");          // not UTF-8: kept as bytes
+  EXPECT_EQ(utf8_to_cp1252("\xC3"), "\xC3");                // cut sequence
+  EXPECT_EQ(cp1252_to_utf8("\xE9\x80\x81"), "\xC3\xA9\xE2\x82\xAC\xC2\x81");
+  std::string all;
+  for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+  EXPECT_EQ(utf8_to_cp1252(cp1252_to_utf8(all)), all);
+}
+
+TEST(DosTime, LocalTimeAndClamping) {
+  std::tm tm{};
+  tm.tm_year = 100;
+  tm.tm_mon = 0;
+  tm.tm_mday = 2;
+  tm.tm_hour = 3;
+  tm.tm_min = 4;
+  tm.tm_sec = 6;
+  tm.tm_isdst = -1;
+  const DosDateTime t = dos_date_time_from_unix(std::mktime(&tm));
+  EXPECT_EQ(t.date, 0x2822);
+  EXPECT_EQ(t.time, 0x1883);
+  const DosDateTime early = dos_date_time_from_unix(0); // 1970
+  EXPECT_EQ(early.date, (1 << 5) | 1);
+  EXPECT_EQ(early.time, 0);
+  const DosDateTime late = dos_date_time_from_unix(static_cast<std::time_t>(5000000000LL)); // 2128
+  EXPECT_EQ(late.date >> 9, 127);
+}
+
+} // namespace
+} // namespace shelvo

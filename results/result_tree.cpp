@@ -1,0 +1,225 @@
+#include "results/result_tree.h"
+
+#include "results/status_lines.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace shelvo {
+
+namespace {
+
+// Names, labels and paths reach the tree as NUL-terminated strings in the
+// catalog's own code; a byte after a NUL was never part of them.
+std::string_view up_to_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+// Name-field width before the columns at a depth, when the name is shorter: a
+// 64-character field plus three spaces per level above 6, then from depth 7 on
+// 81 - 3 * depth (none from 27 on).
+std::size_t name_field_width(unsigned depth) {
+  if (depth <= 6) return 64 + 3 * (6 - depth);
+  return depth >= 27 ? 0 : 81 - 3 * depth;
+}
+
+unsigned two_digits(unsigned value) { return value > 99 ? 99 : value; }
+
+} // namespace
+
+std::string format_file_line(std::string_view name, unsigned depth, std::int32_t size, unsigned day,
+                             unsigned month, unsigned year, unsigned hour, unsigned minute) {
+  name = up_to_nul(name);
+  const std::size_t field = name_field_width(depth);
+  // At depths up to 6 the spaces after the 64-character field come even after a
+  // long name; keep room for them and the columns.
+  const std::size_t fixed_spaces = depth <= 6 ? 3 * (6 - depth) : 0;
+  const std::size_t longest_name = max_line_length - file_line_columns_width - fixed_spaces;
+  if (name.size() > longest_name) name = name.substr(0, longest_name);
+
+  std::string line;
+  line.reserve(std::max(name.size() + fixed_spaces, field) + file_line_columns_width);
+  line.append(name);
+  if (depth <= 6) {
+    if (name.size() < 64) line.append(64 - name.size(), ' ');
+    line.append(fixed_spaces, ' ');
+  } else if (name.size() < field) {
+    line.append(field - name.size(), ' ');
+  }
+
+  // The catalog clears bit 31 of every size, so a negative one comes from a
+  // damaged record: show the 32 bits it holds as unsigned, which still fits 10
+  // digits and keeps the columns where the tree actions expect them.
+  std::array<char, 32> columns{};
+  std::snprintf(columns.data(), columns.size(), "%10lu %02u/%02u/%02u %02u:%02u",
+                static_cast<unsigned long>(static_cast<std::uint32_t>(size)), two_digits(day), two_digits(month),
+                two_digits(year), two_digits(hour), two_digits(minute));
+  line.append(columns.data());
+  return line;
+}
+
+ResultTree::ResultTree() { path_nodes_.fill(no_node); }
+
+ResultTree::~ResultTree() = default;
+
+std::uint32_t ResultTree::child_count(NodeId node) const {
+  if (node == no_node) return static_cast<std::uint32_t>(top_level_.size());
+  const std::uint32_t list = nodes_[node].children;
+  return list == no_children ? 0 : static_cast<std::uint32_t>(child_lists_[list].size());
+}
+
+NodeId ResultTree::child(NodeId node, std::uint32_t row) const {
+  if (node == no_node) return top_level_[row];
+  return child_lists_[nodes_[node].children][row];
+}
+
+std::string_view ResultTree::text(NodeId node) const {
+  const NodeRecord& record = nodes_[node];
+  if (record.text_length == 0) return {};
+  return {text_blocks_[record.text_block].get() + record.text_offset, record.text_length};
+}
+
+std::vector<NodeId>& ResultTree::children_of(NodeId parent) {
+  if (parent == no_node) return top_level_;
+  NodeRecord& record = nodes_[parent];
+  if (record.children == no_children) {
+    record.children = static_cast<std::uint32_t>(child_lists_.size());
+    child_lists_.emplace_back();
+  }
+  return child_lists_[record.children];
+}
+
+void ResultTree::store_text(NodeRecord& record, std::string_view text) {
+  text = text.substr(0, max_line_length + 16);
+  if (text_block_size - last_block_used_ < text.size()) {
+    text_blocks_.push_back(std::make_unique_for_overwrite<char[]>(text_block_size));
+    last_block_used_ = 0;
+  }
+  char* block = text_blocks_.back().get();
+  std::copy(text.begin(), text.end(), block + last_block_used_);
+  record.text_block = static_cast<std::uint32_t>(text_blocks_.size() - 1);
+  record.text_offset = static_cast<std::uint16_t>(last_block_used_);
+  record.text_length = static_cast<std::uint16_t>(text.size());
+  last_block_used_ += text.size();
+}
+
+NodeId ResultTree::append_node(NodeId parent, std::string_view text, std::int32_t number) {
+  std::vector<NodeId>& siblings = children_of(parent);
+  const auto row = static_cast<std::uint32_t>(siblings.size());
+  if (observer_) observer_->node_about_to_be_appended(parent, row);
+  const auto id = static_cast<NodeId>(nodes_.size());
+  NodeRecord record{parent, row, number, 0, 0, 0, no_children};
+  store_text(record, text);
+  nodes_.push_back(record);
+  siblings.push_back(id);
+  if (observer_) observer_->node_appended(parent, row);
+  return id;
+}
+
+void ResultTree::forget_path_below(std::size_t depth) {
+  std::fill(path_nodes_.begin() + static_cast<std::ptrdiff_t>(depth + 1), path_nodes_.end(), no_node);
+}
+
+NodeId ResultTree::add_volume_node(std::string_view label, std::int16_t volume_number, VolumeNodeMode mode) {
+  label = up_to_nul(label).substr(0, max_line_length);
+  const NodeId node = append_node(no_node, label, volume_number);
+  path_nodes_[0] = node;
+  forget_path_below(0);
+  switch (mode) {
+  case VolumeNodeMode::listing:
+    show_volume_count();
+    break;
+  case VolumeNodeMode::search:
+    refresh_search_status();
+    break;
+  }
+  return node;
+}
+
+void ResultTree::append_volume_version(char marker, int number) {
+  const NodeId volume = path_nodes_[0];
+  if (volume == no_node) return;
+  std::array<char, 32> suffix{};
+  std::snprintf(suffix.data(), suffix.size(), "v2%c%d", marker, number);
+  std::string grown(text(volume));
+  grown.append(suffix.data());
+  if (grown.size() > max_line_length) grown.resize(max_line_length);
+
+  NodeRecord& record = nodes_[volume];
+  const bool text_ends_arena = !text_blocks_.empty() && record.text_block == text_blocks_.size() - 1 &&
+                               record.text_offset + record.text_length == last_block_used_;
+  if (text_ends_arena && grown.size() - record.text_length <= text_block_size - last_block_used_) {
+    // The usual case (a listing appends the suffix right after the node): grow in place.
+    char* block = text_blocks_.back().get();
+    std::copy(grown.begin() + record.text_length, grown.end(), block + last_block_used_);
+    last_block_used_ += grown.size() - record.text_length;
+    record.text_length = static_cast<std::uint16_t>(grown.size());
+  } else {
+    store_text(record, grown);
+  }
+  if (observer_) observer_->node_text_changed(volume);
+}
+
+NodeId ResultTree::add_directory_path(std::string_view path) {
+  path = up_to_nul(path).substr(0, max_directory_path_length);
+  if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+
+  std::size_t depth = 1;
+  while (!path.empty() && depth <= max_path_components) {
+    const std::size_t end = std::min(path.find('\\'), path.size());
+    const std::string_view component = path.substr(0, end);
+    path.remove_prefix(std::min(end + 1, path.size()));
+    // A doubled backslash names no directory; a hit there belongs to the same
+    // directory as without it, and a node without a name could not be opened.
+    if (component.empty()) continue;
+
+    const NodeId remembered = path_nodes_[depth];
+    if (remembered == no_node || text(remembered) != component) {
+      path_nodes_[depth] = append_node(path_nodes_[depth - 1], component, 0);
+      forget_path_below(depth);
+    }
+    ++depth;
+  }
+  refresh_search_status();
+  path_depth_ = static_cast<std::uint16_t>(depth - 1);
+  return path_nodes_[depth - 1];
+}
+
+NodeId ResultTree::add_file_line(std::string_view directory_path, std::string_view name, std::int32_t size,
+                                 unsigned day, unsigned month, unsigned year, unsigned hour, unsigned minute) {
+  const NodeId directory = add_directory_path(directory_path);
+  line_ = format_file_line(name, path_depth_, size, day, month, year, hour, minute);
+  return append_node(directory, line_, size);
+}
+
+void ResultTree::clear_result_tree() {
+  if (observer_) observer_->tree_about_to_be_cleared();
+  // Swap with empty containers so a large search gives its memory back.
+  std::vector<NodeRecord>().swap(nodes_);
+  std::vector<NodeId>().swap(top_level_);
+  std::vector<std::vector<NodeId>>().swap(child_lists_);
+  std::vector<std::unique_ptr<char[]>>().swap(text_blocks_);
+  last_block_used_ = text_block_size;
+  // The remembered nodes are gone with the tree; a stray directory path before
+  // the next volume must not reach them.
+  path_nodes_.fill(no_node);
+  if (observer_) observer_->tree_cleared();
+}
+
+void ResultTree::sort_children(NodeId parent, const std::function<bool(NodeId, NodeId)>& less) {
+  if (parent != no_node && nodes_[parent].children == no_children) return;
+  if (observer_) observer_->children_about_to_be_reordered(parent);
+  std::vector<NodeId>& siblings = children_of(parent);
+  std::stable_sort(siblings.begin(), siblings.end(), less);
+  for (std::uint32_t row = 0; row < siblings.size(); ++row) nodes_[siblings[row]].row = row;
+  if (observer_) observer_->children_reordered(parent);
+}
+
+std::size_t ResultTree::storage_bytes() const {
+  std::size_t bytes = nodes_.capacity() * sizeof(NodeRecord) + top_level_.capacity() * sizeof(NodeId) +
+                      child_lists_.capacity() * sizeof(std::vector<NodeId>) +
+                      text_blocks_.capacity() * sizeof(std::unique_ptr<char[]>) +
+                      text_blocks_.size() * text_block_size;
+  for (const auto& list : child_lists_) bytes += list.capacity() * sizeof(NodeId);
+  return bytes;
+}
+
+} // namespace shelvo

@@ -1,0 +1,119 @@
+#include "results/tree_text_output.h"
+
+#include "platform/code_page.h"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <vector>
+
+namespace shelvo {
+
+namespace {
+
+bool is_control(unsigned char byte) {
+  // 0x81, 0x8D, 0x8F, 0x90 and 0x9D have no Windows-1252 character and map to
+  // the C1 controls of the same value.
+  return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
+         byte == 0x9D;
+}
+
+// The UTF-8 text of each Windows-1252 byte, controls already replaced: one table
+// lookup per byte keeps a 200,000-line tree well under a second.
+class PrintableTable {
+public:
+  PrintableTable() {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      const char ch = static_cast<char>(byte);
+      utf8_[byte] = is_control(static_cast<unsigned char>(byte)) ? "?" : cp1252_to_utf8(std::string_view(&ch, 1));
+    }
+  }
+  void append(std::string& out, std::string_view cp1252_text) const {
+    for (char ch : cp1252_text) {
+      const unsigned char byte = static_cast<unsigned char>(ch);
+      if (byte >= 0x20 && byte < 0x7F) out += ch;
+      else out += utf8_[byte];
+    }
+  }
+
+private:
+  std::array<std::string, 256> utf8_;
+};
+
+const PrintableTable& printable_table() {
+  static const PrintableTable table;
+  return table;
+}
+
+class BufferedOutput {
+public:
+  explicit BufferedOutput(std::FILE* out) : out_(out) { buffer_.reserve(flush_size + 8192); }
+  std::string& buffer() { return buffer_; }
+  void flush_if_full() {
+    if (buffer_.size() >= flush_size) flush();
+  }
+  bool flush() {
+    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) ok_ = false;
+    buffer_.clear();
+    return ok_;
+  }
+
+private:
+  static constexpr std::size_t flush_size = 1 << 16;
+  std::FILE* out_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
+} // namespace
+
+std::string printable_utf8(std::string_view cp1252_text) {
+  std::string out;
+  out.reserve(cp1252_text.size());
+  printable_table().append(out, cp1252_text);
+  return out;
+}
+
+bool write_tree(const ResultTree& tree, std::FILE* out, bool with_numbers) {
+  const PrintableTable& table = printable_table();
+  BufferedOutput output(out);
+  const auto write_node = [&](NodeId node, std::size_t level) {
+    std::string& line = output.buffer();
+    line.append(2 * level, ' ');
+    table.append(line, tree.text(node));
+    if (with_numbers) {
+      std::array<char, 16> digits{};
+      const auto end = std::to_chars(digits.begin(), digits.end(), tree.number(node)).ptr;
+      line += '\t';
+      line.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
+    }
+    line += '\n';
+    output.flush_if_full();
+  };
+
+  // Depth first without recursion: each frame is a node and its next child.
+  struct Frame {
+    NodeId node;
+    std::uint32_t next_row;
+  };
+  std::vector<Frame> path;
+  for (std::uint32_t row = 0; row < tree.top_level_count(); ++row) {
+    const NodeId top = tree.top_level(row);
+    write_node(top, 0);
+    path.push_back({top, 0});
+    while (!path.empty()) {
+      Frame& frame = path.back();
+      if (frame.next_row < tree.child_count(frame.node)) {
+        const NodeId next = tree.child(frame.node, frame.next_row++);
+        write_node(next, path.size());
+        path.push_back({next, 0});
+      } else {
+        path.pop_back();
+      }
+    }
+  }
+  const bool written = output.flush();
+  return std::fflush(out) == 0 && written;
+}
+
+} // namespace shelvo

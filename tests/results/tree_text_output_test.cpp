@@ -1,0 +1,99 @@
+#include "results/tree_text_output.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace shelvo {
+namespace {
+
+// What write_tree puts on a stream, captured through an in-memory stream.
+std::string printed(const ResultTree& tree, bool with_numbers) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  std::FILE* stream = open_memstream(&data, &size);
+  EXPECT_NE(stream, nullptr);
+  EXPECT_TRUE(write_tree(tree, stream, with_numbers));
+  std::fclose(stream);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
+std::string padded_line(const std::string& name, std::size_t field, const std::string& columns) {
+  return name + std::string(field - name.size(), ' ') + columns;
+}
+
+TEST(TreeTextOutput, OneNodePerLineIndentedByLevel) {
+  ResultTree tree;
+  tree.add_volume_node("DATA           ", 1, VolumeNodeMode::search);
+  tree.add_file_line("\\DOCS\\OLD", "A.TXT", 10, 1, 2, 3, 4, 5);
+  tree.add_file_line("", "ROOT.TXT", 20, 1, 2, 3, 4, 5);
+  tree.add_volume_node("MORE", 2, VolumeNodeMode::search);
+  tree.add_directory_path("\\X");
+  const std::string columns10 = "        10 01/02/03 04:05";
+  const std::string columns20 = "        20 01/02/03 04:05";
+  EXPECT_EQ(printed(tree, false), "DATA           \n"
+                                  "  DOCS\n"
+                                  "    OLD\n"
+                                  "      " + padded_line("A.TXT", 76, columns10) + "\n" +
+                                  "  " + padded_line("ROOT.TXT", 82, columns20) + "\n" +
+                                  "MORE\n"
+                                  "  X\n");
+}
+
+TEST(TreeTextOutput, NumbersFollowATab) {
+  ResultTree tree;
+  tree.add_volume_node("V", -3, VolumeNodeMode::listing);
+  tree.append_volume_version('.', 2);
+  tree.add_file_line("\\D", "F", 2147483647, 1, 1, 1, 1, 1);
+  const std::string text = printed(tree, true);
+  EXPECT_EQ(text.substr(0, 9), "Vv2.2\t-3\n");
+  EXPECT_EQ(text.substr(9, 7), "  D\t0\n ");
+  EXPECT_EQ(text.substr(text.size() - 12), "\t2147483647\n");
+}
+
+TEST(TreeTextOutput, ControlCharactersNeverReachTheTerminal) {
+  ResultTree tree;
+  tree.add_volume_node("EVIL", 0, VolumeNodeMode::search);
+  tree.add_directory_path("\\A\nB\x1b[2J\tC\x7f\x81\x8d\x8f\x90\x9d");
+  const std::string text = printed(tree, false);
+  EXPECT_EQ(text, "EVIL\n  A?B?[2J?C??????\n");
+}
+
+TEST(TreeTextOutput, WindowsCharactersBecomeUtf8) {
+  EXPECT_EQ(printable_utf8("CAF\xe9"), "CAF\xc3\xa9");       // é
+  EXPECT_EQ(printable_utf8("\x80 \x9f"), "\xe2\x82\xac \xc5\xb8"); // € and Ÿ are characters, not controls
+  EXPECT_EQ(printable_utf8(std::string("A\0B", 3)), "A?B");
+  ResultTree tree;
+  tree.add_volume_node("CAF\xc9", 0, VolumeNodeMode::search);
+  EXPECT_EQ(printed(tree, false), "CAF\xc3\x89\n");
+}
+
+TEST(TreeTextOutput, EmptyTreePrintsNothing) {
+  ResultTree tree;
+  EXPECT_EQ(printed(tree, true), "");
+}
+
+TEST(TreeTextOutput, LargeTreeIsWrittenWhole) {
+  ResultTree tree;
+  tree.add_volume_node("V", 0, VolumeNodeMode::search);
+  for (int i = 0; i < 5000; ++i) tree.add_file_line("\\D", "F" + std::to_string(i), i, 1, 1, 1, 1, 1);
+  const std::string text = printed(tree, false);
+  EXPECT_EQ(text.size(), 2 + 4 + 5000 * (4 + 79 + 25 + 1));
+  EXPECT_EQ(text.substr(text.size() - 26), "      4999 01/01/01 01:01\n");
+}
+
+TEST(TreeTextOutput, WriteErrorIsReported) {
+  ResultTree tree;
+  tree.add_volume_node("V", 0, VolumeNodeMode::search);
+  std::FILE* read_only = std::fopen("/dev/null", "r");
+  ASSERT_NE(read_only, nullptr);
+  EXPECT_FALSE(write_tree(tree, read_only, false));
+  std::fclose(read_only);
+}
+
+} // namespace
+} // namespace shelvo

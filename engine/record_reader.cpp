@@ -1,0 +1,247 @@
+#include "engine/record_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace shelvo {
+
+namespace {
+
+std::uint32_t little_endian_at(const std::array<unsigned char, 8>& bytes, std::size_t at) {
+  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+// Zero count at which a run of 0x00 has become a directory marker.
+constexpr int directory_marker_count = 9;
+
+} // namespace
+
+RecordReader::RecordReader(RecordHandler& handler, bool enter_archives)
+    : handler_(handler), enter_archives_(enter_archives) {
+  // Reserved once so that the bounded buffers never reallocate while reading.
+  directory_path_.reserve(max_directory_path);
+  name_.reserve(max_record_name);
+  archive_path_.reserve(max_archive_path + 1);
+}
+
+void RecordReader::start_volume(unsigned char format) {
+  mode_ = Mode::expecting;
+  // In the older format the first zero byte of the root record sits where the
+  // format byte is now, and has been read as one.
+  zero_count_ = format == 0 ? 2 : 1;
+  position_ = 0;
+  directory_path_.clear();
+  name_.clear();
+  last_name_ = {};
+  tail_fill_ = 0;
+  header_fill_ = 0;
+  remaining_members_ = 0;
+  block_end_ = 0;
+  archive_path_.clear();
+  skip_left_ = 0;
+}
+
+void RecordReader::append_limited(std::string& to, std::string_view bytes, std::size_t limit) {
+  if (to.size() < limit) to.append(bytes.substr(0, limit - to.size()));
+}
+
+void RecordReader::begin_name(std::uint64_t position) {
+  // A member can only start inside its block's length.
+  if (remaining_members_ > 0 && position >= block_end_) remaining_members_ = 0;
+}
+
+void RecordReader::finish_file_record(std::string_view name, const unsigned char* tail) {
+  last_name_ = name;
+  const bool member = remaining_members_ > 0;
+  handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path_ : directory_path_, member);
+  if (member) --remaining_members_;
+}
+
+void RecordReader::finish_directory_record() {
+  remaining_members_ = 0; // members never hold a directory record: the block is over
+  handler_.directory_record(directory_path_);
+  zero_count_ = 1;
+  mode_ = Mode::expecting;
+}
+
+void RecordReader::finish_archive_header(std::uint64_t position_after) {
+  const std::uint32_t length = little_endian_at(header_, 0);
+  const std::uint32_t count = little_endian_at(header_, 4);
+  mode_ = Mode::expecting;
+  if (!enter_archives_) {
+    skip_left_ = length;
+    if (skip_left_ > 0) mode_ = Mode::skipping;
+    return;
+  }
+  remaining_members_ = count;
+  block_end_ = position_after + length;
+  archive_path_.assign(directory_path_, 0, max_archive_path);
+  if (archive_path_.empty() || archive_path_.back() != '\\') append_limited(archive_path_, "\\", max_archive_path);
+  append_limited(archive_path_, last_name_, max_archive_path);
+}
+
+void RecordReader::skipped(std::uint64_t count) {
+  const std::uint64_t n = std::min(count, skip_left_);
+  skip_left_ -= n;
+  position_ += n;
+  if (skip_left_ == 0 && mode_ == Mode::skipping) mode_ = Mode::expecting;
+}
+
+void RecordReader::feed(std::span<const char> bytes) {
+  const char* const begin = bytes.data();
+  const char* const end = begin + bytes.size();
+  const char* p = begin;
+  const std::uint64_t base = position_;
+  auto at = [&](const char* q) { return base + static_cast<std::uint64_t>(q - begin); };
+  bool last_name_in_chunk = false;
+
+  while (p < end) {
+    switch (mode_) {
+    case Mode::expecting: {
+      const auto b = static_cast<unsigned char>(*p);
+      if (b >= 2) {
+        // The common case: a whole file record inside the chunk, handled in place.
+        const auto* nul = static_cast<const char*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
+        if (nul && end - nul > static_cast<std::ptrdiff_t>(record_tail_length)) {
+          begin_name(at(p));
+          const std::string_view name(p, std::min(static_cast<std::size_t>(nul - p), max_record_name));
+          finish_file_record(name, reinterpret_cast<const unsigned char*>(nul + 1));
+          last_name_in_chunk = true;
+          p = nul + 1 + record_tail_length;
+          break;
+        }
+        begin_name(at(p));
+        name_.clear(); // this name becomes the last one before any archive block
+        last_name_in_chunk = false;
+        mode_ = Mode::name;
+        break;
+      }
+      if (b == 1) {
+        ++p;
+        header_fill_ = 0;
+        mode_ = Mode::archive_header;
+        break;
+      }
+      const char* q = p;
+      while (q < end && *q == 0 && zero_count_ < directory_marker_count) {
+        ++zero_count_;
+        ++q;
+      }
+      p = q;
+      if (zero_count_ >= directory_marker_count) {
+        directory_path_.clear();
+        mode_ = Mode::directory_path;
+      }
+      break;
+    }
+    case Mode::name:
+    case Mode::directory_path: {
+      const auto* nul = static_cast<const char*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
+      const char* stop = nul ? nul : end;
+      const std::string_view run(p, static_cast<std::size_t>(stop - p));
+      p = nul ? nul + 1 : end;
+      if (mode_ == Mode::name) {
+        append_limited(name_, run, max_record_name);
+        if (nul) {
+          tail_fill_ = 0;
+          mode_ = Mode::tail;
+        }
+      } else {
+        append_limited(directory_path_, run, max_directory_path);
+        if (nul) finish_directory_record();
+      }
+      break;
+    }
+    case Mode::tail: {
+      const auto n = std::min(record_tail_length - tail_fill_, static_cast<std::size_t>(end - p));
+      for (std::size_t k = 0; k < n; ++k) tail_[tail_fill_ + k] = static_cast<unsigned char>(p[k]);
+      tail_fill_ += n;
+      p += n;
+      if (tail_fill_ == record_tail_length) {
+        finish_file_record(name_, tail_.data());
+        last_name_in_chunk = false;
+        mode_ = Mode::expecting;
+      }
+      break;
+    }
+    case Mode::archive_header: {
+      const auto n = std::min(header_.size() - header_fill_, static_cast<std::size_t>(end - p));
+      for (std::size_t k = 0; k < n; ++k) header_[header_fill_ + k] = static_cast<unsigned char>(p[k]);
+      header_fill_ += n;
+      p += n;
+      if (header_fill_ == header_.size()) finish_archive_header(at(p));
+      break;
+    }
+    case Mode::skipping: {
+      const auto available = static_cast<std::uint64_t>(end - p);
+      const std::uint64_t n = std::min(skip_left_, available);
+      skip_left_ -= n;
+      p += n;
+      if (skip_left_ == 0) mode_ = Mode::expecting;
+      break;
+    }
+    }
+  }
+  position_ = at(end);
+  // The last name may be needed for an archive path after this chunk is gone.
+  if (last_name_in_chunk) {
+    name_.assign(last_name_);
+    last_name_ = name_;
+  }
+}
+
+void RecordReader::feed_bytewise(std::span<const char> bytes) {
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    switch (mode_) {
+    case Mode::expecting:
+      if (b == 0) {
+        if (++zero_count_ == directory_marker_count) {
+          directory_path_.clear();
+          mode_ = Mode::directory_path;
+        }
+      } else if (b == 1) {
+        header_fill_ = 0;
+        mode_ = Mode::archive_header;
+      } else {
+        begin_name(position_);
+        name_.assign(1, c);
+        mode_ = Mode::name;
+      }
+      break;
+    case Mode::name:
+      if (b != 0) {
+        if (name_.size() < max_record_name) name_ += c;
+      } else {
+        tail_fill_ = 0;
+        mode_ = Mode::tail;
+      }
+      break;
+    case Mode::tail:
+      tail_[tail_fill_++] = b;
+      if (tail_fill_ == record_tail_length) {
+        finish_file_record(name_, tail_.data());
+        mode_ = Mode::expecting;
+      }
+      break;
+    case Mode::directory_path:
+      if (b != 0) {
+        if (directory_path_.size() < max_directory_path) directory_path_ += c;
+      } else {
+        finish_directory_record();
+      }
+      break;
+    case Mode::archive_header:
+      header_[header_fill_++] = b;
+      if (header_fill_ == header_.size()) finish_archive_header(position_ + 1);
+      break;
+    case Mode::skipping:
+      if (--skip_left_ == 0) mode_ = Mode::expecting;
+      break;
+    }
+    ++position_;
+  }
+}
+
+} // namespace shelvo

@@ -1,0 +1,152 @@
+#include "engine/search_pass.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/catalog_store.h"
+#include "engine/record_reader.h"
+#include "engine/run_state.h"
+#include "engine/search_mask.h"
+#include "engine/search_volume.h"
+#include "platform/file_access.h"
+#include "results/status_lines.h"
+
+namespace shelvo {
+
+namespace {
+
+// Large reads keep the pass close to the speed of the disk; the reader carries
+// records across chunk ends, so the size changes nothing in the results.
+constexpr std::size_t search_chunk_size = 4 * 49152;
+
+struct DecodedTail {
+  std::int32_t size = 0;
+  unsigned day = 0, month = 0, year = 0, hour = 0, minute = 0;
+};
+
+// The 9 tail bytes: size big-endian, then DOS date and time; the seconds and the
+// end byte are not shown. Bit 31 of the size is never set by a writer; a damaged
+// record that has it would show a negative size, which no column can hold.
+DecodedTail decode_tail(RecordTail t) {
+  DecodedTail d;
+  d.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(t[0] & 0x7F) << 24 |
+                                     static_cast<std::uint32_t>(t[1]) << 16 |
+                                     static_cast<std::uint32_t>(t[2]) << 8 | static_cast<std::uint32_t>(t[3]));
+  d.day = t[5] & 31u;
+  d.month = (t[4] & 1u) * 8u + t[5] / 32u;
+  d.year = (t[4] / 2u + 80u) % 100u;
+  d.hour = t[6] / 8u;
+  d.minute = (t[6] & 7u) * 8u + t[7] / 32u;
+  return d;
+}
+
+// Decides the hits of one volume and hands them to the tree and the counters.
+class SearchHandler final : public RecordHandler {
+public:
+  SearchHandler(const RunSettings& settings, const CompiledMaskList& masks, ResultSink* sink)
+      : settings_(settings), masks_(masks), sink_(sink) {}
+
+  void start_volume(std::string_view label) {
+    label_ = label;
+    volume_shown_ = false;
+    matched_ = false;
+    child_ = false;
+  }
+
+  void directory_record(std::string_view path) override {
+    if (!settings_.option_c && !settings_.option_d) return;
+    const bool leaf_hit = masks_.matches(path.substr(leaf_of(path)));
+    if (settings_.option_c) {
+      // List content: a matching directory makes its files hits; the directory
+      // record right after it is reported when its parent's name matches.
+      child_ = false;
+      if (leaf_hit) {
+        matched_ = true;
+      } else if (matched_) {
+        child_ = masks_.matches(parent_leaf_of(path));
+        matched_ = false;
+      }
+    }
+    if (settings_.option_d && (leaf_hit || matched_ || child_)) {
+      open_volume_node();
+      if (sink_) sink_->add_directory_path(path);
+      ++counters.found_dirs;
+    }
+  }
+
+  void file_record(std::string_view name, RecordTail tail, std::string_view directory, bool member) override {
+    const bool hit = (!settings_.option_j && masks_.matches(name)) || matched_;
+    if (!hit) return;
+    open_volume_node();
+    const DecodedTail d = decode_tail(tail);
+    if (sink_) sink_->add_file_line(directory, name, d.size, d.day, d.month, d.year, d.hour, d.minute);
+    if (member) {
+      ++counters.found_members;
+      counters.found_member_bytes += d.size;
+    }
+    ++counters.found_files;
+    counters.found_bytes += d.size;
+  }
+
+private:
+  void open_volume_node() {
+    if (volume_shown_) return;
+    volume_shown_ = true;
+    if (sink_) sink_->add_volume_node(label_, counters.volume_number, VolumeNodeMode::search);
+    ++counters.found_volumes;
+  }
+
+  const RunSettings& settings_;
+  const CompiledMaskList& masks_;
+  ResultSink* sink_;
+  std::string label_;
+  bool volume_shown_ = false;
+  bool matched_ = false; // list content: the directory record just read matches
+  bool child_ = false;   // list content: it follows a matching one under a matching parent
+};
+
+// Feeds the record stream of an open volume file, from just after the format
+// byte, to the reader. A block skipped past the chunk is passed over by seeking.
+void read_records(File& file, RecordReader& reader, std::vector<char>& buffer) {
+  for (;;) {
+    const std::size_t n = file.read(buffer);
+    if (n == 0) return;
+    reader.feed(std::span<const char>(buffer.data(), n));
+    if (const std::uint64_t skip = reader.pending_skip(); skip > 0) {
+      if (!file.seek(static_cast<std::int64_t>(skip), SEEK_CUR)) return;
+      reader.skipped(skip);
+    }
+  }
+}
+
+} // namespace
+
+void search_pass(RunSettings& settings, const FrontEnd& front) {
+  if (settings.option_j) settings.option_a = false;
+  ResultSink* sink = settings.no_display ? nullptr : front.results;
+  const CompiledMaskList masks(settings.search_masks);
+  SearchHandler handler(settings, masks, sink);
+  RecordReader reader(handler, settings.option_a);
+  std::vector<char> buffer(search_chunk_size);
+
+  for (;;) {
+    File file = File::open(settings.volume_file, "rb");
+    if (!file || stop_flag == 1) return; // a stop lets the volume under way finish
+    const std::string label = shown_label(read_volume_label(file));
+    // A volume left out by its label costs one open and one 15-byte read.
+    if (passes_volume_masks(settings, label)) {
+      const int format = file.read_byte();
+      handler.start_volume(label);
+      reader.start_volume(format < 0 ? 0 : static_cast<unsigned char>(format));
+      read_records(file, reader, buffer);
+    }
+    file.close();
+    const bool more = advance_volume_file(settings);
+    refresh_search_status();
+    if (!more) return;
+  }
+}
+
+} // namespace shelvo

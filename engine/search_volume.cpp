@@ -1,0 +1,24 @@
+#include "engine/search_volume.h"
+
+#include "engine/catalog_store.h"
+#include "engine/run_state.h"
+
+namespace shelvo {
+
+std::string shown_label(std::string_view label_bytes) {
+  return std::string(label_bytes.substr(0, label_bytes.find('\0')));
+}
+
+bool passes_volume_masks(const RunSettings& settings, std::string_view label) {
+  return settings.volume_masks.empty() || match_mask_list(settings.volume_masks, label);
+}
+
+bool advance_volume_file(RunSettings& settings) {
+  next_volume_file(settings.volume_file);
+  counters.volume_number = static_cast<std::int16_t>(counters.volume_number + 1);
+  // After 99999999.KTL the digits carry round to 00000000.KTL; walking on would
+  // read the catalog again and again.
+  return volume_number_of(settings.volume_file) != 0;
+}
+
+} // namespace shelvo

@@ -1,0 +1,24 @@
+// What the search and listing passes share about walking the volume files of a
+// catalog: the label as shown, the volume masks, and the step to the next file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/run_settings.h"
+
+namespace shelvo {
+
+// The label bytes read from a volume file up to the first 0x00, as the tree and
+// the volume masks see it; a damaged label never carries a 0x00 into a node text.
+std::string shown_label(std::string_view label_bytes);
+
+// True when no volume masks were given or the label (all 15 characters, trailing
+// blanks included) passes them.
+bool passes_volume_masks(const RunSettings& settings, std::string_view label);
+
+// Moves the cursor to the next volume file and counts the one just read. False
+// when the eight digits have run over (the cursor would name file 0 again).
+bool advance_volume_file(RunSettings& settings);
+
+} // namespace shelvo

@@ -1,0 +1,260 @@
+#include "engine/record_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/catalog_store.h"
+#include "support/test_support.h"
+
+namespace shelvo {
+namespace {
+
+using testing::bytes_from_hex;
+using testing::hex_of;
+
+// Writes every record the reader reports as one line of text.
+class RecordLog final : public RecordHandler {
+public:
+  void directory_record(std::string_view path) override { lines.push_back("D " + std::string(path)); }
+  void file_record(std::string_view name, RecordTail tail, std::string_view directory, bool member) override {
+    lines.push_back(std::string(member ? "M " : "F ") + std::string(directory) + " | " + std::string(name) + " | " +
+                    hex_of(std::string_view(reinterpret_cast<const char*>(tail.data()), tail.size())));
+  }
+  std::vector<std::string> lines;
+};
+
+enum class Feeding { bulk, bytewise };
+
+// Reads one record stream in chunks of the given size (0: all at once), taking
+// pending skips by calling skipped() as the search pass does after a seek.
+std::vector<std::string> read_stream(const std::string& stream, bool archives, unsigned char format = 5,
+                                     std::size_t chunk = 0, Feeding feeding = Feeding::bulk) {
+  RecordLog log;
+  RecordReader reader(log, archives);
+  reader.start_volume(format);
+  if (chunk == 0) chunk = stream.size() + 1;
+  std::size_t at = 0;
+  while (at < stream.size()) {
+    const std::size_t n = std::min(chunk, stream.size() - at);
+    const std::span<const char> part(stream.data() + at, n);
+    if (feeding == Feeding::bulk) reader.feed(part);
+    else reader.feed_bytewise(part);
+    at += n;
+    if (const auto skip = reader.pending_skip(); skip > 0) {
+      reader.skipped(skip);
+      at = skip > stream.size() - at ? stream.size() : at + static_cast<std::size_t>(skip);
+    }
+  }
+  return log.lines;
+}
+
+// 10 bytes, 2 January 2000 at 03:04:06, as in the format's worked example.
+void add_file(std::string& out, std::string_view name, std::uint32_t size = 10) {
+  encode_file_record(out, name, size, 0x2822, 0x1883);
+}
+
+void add_archive(std::string& out, const std::vector<std::string>& members, std::uint32_t count_override = 0) {
+  std::string body;
+  for (const auto& m : members) add_file(body, m);
+  out += '\x01';
+  encode_archive_block_counts(out, static_cast<std::uint32_t>(body.size()),
+                              count_override ? count_override : static_cast<std::uint32_t>(members.size()));
+  out += body;
+}
+
+const std::string example_tail = "00 00 00 0A 28 22 18 83 00";
+
+TEST(RecordReader, ReadsTheWorkedExampleOfTheFormat) {
+  const std::string file = bytes_from_hex("54 45 53 54 20 20 20 20 20 20 20 20 20 20 20 05"
+                                          "00 00 00 00 00 00 00 00 5C 00"
+                                          "41 2E 54 58 54 00 00 00 00 0A 28 22 18 83 00");
+  const auto lines = read_stream(file.substr(16), false);
+  EXPECT_EQ(lines, (std::vector<std::string>{"D \\", "F \\ | A.TXT | " + example_tail}));
+}
+
+TEST(RecordReader, OlderFormatNeedsOnlySevenZerosForTheRootRecord) {
+  // Byte 15 of an older file is the first zero of the root record.
+  std::string stream(7, '\0');
+  stream += "\\";
+  stream += '\0';
+  add_file(stream, "A.TXT");
+  EXPECT_EQ(read_stream(stream, false, 0), (std::vector<std::string>{"D \\", "F \\ | A.TXT | " + example_tail}));
+  // The same bytes in the current format never reach a directory marker.
+  EXPECT_EQ(read_stream(stream, false, 5).front().substr(0, 2), "F ");
+}
+
+TEST(RecordReader, EmptyPathRecordAndRepeatedDirectoriesAreEachReported) {
+  std::string stream;
+  encode_directory_record(stream, "");
+  add_file(stream, "A.TXT");
+  encode_directory_record(stream, "\\SUB");
+  add_file(stream, "C.TXT");
+  encode_directory_record(stream, "");
+  add_file(stream, "B.TXT");
+  EXPECT_EQ(read_stream(stream, false), (std::vector<std::string>{"D ", "F  | A.TXT | " + example_tail, "D \\SUB",
+                                                                  "F \\SUB | C.TXT | " + example_tail, "D ",
+                                                                  "F  | B.TXT | " + example_tail}));
+}
+
+TEST(RecordReader, ArchiveMembersAreReadWithOptionAAndSkippedWithout) {
+  std::string stream;
+  encode_directory_record(stream, "\\ARC");
+  add_file(stream, "BACKUP.ZIP");
+  add_archive(stream, {"DOC.TXT", "README"});
+  add_file(stream, "AFTER.TXT");
+  add_file(stream, "EMPTY.ZIP");
+  add_archive(stream, {});
+  add_file(stream, "LAST.TXT");
+
+  const std::vector<std::string> with_a = {
+      "D \\ARC", "F \\ARC | BACKUP.ZIP | " + example_tail, "M \\ARC\\BACKUP.ZIP | DOC.TXT | " + example_tail,
+      "M \\ARC\\BACKUP.ZIP | README | " + example_tail, "F \\ARC | AFTER.TXT | " + example_tail,
+      "F \\ARC | EMPTY.ZIP | " + example_tail, "F \\ARC | LAST.TXT | " + example_tail};
+  const std::vector<std::string> without_a = {
+      "D \\ARC", "F \\ARC | BACKUP.ZIP | " + example_tail, "F \\ARC | AFTER.TXT | " + example_tail,
+      "F \\ARC | EMPTY.ZIP | " + example_tail, "F \\ARC | LAST.TXT | " + example_tail};
+
+  // Every chunk size, so that the marker, the 8 header bytes and the skipped
+  // block fall on every possible chunk boundary.
+  for (std::size_t chunk = 0; chunk <= stream.size(); ++chunk) {
+    SCOPED_TRACE("chunk " + std::to_string(chunk));
+    EXPECT_EQ(read_stream(stream, true, 5, chunk), with_a);
+    EXPECT_EQ(read_stream(stream, false, 5, chunk), without_a);
+    EXPECT_EQ(read_stream(stream, true, 5, chunk, Feeding::bytewise), with_a);
+    EXPECT_EQ(read_stream(stream, false, 5, chunk, Feeding::bytewise), without_a);
+  }
+}
+
+TEST(RecordReader, ArchivePathOfARootArchiveHasOneSeparator) {
+  for (const char* root : {"", "\\"}) {
+    std::string stream;
+    encode_directory_record(stream, root);
+    add_file(stream, "X.ZIP");
+    add_archive(stream, {"A.TXT"});
+    EXPECT_EQ(read_stream(stream, true).back(), "M \\X.ZIP | A.TXT | " + example_tail);
+  }
+}
+
+TEST(RecordReader, RecordsCutShortByTheEndOfTheFileAreDropped) {
+  std::string stream;
+  encode_directory_record(stream, "\\D");
+  add_file(stream, "WHOLE.TXT");
+  const std::size_t whole = stream.size();
+  add_file(stream, "CUT.TXT");
+  stream += '\x01';
+  stream += "\x05\x00\x00"; // an archive header cut inside its 8 bytes
+  for (std::size_t size = whole; size <= stream.size(); ++size) {
+    const auto lines = read_stream(stream.substr(0, size), true, 5, 7);
+    const std::size_t complete = size >= whole + 17 ? 3 : 2;
+    EXPECT_EQ(lines.size(), complete) << "size " << size;
+  }
+  // A block length that runs past the end simply ends the volume.
+  std::string skipping;
+  encode_directory_record(skipping, "\\D");
+  add_file(skipping, "X.ZIP");
+  skipping += bytes_from_hex("01 FF FF FF 7F 00 00 00 00");
+  add_file(skipping, "NEVER.TXT");
+  EXPECT_EQ(read_stream(skipping, false, 5, 4).size(), 2u);
+}
+
+TEST(RecordReader, OverlongPathsAndNamesAreCutAndTheRecordsAfterThemStillFound) {
+  std::string stream;
+  const std::string long_path = "\\" + std::string(400, 'P');
+  const std::string long_name = std::string(500, 'N') + ".ZIP";
+  encode_directory_record(stream, long_path);
+  add_file(stream, long_name);
+  add_archive(stream, {"IN.TXT"});
+  encode_directory_record(stream, "\\OK");
+  add_file(stream, "OK.TXT");
+
+  for (std::size_t chunk : {0, 1, 13, 256}) {
+    const auto lines = read_stream(stream, true, 5, chunk);
+    ASSERT_EQ(lines.size(), 5u);
+    const std::string cut_path = long_path.substr(0, max_directory_path);
+    EXPECT_EQ(lines[0], "D " + cut_path);
+    EXPECT_EQ(lines[1], "F " + cut_path + " | " + long_name.substr(0, max_record_name) + " | " + example_tail);
+    const std::string archive_path = (cut_path + "\\" + long_name).substr(0, max_archive_path);
+    EXPECT_EQ(lines[2], "M " + archive_path + " | IN.TXT | " + example_tail);
+    EXPECT_EQ(lines[3], "D \\OK");
+    EXPECT_EQ(lines[4], "F \\OK | OK.TXT | " + example_tail);
+  }
+}
+
+TEST(RecordReader, AnArchiveCountLargerThanItsMembersNeverSwallowsTheFilesAfterThem) {
+  std::string stream;
+  encode_directory_record(stream, "\\D");
+  add_file(stream, "X.ZIP");
+  add_archive(stream, {"IN.TXT"}, 1000); // the length holds one member
+  add_file(stream, "NEXT.TXT");
+  // A length as large as the count: the next directory record ends the block.
+  add_file(stream, "Y.ZIP");
+  stream += bytes_from_hex("01 00 00 00 10 00 00 00 10");
+  add_file(stream, "IN2.TXT");
+  encode_directory_record(stream, "\\E");
+  add_file(stream, "E.TXT");
+  const auto lines = read_stream(stream, true);
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[2], "M \\D\\X.ZIP | IN.TXT | " + example_tail);
+  EXPECT_EQ(lines[3], "F \\D | NEXT.TXT | " + example_tail);
+  EXPECT_EQ(lines[5], "M \\D\\Y.ZIP | IN2.TXT | " + example_tail);
+  EXPECT_EQ(lines[7], "F \\E | E.TXT | " + example_tail);
+}
+
+// Bulk scanning must give what the byte-at-a-time reader gives, on any bytes.
+void expect_bulk_equals_bytewise(const std::string& stream, std::mt19937& random, const std::string& what) {
+  for (bool archives : {false, true}) {
+    for (unsigned char format : {0, 5}) {
+      const auto reference = read_stream(stream, archives, format, 1, Feeding::bytewise);
+      std::uniform_int_distribution<std::size_t> chunk(1, 600);
+      for (std::size_t size : {std::size_t{0}, std::size_t{1}, chunk(random), chunk(random), std::size_t{49152}}) {
+        ASSERT_EQ(read_stream(stream, archives, format, size), reference)
+            << what << " chunk " << size << " archives " << archives << " format " << int(format);
+      }
+    }
+  }
+}
+
+std::string valid_stream(std::mt19937& random) {
+  std::uniform_int_distribution<int> pick(0, 99);
+  std::string stream;
+  encode_directory_record(stream, "\\");
+  for (int r = 0; r < 200; ++r) {
+    const int kind = pick(random);
+    const std::string name = "N" + std::to_string(pick(random)) + (kind % 3 ? ".TXT" : ".ZIP");
+    if (kind < 10) encode_directory_record(stream, "\\DIR" + std::to_string(kind) + "\\" + name);
+    else if (kind < 20) {
+      add_file(stream, name);
+      add_archive(stream, {"M1", "MEMBER.TXT", name});
+    } else add_file(stream, name, static_cast<std::uint32_t>(pick(random)) << 20);
+  }
+  return stream;
+}
+
+TEST(RecordReader, BulkScanningEqualsTheBytewiseReaderOnRandomAndDamagedInput) {
+  std::mt19937 random(20261207);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int round = 0; round < 60; ++round) {
+    // Random bytes, then bytes biased towards the markers 0x00 and 0x01.
+    std::string noise(static_cast<std::size_t>(byte(random)) * 8, '\0');
+    for (char& c : noise) c = static_cast<char>(byte(random));
+    expect_bulk_equals_bytewise(noise, random, "noise");
+    for (char& c : noise) {
+      const int b = byte(random);
+      c = static_cast<char>(b < 100 ? 0 : b < 130 ? 1 : b);
+    }
+    expect_bulk_equals_bytewise(noise, random, "markers");
+    // A well-formed stream with a few bytes changed, dropped or cut.
+    std::string damaged = valid_stream(random);
+    std::uniform_int_distribution<std::size_t> where(0, damaged.size() - 1);
+    for (int k = 0; k < 4; ++k) damaged[where(random)] = static_cast<char>(byte(random));
+    damaged.erase(where(random), 3);
+    damaged.resize(damaged.size() - static_cast<std::size_t>(byte(random)) % 50);
+    expect_bulk_equals_bytewise(damaged, random, "damaged");
+  }
+}
+
+} // namespace
+} // namespace shelvo

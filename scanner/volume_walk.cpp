@@ -1,0 +1,141 @@
+#include "scanner/volume_walk.h"
+
+#include "engine/catalog_store.h"
+#include "engine/name_matching.h"
+#include "engine/run_state.h"
+#include "platform/code_page.h"
+#include "platform/dos_time.h"
+#include "results/status_lines.h"
+#include "scanner/archive_scan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace shelvo {
+
+bool is_archive_candidate(std::string_view name) {
+  static constexpr std::string_view candidates[] = {"*.A??", "*.Z??", "*.0??", "*.LZH", "*.LHA", "*.R??"};
+  bool candidate = false;
+  for (std::string_view mask : candidates)
+    if (match_mask(mask, name)) {
+      candidate = true;
+      break;
+    }
+  return candidate && !match_mask("*.ASM", name) && !match_mask("*.RAW", name);
+}
+
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* d) const { ::closedir(d); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+std::string upper_ascii(std::string_view name) {
+  std::string out(name);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+class VolumeWalk {
+public:
+  VolumeWalk(File& volume_file, dev_t root_device) : volume_file_(volume_file), root_device_(root_device) {}
+
+  // path: the directory's recorded path as the caller built it ("\", "\GAMES");
+  // host: where it is on this host.
+  int walk(const std::string& path, const std::string& host, int depth) {
+    write_directory_record(path);
+    const std::string base = (path == "\\") ? std::string() : path; // without trailing '\'
+
+    DirHandle dir(::opendir(host.c_str()));
+    if (!dir) return 1; // an unreadable directory keeps its record and nothing else
+    const int dir_fd = ::dirfd(dir.get());
+    bool header_owed = false;
+
+    while (const dirent* entry = ::readdir(dir.get())) {
+      scan_progress_tick();
+      if (volume_file_.failed()) return 1; // the volume cannot be stored: stop early
+      const std::string_view host_name = entry->d_name;
+      if (host_name == "." || host_name.substr(0, 2) == "..") continue;
+
+      struct stat st;
+      if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (S_ISLNK(st.st_mode)) {
+        // A link to a regular file is that file; links to anything else are never
+        // followed, so a walk cannot loop or leave the volume through one.
+        if (::fstatat(dir_fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+      } else if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
+        continue; // devices, FIFOs and sockets are never opened
+      }
+
+      const std::string name = upper_ascii(utf8_to_cp1252(host_name));
+      const std::string child_path = base + "\\" + name;
+      if (child_path.size() > walk_path_limit) continue;
+      const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
+
+      if (S_ISDIR(st.st_mode)) {
+        if (st.st_dev != root_device_) continue; // another mount: not this volume
+        if (depth < walk_depth_limit) walk(child_path, child_host, depth + 1);
+        else write_directory_record(child_path);
+        ++counters.scanned_dirs;
+        header_owed = true;
+        continue;
+      }
+
+      if (header_owed) {
+        header_owed = false;
+        write_directory_record(path);
+      }
+      write_file_record(name, st);
+      ++counters.scanned_files;
+      if (is_archive_candidate(name)) scan_archive(volume_file_, child_host, child_path);
+    }
+    return 1;
+  }
+
+private:
+  void write_directory_record(const std::string& path) {
+    std::string folded = path;
+    fold_name(folded);
+    record_.clear();
+    encode_directory_record(record_, folded);
+    volume_file_.write(record_);
+  }
+
+  void write_file_record(const std::string& name, const struct stat& st) {
+    std::string folded = name;
+    fold_name(folded);
+    const DosDateTime when = dos_date_time_from_unix(st.st_mtime);
+    record_.clear();
+    encode_file_record(record_, folded, static_cast<std::uint32_t>(st.st_size), when.date, when.time);
+    volume_file_.write(record_);
+  }
+
+  File& volume_file_;
+  dev_t root_device_;
+  std::string record_; // every record is assembled here and written in one piece
+};
+
+} // namespace
+
+int scan_directory(std::string_view path, File& volume_file) {
+  const auto host = resolve_dos_path(path);
+  std::string recorded(path);
+  if (recorded.size() > 1 && recorded.back() == '\\') recorded.pop_back();
+  struct stat root;
+  if (!host || ::stat(host->c_str(), &root) != 0) {
+    std::string record;
+    encode_directory_record(record, recorded);
+    volume_file.write(record);
+    return 1;
+  }
+  VolumeWalk walk(volume_file, root.st_dev);
+  return walk.walk(recorded, *host, 0);
+}
+
+} // namespace shelvo

@@ -1,0 +1,154 @@
+#include "engine/add_pass.h"
+
+#include "engine/engine_main.h"
+#include "engine/run_state.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+
+namespace shelvo {
+namespace {
+
+using testing::bytes_from_hex;
+using testing::hex_of;
+
+class AddPass : public ::testing::Test {
+protected:
+  testing::TempDir dir;
+  std::string c = dir / "c";
+  std::string d = dir / "d";
+  std::string catalog = dir / "c/CAT";
+  std::unique_ptr<testing::DriveMapping> map;
+
+  void SetUp() override {
+    testing::make_directories(c);
+    testing::make_directories(d);
+    label("TEST");
+  }
+  void label(const std::string& l) {
+    map.reset();
+    map = std::make_unique<testing::DriveMapping>(
+        std::vector<std::pair<char, std::string>>{{'C', c}, {'D', d}, {'E', dir / "none"}},
+        std::vector<std::pair<char, std::string>>{{'D', l}});
+  }
+  int add(std::vector<std::string> options = {}, const FrontEnd& front = FrontEnd{}) {
+    ArgumentVector vector{"shelvo", "/l:C:\\CAT", "D:"};
+    vector.insert(vector.end(), options.begin(), options.end());
+    return engine_main(static_cast<int>(vector.size()), vector, front);
+  }
+  std::string volume(int n) { return testing::read_file(catalog + "/0000000" + std::to_string(n) + ".KTL"); }
+  std::vector<std::string> files() { return testing::list_directory(catalog); }
+};
+
+TEST_F(AddPass, TestVolumeWithATxtIsTheFortyOneBytes) {
+  testing::write_file(d + "/a.txt", "0123456789");
+  testing::set_local_mtime(d + "/a.txt", 2000, 1, 2, 3, 4, 6);
+  EXPECT_EQ(add(), 1);
+  EXPECT_EQ(hex_of(volume(1)), hex_of(bytes_from_hex("54 45 53 54 20 20 20 20 20 20 20 20 20 20 20 05"
+                                                     "00 00 00 00 00 00 00 00 5C 00"
+                                                     "41 2E 54 58 54 00 00 00 00 0A 28 22 18 83 00")));
+  EXPECT_EQ(volume(0), ""); // the empty file 0 never matches: the first volume is 1
+  EXPECT_EQ(counters.scanned_files, 1);
+  EXPECT_EQ(counters.scanned_dirs, 1);
+}
+
+TEST_F(AddPass, LabelsLoseDotsAndAreCutToFifteen) {
+  label("A.B.C");
+  EXPECT_EQ(add(), 1);
+  EXPECT_EQ(volume(1).substr(0, 16), std::string("ABC            \x05"));
+  label("A label far longer than fifteen");
+  EXPECT_EQ(add(), 1);
+  EXPECT_EQ(volume(2).substr(0, 15), "A label far lon");
+  label("");
+  EXPECT_EQ(add(), 1);
+  EXPECT_EQ(volume(3).substr(0, 15), std::string(15, ' '));
+}
+
+TEST_F(AddPass, DuplicateLabelsFollowTheOptions) {
+  testing::write_file(d + "/one.txt", "1");
+  ASSERT_EQ(add(), 1);
+  const std::string first = volume(1);
+
+  EXPECT_EQ(add({"/N"}), -421); // refused, catalog as it was
+  EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+
+  EXPECT_EQ(add(), -1); // no one to confirm: refused
+  EXPECT_EQ(add({"/I"}), 1);
+  EXPECT_EQ(files().size(), 2u);
+
+  testing::write_file(d + "/two.txt", "22");
+  EXPECT_EQ(add({"/Y"}), 1); // overwritten in place
+  EXPECT_EQ(files().size(), 2u);
+  EXPECT_GT(volume(1).size(), first.size());
+
+  EXPECT_EQ(add({"/SLE"}), 1); // added again at the end
+  EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL"}));
+  EXPECT_EQ(volume(2), volume(1));
+
+  label("Test"); // case matters: another volume
+  EXPECT_EQ(add({"/N"}), 1);
+  EXPECT_EQ(files().size(), 4u);
+}
+
+TEST_F(AddPass, ConfirmationKeysOverwrite) {
+  ASSERT_EQ(add(), 1);
+  for (int key : {'Y', 'y', 'O', 'o'}) {
+    FrontEnd front;
+    front.read_confirmation_key = [key] { return key; };
+    EXPECT_EQ(add({}, front), 1) << static_cast<char>(key);
+  }
+  FrontEnd no;
+  no.read_confirmation_key = [] { return 'n'; };
+  EXPECT_EQ(add({}, no), -1);
+  EXPECT_EQ(files().size(), 2u);
+}
+
+TEST_F(AddPass, ADriveWithoutReadableRootWritesNothing) {
+  ArgumentVector vector{"shelvo", "/l:C:\\CAT", "E:"};
+  EXPECT_EQ(engine_main(3, vector, FrontEnd{}), -1);
+  ArgumentVector unknown{"shelvo", "/l:C:\\CAT", "Q:"};
+  EXPECT_EQ(engine_main(3, unknown, FrontEnd{}), -1);
+  EXPECT_EQ(files(), std::vector<std::string>{"00000000.KTL"});
+}
+
+TEST_F(AddPass, AFullDiskKeepsTheOldVolumeAndReportsMinusTwo) {
+  for (int i = 0; i < 200; ++i) testing::write_file(d + "/file" + std::to_string(i) + ".txt", "x");
+  ASSERT_EQ(add(), 1);
+  const std::string before = volume(1);
+  testing::write_file(d + "/more.txt", "x");
+
+  // A file-size limit below the new volume's size makes its writes fail as a
+  // full disk would.
+  auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 1024;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const int code = add({"/Y"});
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_EQ(code, -2);
+  EXPECT_EQ(volume(1), before);
+  EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+}
+
+TEST_F(AddPass, AddAndSearchInOneCallStartsTheSearchAtFileZero) {
+  testing::write_file(d + "/a.txt", "0123456789");
+  ASSERT_EQ(add(), 1);
+  label("SECOND");
+  ArgumentVector vector{"shelvo", "/l:C:\\CAT", "D:", "A.TXT"};
+  EXPECT_EQ(engine_main(4, vector, FrontEnd{}), 1);
+  EXPECT_EQ(counters.found_files, 2);
+  EXPECT_EQ(counters.found_volumes, 2);
+  EXPECT_EQ(counters.volume_number, 3); // files 0, 1 and the new 2 were read
+}
+
+} // namespace
+} // namespace shelvo

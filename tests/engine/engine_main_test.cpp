@@ -1,0 +1,153 @@
+#include "engine/engine_main.h"
+
+#include "engine/run_state.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace shelvo {
+namespace {
+
+RunSettings classify(std::vector<std::string> elements) {
+  ArgumentVector vector{"shelvo"};
+  vector.insert(vector.end(), elements.begin(), elements.end());
+  int count = static_cast<int>(vector.size());
+  RunSettings settings;
+  classify_elements(count, vector, settings);
+  return settings;
+}
+
+TEST(Classification, OptionsByTheirSecondCharacter) {
+  EXPECT_TRUE(classify({"/nd"}).no_display);
+  EXPECT_FALSE(classify({"/nd"}).no_overwrite);
+  EXPECT_TRUE(classify({"/n"}).no_overwrite);
+  EXPECT_TRUE(classify({"/N"}).no_overwrite);
+  const RunSettings cd = classify({"/cd"});
+  EXPECT_TRUE(cd.option_c);
+  EXPECT_FALSE(cd.option_d);
+  const RunSettings w5 = classify({"/w5"});
+  EXPECT_TRUE(w5.option_w && w5.option_w5);
+  EXPECT_TRUE(classify({"/W"}).option_w);
+  EXPECT_FALSE(classify({"/w"}).option_w5);
+  const RunSettings jd = classify({"/jd", "/a"});
+  EXPECT_TRUE(jd.option_j && jd.option_d);
+  EXPECT_TRUE(classify({"-c"}).option_c); // an option, not a mask
+  EXPECT_TRUE(classify({"-c"}).search_masks.empty());
+  EXPECT_TRUE(classify({"/SLE"}).option_s);
+  const RunSettings ignored = classify({"/q", "/", "-"});
+  EXPECT_TRUE(ignored.search_masks.empty());
+}
+
+TEST(Classification, VolumeMasksDrivesAndSearchMasks) {
+  const RunSettings long_mask = classify({"[ABCDEFGHIJKLMNOPQRS]"});
+  ASSERT_EQ(long_mask.volume_masks.size(), 1u);
+  EXPECT_EQ(long_mask.volume_masks.masks()[0], "ABCDEFGHIJKLMNO");
+  EXPECT_EQ(classify({"[abc"}).volume_masks.masks()[0], "abc"); // case kept, no bracket needed
+  EXPECT_TRUE(classify({"[]"}).volume_masks.empty());
+
+  const RunSettings drive = classify({"c:\\"});
+  EXPECT_TRUE(drive.drive_given);
+  EXPECT_EQ(drive.drive_index, 2);
+  EXPECT_EQ(classify({"D:", "e:"}).drive_index, 4); // the last one counts
+  EXPECT_FALSE(classify({"1:"}).drive_given);       // not a letter: no drive
+  EXPECT_TRUE(classify({"1:"}).search_masks.empty());
+
+  const RunSettings mask = classify({"\xE9*.doc"});
+  ASSERT_EQ(mask.search_masks.size(), 1u);
+  EXPECT_EQ(mask.search_masks.masks()[0], "E*.DOC");
+}
+
+TEST(Classification, TablesKeepTheFirstThirtyOneMasks) {
+  std::vector<std::string> many;
+  for (int i = 0; i < 40; ++i) many.push_back("M" + std::to_string(i));
+  for (int i = 0; i < 40; ++i) many.push_back("[V" + std::to_string(i) + "]");
+  const RunSettings s = classify(many);
+  EXPECT_EQ(s.search_masks.size(), 31u);
+  EXPECT_EQ(s.search_masks.masks().back(), "M30");
+  EXPECT_EQ(s.volume_masks.size(), 31u);
+}
+
+TEST(Classification, CatalogLocation) {
+  const RunSettings a = classify({"-L:D:\\CAT"});
+  const RunSettings b = classify({"-L:D:\\CAT\\"});
+  EXPECT_EQ(a.volume_file, "D:\\CAT\\00000000.KTL");
+  EXPECT_EQ(a.catalog_directory, "D:\\CAT");
+  EXPECT_EQ(b.volume_file, a.volume_file);
+  EXPECT_EQ(b.catalog_directory, a.catalog_directory);
+  EXPECT_EQ(classify({"/l:"}).catalog_directory, "C:\\VOLDEPOT");
+  EXPECT_EQ(classify({"/l:"}).volume_file, "C:\\VOLDEPOT\\00000000.KTL");
+
+  ArgumentVector only{"shelvo", "/l:D:\\CAT"};
+  int count = 2;
+  RunSettings s;
+  classify_elements(count, only, s);
+  EXPECT_EQ(count, 1); // the call ends once the catalog is opened
+}
+
+class EngineEntry : public ::testing::Test {
+protected:
+  testing::TempDir dir;
+  int run(std::vector<std::string> elements) {
+    ArgumentVector vector{"shelvo"};
+    vector.insert(vector.end(), elements.begin(), elements.end());
+    return engine_main(static_cast<int>(vector.size()), vector, FrontEnd{});
+  }
+};
+
+TEST_F(EngineEntry, CountOneCreatesTheDefaultCatalogOnce) {
+  testing::make_directories(dir / "c");
+  testing::DriveMapping map({{'C', dir / "c"}});
+  EXPECT_EQ(run({}), 0);
+  EXPECT_EQ(testing::list_directory(dir / "c/VOLDEPOT"), std::vector<std::string>{"00000000.KTL"});
+  EXPECT_EQ(testing::read_file(dir / "c/VOLDEPOT/00000000.KTL"), "");
+  testing::write_file(dir / "c/VOLDEPOT/00000000.KTL", "kept");
+  EXPECT_EQ(run({}), 0);
+  EXPECT_EQ(testing::read_file(dir / "c/VOLDEPOT/00000000.KTL"), "kept");
+}
+
+TEST_F(EngineEntry, AnExistingLowerCaseCatalogIsUsed) {
+  testing::make_directories(dir / "c/voldepot");
+  testing::DriveMapping map({{'C', dir / "c"}});
+  EXPECT_EQ(run({"/l:c:\\voldepot\\"}), 0);
+  EXPECT_EQ(run({"/l:C:\\VOLDEPOT"}), 0);
+  EXPECT_EQ(testing::list_directory(dir / "c"), std::vector<std::string>{"voldepot"});
+  EXPECT_EQ(testing::list_directory(dir / "c/voldepot"), std::vector<std::string>{"00000000.KTL"});
+}
+
+TEST_F(EngineEntry, LocationOnCThatCannotBeCreatedMovesToD) {
+  testing::make_directories(dir / "d");
+  testing::DriveMapping map({{'C', dir / "no/such/parent"}, {'D', dir / "d"}});
+  EXPECT_EQ(run({"/l:C:\\CAT"}), 0);
+  EXPECT_EQ(testing::read_file(dir / "d/CAT/00000000.KTL"), "");
+  EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), 1);
+}
+
+TEST_F(EngineEntry, NoDriveLetterWorksAndNativePathsAreTriedOnce) {
+  testing::DriveMapping map({});
+  EXPECT_EQ(run({}), -1); // no drive C to Z exists
+  const std::string native = dir / "missing/cat";
+  EXPECT_EQ(run({"/l:" + native}), -1);
+  // Nothing was created under a stepped first character.
+  EXPECT_EQ(testing::list_directory(dir.path()), std::vector<std::string>{});
+  const std::string ok = dir / "cat";
+  EXPECT_EQ(run({"/l:" + ok}), 0);
+  EXPECT_EQ(testing::read_file(ok + "/00000000.KTL"), "");
+}
+
+TEST_F(EngineEntry, CountersAreResetByEveryCall) {
+  testing::make_directories(dir / "c");
+  testing::DriveMapping map({{'C', dir / "c"}});
+  counters.found_files = 12;
+  counters.scanned_dirs = 40;
+  stop_flag = 1;
+  EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), 1);
+  EXPECT_EQ(counters.found_files, 0);
+  EXPECT_EQ(counters.scanned_dirs, 1);
+  EXPECT_EQ(stop_flag, 1); // the front end's to clear
+  stop_flag = 0;
+}
+
+} // namespace
+} // namespace shelvo

@@ -1,0 +1,175 @@
+#include "scanner/volume_walk.h"
+
+#include "engine/catalog_store.h"
+#include "engine/run_state.h"
+#include "platform/drive_table.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace shelvo {
+namespace {
+
+class VolumeWalk : public ::testing::Test {
+protected:
+  testing::TempDir dir;
+  std::string root = dir / "vol";
+  std::unique_ptr<testing::DriveMapping> map;
+
+  void SetUp() override {
+    testing::make_directories(root);
+    map = std::make_unique<testing::DriveMapping>(std::vector<std::pair<char, std::string>>{{'D', root}});
+    set_current_drive(3);
+    reset_counters();
+  }
+  std::string walk() {
+    const std::string out = dir / "volume.bin";
+    {
+      File f = File::open_host(out, "w+b");
+      scan_directory("\\", f);
+      EXPECT_TRUE(f.close());
+    }
+    return testing::read_file(out);
+  }
+  static std::string dir_record(std::string_view path) {
+    std::string r;
+    encode_directory_record(r, path);
+    return r;
+  }
+  static std::string file_record(std::string_view name, std::uint32_t size) {
+    std::string r;
+    encode_file_record(r, name, size, 0x2822, 0x1883);
+    return r;
+  }
+  void file(const std::string& rel, std::string_view content = "0123456789") {
+    testing::write_file(root + "/" + rel, content);
+    testing::set_local_mtime(root + "/" + rel, 2000, 1, 2, 3, 4, 6);
+  }
+  // The order in which the host lists a directory; the walk does not sort.
+  std::vector<std::string> host_order(const std::string& rel) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir((root + "/" + rel).c_str());
+    while (const dirent* e = ::readdir(d))
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    ::closedir(d);
+    return names;
+  }
+};
+
+TEST_F(VolumeWalk, ParentRecordIsRepeatedAfterASubdirectory) {
+  file("a.txt");
+  file("b.txt");
+  testing::make_directories(root + "/sub");
+  file("sub/c.txt");
+  std::string expected = dir_record("\\");
+  bool owed = false;
+  for (const std::string& name : host_order("")) {
+    if (name == "sub") {
+      expected += dir_record("\\SUB") + file_record("C.TXT", 10);
+      owed = true;
+      continue;
+    }
+    if (owed) expected += dir_record("\\");
+    owed = false;
+    expected += file_record(name == "a.txt" ? "A.TXT" : "B.TXT", 10);
+  }
+  EXPECT_EQ(testing::hex_of(walk()), testing::hex_of(expected));
+  EXPECT_EQ(counters.scanned_dirs, 2);
+  EXPECT_EQ(counters.scanned_files, 3);
+}
+
+TEST_F(VolumeWalk, EmptyDirectoriesAndDirectoriesOnlyGetNoRepeatedRecord) {
+  testing::make_directories(root + "/x/y");
+  testing::make_directories(root + "/z");
+  const std::string bytes = walk();
+  EXPECT_EQ(bytes.find(dir_record("\\"), 1), std::string::npos);
+  EXPECT_NE(bytes.find(dir_record("\\X\\Y")), std::string::npos);
+  EXPECT_EQ(counters.scanned_dirs, 4);
+}
+
+TEST_F(VolumeWalk, NamesAreConvertedFoldedAndFiltered) {
+  file("\xC3\xA9t\xC3\xA9.txt");   // été.txt in UTF-8
+  file("\xC3\x89" "cole.txt");     // École: É is not folded
+  file("..NOTES");
+  file(".hidden");
+  file("\xE6\x97\xA5.txt");        // no Windows-1252 form
+  const std::string bytes = walk();
+  EXPECT_NE(bytes.find(file_record("ETE.TXT", 10)), std::string::npos);
+  EXPECT_NE(bytes.find(file_record("\xC9" "COLE.TXT", 10)), std::string::npos);
+  EXPECT_NE(bytes.find(file_record(".HIDDEN", 10)), std::string::npos);
+  EXPECT_NE(bytes.find(file_record("?.TXT", 10)), std::string::npos);
+  EXPECT_EQ(bytes.find("NOTES"), std::string::npos);
+  EXPECT_EQ(counters.scanned_files, 4);
+}
+
+TEST_F(VolumeWalk, LinksDevicesAndFifosAreNotFollowed) {
+  file("real.txt");
+  testing::make_directories(root + "/dir");
+  ASSERT_EQ(::symlink((root + "/real.txt").c_str(), (root + "/link.txt").c_str()), 0);
+  ASSERT_EQ(::symlink(root.c_str(), (root + "/loop").c_str()), 0);
+  ASSERT_EQ(::symlink("/nonexistent", (root + "/dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo((root + "/pipe").c_str(), 0644), 0);
+  const std::string bytes = walk();
+  EXPECT_NE(bytes.find(file_record("LINK.TXT", 10)), std::string::npos); // a link to a file is that file
+  EXPECT_EQ(bytes.find("LOOP"), std::string::npos);
+  EXPECT_EQ(bytes.find("DANGLING"), std::string::npos);
+  EXPECT_EQ(bytes.find("PIPE"), std::string::npos);
+  EXPECT_EQ(counters.scanned_dirs, 2);
+}
+
+TEST_F(VolumeWalk, SizeKeepsTheLowThirtyOneBits) {
+  const std::string big = root + "/big.iso";
+  testing::write_file(big, "");
+  ASSERT_EQ(::truncate(big.c_str(), 3000000000LL), 0); // sparse
+  const std::string bytes = walk();
+  const std::size_t at = bytes.find(std::string("BIG.ISO\0", 8));
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(testing::hex_of(bytes.substr(at + 8, 4)), "32 D0 5E 00");
+}
+
+TEST_F(VolumeWalk, ArchiveCandidates) {
+  for (const char* yes : {"GAMES.ARJ", "DISK1.A01", "PACK.ZIP", "PACK.Z01", "DATA.001", "OLD.LZH", "OLD.LHA",
+                          "SET.RAR", "SET.R00", "CLIP.AVI", "LETTER.RTF"})
+    EXPECT_TRUE(is_archive_candidate(yes)) << yes;
+  for (const char* no : {"MAIN.ASM", "SCAN.RAW", "README.TXT", "ARC.A1", "pack.zip"})
+    EXPECT_FALSE(is_archive_candidate(no)) << no;
+}
+
+TEST_F(VolumeWalk, ANonArchiveCandidateGetsNoBlock) {
+  file("clip.avi", "RIFF....AVI LIST");
+  const std::string bytes = walk();
+  EXPECT_EQ(bytes, dir_record("\\") + file_record("CLIP.AVI", 16));
+}
+
+TEST_F(VolumeWalk, UnreadableDirectoryKeepsItsRecordOnly) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  testing::make_directories(root + "/locked");
+  file("locked/secret.txt");
+  ::chmod((root + "/locked").c_str(), 0);
+  const std::string bytes = walk();
+  EXPECT_NE(bytes.find(dir_record("\\LOCKED")), std::string::npos);
+  EXPECT_EQ(bytes.find("SECRET"), std::string::npos);
+}
+
+TEST_F(VolumeWalk, OverLongPathsAreSkippedNotCut) {
+  std::string rel;
+  for (int i = 0; i < 30; ++i) rel += (rel.empty() ? "" : "/") + std::string(120, 'a' + (i % 26));
+  std::error_code ec;
+  testing::make_directories(root + "/" + rel);
+  const std::string bytes = walk();
+  std::size_t longest = 0, start = 0;
+  while ((start = bytes.find(std::string(8, '\0') + "\\", start)) != std::string::npos) {
+    const std::size_t end = bytes.find('\0', start + 8);
+    longest = std::max(longest, end - start - 8);
+    start = end;
+  }
+  EXPECT_LE(longest, walk_path_limit);
+  EXPECT_GT(longest, walk_path_limit - 130);
+}
+
+} // namespace
+} // namespace shelvo

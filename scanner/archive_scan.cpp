@@ -1,0 +1,197 @@
+// The frame of the archive readers: recognition, the archive block around the
+// member loop, the signature search, and the handling of member names.
+#include "scanner/archive_scan.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "engine/catalog_store.h"
+#include "engine/name_matching.h"
+#include "engine/run_state.h"
+#include "platform/code_page.h"
+#include "scanner/archive_formats.h"
+#include "scanner/broken_archive_log.h"
+
+namespace shelvo {
+
+namespace {
+
+std::FILE* announcements = nullptr;
+
+enum class ArchiveFormat { none, arj, zip, lzh, rar };
+
+struct FormatInfo {
+  const char* announcement; // printf pattern of the "Scanning ..." line
+  std::string_view log_word;
+  void (*read_members)(ArchiveFrame&);
+};
+
+FormatInfo info_of(ArchiveFormat format) {
+  switch (format) {
+  case ArchiveFormat::arj: return {"Scanning Arj File %-61s\n", "Arj", read_arj_members};
+  case ArchiveFormat::zip: return {"Scanning Zip File %-61s\n", "Zip", read_zip_members};
+  case ArchiveFormat::lzh: return {"Scanning LZH File %-61s\n", "Lha", read_lzh_members};
+  case ArchiveFormat::rar: return {"Scanning Rar File %-61s\n", "Rar", read_rar_members};
+  case ArchiveFormat::none: break;
+  }
+  return {nullptr, {}, nullptr};
+}
+
+// The format of an archive from its first bytes; missing bytes count as 0. Only
+// the first test that passes counts, so no file is ever read as two archives.
+ArchiveFormat recognise(ArchiveStream& archive) {
+  std::array<char, 7> head{};
+  archive.read(head);
+  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(head[i]); };
+  if (b(0) == 0x60 && b(1) == 0xEA) return ArchiveFormat::arj;
+  if (b(0) == 'P' && b(1) == 'K' && b(2) == 0x03 && b(3) == 0x04) return ArchiveFormat::zip;
+  if (b(2) == '-' && b(3) == 'l' && (b(4) == 'h' || b(4) == 'z') && b(6) == '-') return ArchiveFormat::lzh;
+  if (b(0) == 'R' && b(1) == 'a' && b(2) == 'r' && b(3) == '!') return ArchiveFormat::rar;
+  return ArchiveFormat::none;
+}
+
+// True for the characters that no Windows file name may hold.
+bool is_invalid_name_char(char c) {
+  switch (c) {
+  case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|': case '\\':
+    return true;
+  default:
+    return false;
+  }
+}
+
+} // namespace
+
+void set_announcement_stream(std::FILE* stream) { announcements = stream; }
+
+std::FILE* announcement_stream() { return announcements; }
+
+bool ArchiveStream::seek_to(std::uint64_t target) {
+  if (target > size_) return false;
+  return file_.seek(static_cast<std::int64_t>(target), SEEK_SET);
+}
+
+bool ArchiveStream::read_at(std::uint64_t target, std::span<char> out) {
+  if (target > size_ || out.size() > size_ - target) return false;
+  return seek_to(target) && file_.read(out) == out.size();
+}
+
+int find_signature(std::string_view signature, ArchiveStream& stream) {
+  if (signature.empty()) return 1;
+  // matched = how many leading signature bytes end at the current byte. On a
+  // mismatch the longest shorter prefix that still fits is tried, so a partial
+  // match never hides a real one that starts inside it.
+  std::size_t matched = 0;
+  std::array<char, 16> block{};
+  std::uint64_t block_start = stream.position();
+  for (;;) {
+    const std::size_t got = stream.read(block);
+    if (got == 0) return 0;
+    for (std::size_t i = 0; i < got; ++i) {
+      const char c = block[i];
+      while (matched > 0 && signature[matched] != c) {
+        std::size_t shorter = matched - 1;
+        // Largest k < matched with signature[0..k) a suffix of signature[0..matched).
+        while (shorter > 0 && signature.substr(matched - shorter, shorter) != signature.substr(0, shorter)) --shorter;
+        matched = shorter;
+      }
+      if (signature[matched] == c) ++matched;
+      if (matched == signature.size()) {
+        stream.seek_to(block_start + i + 1);
+        return 1;
+      }
+    }
+    block_start += got;
+  }
+}
+
+std::size_t read_field(std::span<char> buffer, std::size_t element_size, std::size_t element_count,
+                       ArchiveStream& stream, std::size_t limit) {
+  const std::size_t field = element_size * element_count;
+  limit = std::min(limit, buffer.size());
+  if (field <= limit) return stream.read(buffer.first(field));
+  if (announcements) std::fputs("*", announcements);
+  const std::size_t got = stream.read(buffer.first(limit));
+  if (got == limit) stream.seek_to(stream.position() + (field - limit));
+  return got;
+}
+
+void ArchiveFrame::report_broken() {
+  // The count is what the user is told about; it is raised even when the log
+  // itself cannot be written.
+  ++counters.broken_archives;
+  log_broken_archive(logged_path, format_word);
+}
+
+void ArchiveFrame::take_member(std::string_view name_field, std::uint64_t size, std::uint32_t dos_date_time,
+                               bool plausible) {
+  const std::string_view name = name_field.substr(0, name_field.find('\0'));
+  if (!plausible) {
+    report_broken();
+    return;
+  }
+  std::string_view leaf = name.substr(leaf_of(name));
+  // No record may start with 0x00 (a directory record) and an empty component
+  // names nothing a user could search for: directory entries end here.
+  if (leaf.empty()) return;
+  if (std::any_of(leaf.begin(), leaf.end(), is_invalid_name_char) || leaf.front() == '\x01') {
+    // 0x01 would read back as the start of an archive block.
+    report_broken();
+    return;
+  }
+  if (name.size() >= name_field_limit && announcements) std::fputs("*", announcements);
+  if (leaf.size() > recorded_name_limit) leaf = leaf.substr(0, recorded_name_limit);
+
+  const std::uint32_t record_length = static_cast<std::uint32_t>(leaf.size() + file_record_overhead);
+  if (block_length > UINT32_MAX - record_length || member_count == UINT32_MAX) return; // the block is full
+
+  std::string folded(leaf);
+  fold_name(folded);
+  std::string record;
+  encode_file_record(record, folded, static_cast<std::uint32_t>(size & 0xFFFFFFFFu),
+                     static_cast<std::uint16_t>(dos_date_time >> 16), static_cast<std::uint16_t>(dos_date_time & 0xFFFF));
+  volume.write(record);
+  block_length += record_length;
+  ++member_count;
+  ++counters.scanned_members;
+}
+
+int scan_archive(File& volume_file, const std::string& host_path, std::string_view logged_path) {
+  File file = File::open_host(host_path, "rb");
+  if (!file) return 0;
+  if (!file.seek(0, SEEK_END)) return 0;
+  const std::int64_t length = file.tell();
+  if (length < 0 || !file.seek(0, SEEK_SET)) return 0;
+  ArchiveStream archive(std::move(file), static_cast<std::uint64_t>(length));
+
+  const ArchiveFormat format = recognise(archive);
+  if (format == ArchiveFormat::none) return -1;
+  const FormatInfo info = info_of(format);
+
+  if (announcements) std::fprintf(announcements, info.announcement, cp1252_to_utf8(logged_path).c_str());
+
+  std::string opening;
+  encode_archive_block_opening(opening);
+  volume_file.write(opening);
+  const std::int64_t after_opening = volume_file.tell();
+
+  ArchiveFrame frame(archive, volume_file, logged_path, info.log_word);
+  archive.seek_to(0);
+  info.read_members(frame);
+
+  // Patch the placeholders with what the loop wrote, then return to the end of
+  // the block so the walk appends after it.
+  std::string counts;
+  encode_archive_block_counts(counts, frame.block_length, frame.member_count);
+  // The volume file is a regular file opened for update, so these seeks only
+  // fail when the disk does; the add pass then sees the failed write.
+  if (after_opening >= 8 && volume_file.seek(after_opening - 8, SEEK_SET)) {
+    volume_file.write(counts);
+    volume_file.seek(after_opening + static_cast<std::int64_t>(frame.block_length), SEEK_SET);
+  }
+  return 1;
+}
+
+} // namespace shelvo

@@ -13,14 +13,6 @@ namespace {
 // catalog's own code; a byte after a NUL was never part of them.
 std::string_view up_to_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-// Name-field width before the columns at a depth, when the name is shorter: a
-// 64-character field plus three spaces per level above 6, then from depth 7 on
-// 81 - 3 * depth (none from 27 on).
-std::size_t name_field_width(unsigned depth) {
-  if (depth <= 6) return 64 + 3 * (6 - depth);
-  return depth >= 27 ? 0 : 81 - 3 * depth;
-}
-
 unsigned two_digits(unsigned value) { return value > 99 ? 99 : value; }
 
 } // namespace
@@ -28,22 +20,19 @@ unsigned two_digits(unsigned value) { return value > 99 ? 99 : value; }
 std::string format_file_line(std::string_view name, unsigned depth, std::int32_t size, unsigned day,
                              unsigned month, unsigned year, unsigned hour, unsigned minute) {
   name = up_to_nul(name);
-  const std::size_t field = name_field_width(depth);
-  // At depths up to 6 the spaces after the 64-character field come even after a
-  // long name; keep room for them and the columns.
+  // Up to depth 6 the name is padded to 64 characters and followed by three
+  // spaces per level above 6, even after a longer name; from depth 7 it is padded
+  // to 81 - 3 * depth characters, which leaves nothing to pad from depth 27 on.
   const std::size_t fixed_spaces = depth <= 6 ? 3 * (6 - depth) : 0;
+  const std::size_t padded_width = depth <= 6 ? 64 : (depth >= 27 ? 0 : 81 - 3 * depth);
   const std::size_t longest_name = max_line_length - file_line_columns_width - fixed_spaces;
   if (name.size() > longest_name) name = name.substr(0, longest_name);
 
   std::string line;
-  line.reserve(std::max(name.size() + fixed_spaces, field) + file_line_columns_width);
+  line.reserve(std::max(name.size(), padded_width) + fixed_spaces + file_line_columns_width);
   line.append(name);
-  if (depth <= 6) {
-    if (name.size() < 64) line.append(64 - name.size(), ' ');
-    line.append(fixed_spaces, ' ');
-  } else if (name.size() < field) {
-    line.append(field - name.size(), ' ');
-  }
+  if (name.size() < padded_width) line.append(padded_width - name.size(), ' ');
+  line.append(fixed_spaces, ' ');
 
   // The catalog clears bit 31 of every size, so a negative one comes from a
   // damaged record: show the 32 bits it holds as unsigned, which still fits 10
@@ -89,6 +78,10 @@ std::vector<NodeId>& ResultTree::children_of(NodeId parent) {
 
 void ResultTree::store_text(NodeRecord& record, std::string_view text) {
   text = text.substr(0, max_line_length + 16);
+  if (text.empty()) {
+    record.text_block = record.text_offset = record.text_length = 0; // never read: text() sees the length
+    return;
+  }
   if (text_block_size - last_block_used_ < text.size()) {
     text_blocks_.push_back(std::make_unique_for_overwrite<char[]>(text_block_size));
     last_block_used_ = 0;
@@ -186,8 +179,7 @@ NodeId ResultTree::add_directory_path(std::string_view path) {
 NodeId ResultTree::add_file_line(std::string_view directory_path, std::string_view name, std::int32_t size,
                                  unsigned day, unsigned month, unsigned year, unsigned hour, unsigned minute) {
   const NodeId directory = add_directory_path(directory_path);
-  line_ = format_file_line(name, path_depth_, size, day, month, year, hour, minute);
-  return append_node(directory, line_, size);
+  return append_node(directory, format_file_line(name, path_depth_, size, day, month, year, hour, minute), size);
 }
 
 void ResultTree::clear_result_tree() {

@@ -149,7 +149,6 @@ private:
 
   std::array<NodeId, max_path_components + 1> path_nodes_;
   std::uint16_t path_depth_ = 0;
-  std::string line_; // reused to build file lines
 
   ResultTreeObserver* observer_ = nullptr;
 };

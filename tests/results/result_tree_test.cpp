@@ -337,15 +337,5 @@ TEST_F(ResultTreeTest, SortKeepsRowsAndPathMemoryConsistent) {
   tree.sort_children(later, [](NodeId, NodeId) { return true; });
 }
 
-TEST_F(ResultTreeTest, TwoHundredThousandLinesStayCompact) {
-  tree.add_volume_node("BIG", 0, VolumeNodeMode::search);
-  for (int i = 0; i < 200000; ++i)
-    tree.add_file_line(i < 100000 ? "\\PROJECTS\\SRC" : "\\PROJECTS\\DOC", "FILE" + std::to_string(i) + ".TXT", i, 1, 1,
-                       1, 1, 1);
-  EXPECT_EQ(tree.node_count(), 200004u);
-  // Texts are ~106 characters; what the tree adds on top must stay small.
-  EXPECT_LT(tree.storage_bytes() / tree.node_count(), 160u);
-}
-
 } // namespace
 } // namespace shelvo

@@ -1,0 +1,115 @@
+// The ARJ reader, on archives made by arj at test time (with DOS date-times) and
+// on hand-made headers of the three first-header sizes ARJ versions write.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/run_state.h"
+#include "support/test_support.h"
+#include "archive_builders.h"
+#include "archive_scan_helpers.h"
+
+namespace shelvo::testing {
+namespace {
+
+struct ArjEntry {
+  std::string name;
+  std::string data;
+  std::uint8_t host_os = 0;        // 0 MS-DOS, 2 UNIX
+  std::uint16_t access_mode = 0x20;
+  std::uint8_t first_size = 46;    // 30, 34 or 46
+  std::string comment;
+};
+
+std::string arj_header(std::uint8_t file_type, const ArjEntry& e) {
+  std::string basic;
+  basic += static_cast<char>(e.first_size);
+  basic += "\x0B\x01";
+  basic += static_cast<char>(e.host_os);
+  basic += std::string("\x00\x00", 2); // flags, method (stored)
+  basic += static_cast<char>(file_type);
+  basic += '\0';
+  basic += le32(may_2001) + le32(static_cast<std::uint32_t>(e.data.size())) +
+           le32(static_cast<std::uint32_t>(e.data.size())) + le32(0) + le16(0) + le16(e.access_mode) + le16(0);
+  basic.resize(e.first_size, '\0');
+  basic += e.name + '\0' + e.comment + '\0';
+  return std::string("\x60\xEA", 2) + le16(static_cast<std::uint32_t>(basic.size())) + basic + le32(0) + le16(0);
+}
+
+std::string arj_archive(const std::vector<ArjEntry>& entries) {
+  std::string a = arj_header(2, ArjEntry{"HAND.ARJ", "", 0, 0, 34, ""});
+  for (const ArjEntry& e : entries) a += arj_header(0, e) + e.data;
+  return a + std::string("\x60\xEA\x00\x00", 4);
+}
+
+class ArjReader : public ::testing::Test {
+protected:
+  void SetUp() override { reset_counters(); }
+  ScanOutcome scan(const std::vector<ArjEntry>& entries) {
+    write_file(work / "HAND.ARJ", arj_archive(entries));
+    return scan_into_volume(work / "HAND.ARJ", "\\HAND.ARJ");
+  }
+  TempDir work;
+  TempDir log_drive;
+  DriveMapping drives{{{'C', log_drive.path()}}};
+};
+
+TEST_F(ArjReader, ArchiveMadeByArjWithDosTimesIsListedExactly) {
+  make_directories(work / "tree/sub");
+  write_file(work / "tree/alpha.txt", "alpha!");
+  write_file(work / "tree/sub/data.bin", std::string(3000, '\x07'));
+  write_file(work / "tree/sub/empty.txt", "");
+  set_local_mtime(work / "tree/alpha.txt", 1998, 3, 5, 14, 7, 0);
+  set_local_mtime(work / "tree/sub/data.bin", 2001, 5, 17, 10, 30, 0);
+  set_local_mtime(work / "tree/sub/empty.txt", 2001, 5, 17, 10, 30, 0);
+  const CommandResult r = run_command("cd " + shell_quote(work.path()) + " && arj a -y -2d -r made.arj tree");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+  const ScanOutcome out = scan_into_volume(work / "made.arj");
+  ASSERT_EQ(out.problem, "");
+  // Directory entries and the empty file (both sizes 0) are not recorded.
+  std::vector<std::string> seen;
+  for (const MemberRecord& m : out.members) seen.push_back(m.name + " " + std::to_string(m.size) + " " + dos_text(m.date, m.time));
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{"ALPHA.TXT 6 1998-03-05 14:07:00", "DATA.BIN 3000 2001-05-17 10:30:00"}));
+  EXPECT_EQ(counters.broken_archives, 0);
+}
+
+TEST_F(ArjReader, NameIsFoundAfterEveryFirstHeaderSize) {
+  // 30: the original layout; 34: an extended file position before the name;
+  // 46: ARJ 2.50 and later, with access and creation times.
+  const ScanOutcome out = scan({{"old/first.txt", "one", 0, 0x20, 30, ""},
+                                {"mid/second.txt", "two2", 0, 0x20, 34, ""},
+                                {"new/third.txt", "three", 0, 0x20, 46, ""}});
+  ASSERT_EQ(out.members.size(), 3u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "FIRST.TXT");
+  EXPECT_EQ(out.members[1].name, "SECOND.TXT");
+  EXPECT_EQ(out.members[2].name, "THIRD.TXT");
+  EXPECT_EQ(out.members[2].size, 5u);
+  EXPECT_EQ(dos_text(out.members[2].date, out.members[2].time), "2001-05-17 10:30:00");
+}
+
+TEST_F(ArjReader, AccessModeBeyondDosAttributesIsBrokenUnlessMadeOnUnix) {
+  const ScanOutcome out = scan({{"dos.txt", "d", 0, 0x30, 46, ""},
+                                {"unix.txt", "u", 2, 0x81A4, 46, ""},
+                                {"fine.txt", "f", 0, 0x2F, 46, ""}});
+  ASSERT_EQ(out.members.size(), 2u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "UNIX.TXT");
+  EXPECT_EQ(out.members[1].name, "FINE.TXT");
+  EXPECT_EQ(counters.broken_archives, 1);
+  EXPECT_EQ(read_file(log_drive / "KESTRA.ERR"), "BROKEN file: \\HAND.ARJ (or header looks like an Arj)\n");
+}
+
+TEST_F(ArjReader, CommentsAndDataThatLookLikeHeadersAreSteppedOver) {
+  // The first member's data holds an identifier followed by a plausible header.
+  const std::string fake = std::string("\x60\xEA", 2) + le16(40) + std::string(60, 'Z');
+  const ScanOutcome out = scan({{"a.bin", fake, 0, 0x20, 46, "a comment that is not empty"},
+                                {"b.txt", "bbb", 0, 0x20, 46, ""}});
+  ASSERT_EQ(out.members.size(), 2u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "A.BIN");
+  EXPECT_EQ(out.members[1].name, "B.TXT");
+}
+
+} // namespace
+} // namespace shelvo::testing

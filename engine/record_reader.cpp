@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace shelvo {
 
 namespace {
@@ -10,6 +14,21 @@ namespace {
 std::uint32_t little_endian_at(const std::array<unsigned char, 8>& bytes, std::size_t at) {
   return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
          static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+// The first 0x00 in [p, end), or nullptr. Names are mostly shorter than 16 bytes,
+// so one vector compare usually settles it, without the cost of a call.
+inline const char* find_zero(const char* p, const char* end) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (end - p >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(block, zero));
+    if (hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+    p += 16;
+  }
+#endif
+  return static_cast<const char*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
 }
 
 // Zero count at which a run of 0x00 has become a directory marker.
@@ -46,18 +65,6 @@ void RecordReader::append_limited(std::string& to, std::string_view bytes, std::
   if (to.size() < limit) to.append(bytes.substr(0, limit - to.size()));
 }
 
-void RecordReader::begin_name(std::uint64_t position) {
-  // A member can only start inside its block's length.
-  if (remaining_members_ > 0 && position >= block_end_) remaining_members_ = 0;
-}
-
-void RecordReader::finish_file_record(std::string_view name, const unsigned char* tail) {
-  last_name_ = name;
-  const bool member = remaining_members_ > 0;
-  handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path_ : directory_path_, member);
-  if (member) --remaining_members_;
-}
-
 void RecordReader::finish_directory_record() {
   remaining_members_ = 0; // members never hold a directory record: the block is over
   handler_.directory_record(directory_path_);
@@ -81,6 +88,31 @@ void RecordReader::finish_archive_header(std::uint64_t position_after) {
   append_limited(archive_path_, last_name_, max_archive_path);
 }
 
+const char* RecordReader::scan_file_records(const char* p, const char* end, std::uint64_t base, const char* begin) {
+  // The reader's state is kept in locals here and stored once at the end.
+  const CompiledMaskList* filter = handler_.name_filter;
+  std::uint32_t remaining = remaining_members_;
+  std::string_view last = last_name_;
+  while (p < end && static_cast<unsigned char>(*p) >= 2) {
+    const char* nul = find_zero(p, end);
+    if (!nul || end - nul <= static_cast<std::ptrdiff_t>(record_tail_length)) break;
+    if (remaining > 0 && base + static_cast<std::uint64_t>(p - begin) >= block_end_) remaining = 0;
+    const std::string_view name(p, std::min(static_cast<std::size_t>(nul - p), max_record_name));
+    const bool member = remaining > 0;
+    if (!filter || filter->matches(name)) {
+      handler_.file_record(name, RecordTail(reinterpret_cast<const unsigned char*>(nul + 1), record_tail_length),
+                           member ? archive_path_ : directory_path_, member);
+      filter = handler_.name_filter;
+    }
+    if (member) --remaining;
+    last = name;
+    p = nul + 1 + record_tail_length;
+  }
+  remaining_members_ = remaining;
+  last_name_ = last;
+  return p;
+}
+
 void RecordReader::skipped(std::uint64_t count) {
   const std::uint64_t n = std::min(count, skip_left_);
   skip_left_ -= n;
@@ -101,14 +133,12 @@ void RecordReader::feed(std::span<const char> bytes) {
     case Mode::expecting: {
       const auto b = static_cast<unsigned char>(*p);
       if (b >= 2) {
-        // The common case: a whole file record inside the chunk, handled in place.
-        const auto* nul = static_cast<const char*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
-        if (nul && end - nul > static_cast<std::ptrdiff_t>(record_tail_length)) {
-          begin_name(at(p));
-          const std::string_view name(p, std::min(static_cast<std::size_t>(nul - p), max_record_name));
-          finish_file_record(name, reinterpret_cast<const unsigned char*>(nul + 1));
+        // The common case: whole file records inside the chunk, one after the
+        // other, handled in place.
+        const char* const q = scan_file_records(p, end, base, begin);
+        if (q != p) {
+          p = q;
           last_name_in_chunk = true;
-          p = nul + 1 + record_tail_length;
           break;
         }
         begin_name(at(p));
@@ -137,7 +167,7 @@ void RecordReader::feed(std::span<const char> bytes) {
     }
     case Mode::name:
     case Mode::directory_path: {
-      const auto* nul = static_cast<const char*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
+      const char* nul = find_zero(p, end);
       const char* stop = nul ? nul : end;
       const std::string_view run(p, static_cast<std::size_t>(stop - p));
       p = nul ? nul + 1 : end;

@@ -23,6 +23,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/search_mask.h"
+
 namespace shelvo {
 
 constexpr std::size_t max_directory_path = 259;
@@ -36,6 +38,12 @@ using RecordTail = std::span<const unsigned char, record_tail_length>;
 class RecordHandler {
 public:
   virtual ~RecordHandler() = default;
+  // When set, file and member records whose names it rejects are not reported
+  // (they still end an archive's members and name the next archive). A handler
+  // that cares only about matching names sets it, and may change it between
+  // records; this spares one call per record on large catalogs.
+  const CompiledMaskList* name_filter = nullptr;
+
   // A directory record: its path as stored (empty also means the root).
   virtual void directory_record(std::string_view path) = 0;
   // A file record, or a member record when member is true. directory is the
@@ -67,9 +75,22 @@ public:
 private:
   enum class Mode { expecting, name, tail, directory_path, archive_header, skipping };
 
-  void begin_name(std::uint64_t position);
-  void finish_file_record(std::string_view name, const unsigned char* tail);
+  void begin_name(std::uint64_t position) {
+    // A member can only start inside its block's length.
+    if (remaining_members_ > 0 && position >= block_end_) remaining_members_ = 0;
+  }
+  void finish_file_record(std::string_view name, const unsigned char* tail) {
+    last_name_ = name;
+    const bool member = remaining_members_ > 0;
+    if (!handler_.name_filter || handler_.name_filter->matches(name))
+      handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path_ : directory_path_,
+                           member);
+    if (member) --remaining_members_;
+  }
   void finish_directory_record();
+  // Reads the whole file records that follow one another from p, in place, and
+  // returns the first byte not consumed (p itself when there is none).
+  const char* scan_file_records(const char* p, const char* end, std::uint64_t base, const char* begin);
   void finish_archive_header(std::uint64_t position_after);
   void append_limited(std::string& to, std::string_view bytes, std::size_t limit);
 

@@ -1,6 +1,5 @@
 #include "engine/search_mask.h"
 
-#include <cstring>
 
 namespace shelvo {
 
@@ -10,10 +9,11 @@ namespace {
 constexpr std::size_t general_matcher_limit = 256;
 
 // The '?'-aware comparison of a literal piece against name bytes of equal length.
+// Pieces are a few bytes long, where a plain loop beats a call of memcmp; it runs
+// from the end, where names differ most (their extensions).
 bool piece_matches(std::string_view piece, const char* name, bool has_any) {
-  if (!has_any) return std::memcmp(piece.data(), name, piece.size()) == 0;
-  for (std::size_t k = 0; k < piece.size(); ++k)
-    if (piece[k] != '?' && piece[k] != name[k]) return false;
+  for (std::size_t k = piece.size(); k-- > 0;)
+    if (piece[k] != name[k] && !(has_any && piece[k] == '?')) return false;
   return true;
 }
 
@@ -51,7 +51,7 @@ CompiledMask::CompiledMask(std::string_view pattern) : pattern_(pattern) {
 // only on names that hold a '*' themselves (there a '*' of the pattern takes the
 // name's '*' literally), and it never says yes where the glob says no; so a glob
 // "no" is final and a glob "yes" on such a name is confirmed by match_mask.
-bool CompiledMask::matches(std::string_view name) const {
+bool CompiledMask::matches_slowly(std::string_view name) const {
   switch (shape_) {
   case Shape::literal:
     // No '*' in the pattern: the general matcher compares position by position.
@@ -76,20 +76,19 @@ CompiledMaskList::CompiledMaskList(const MaskList& masks) {
     if (mask[0] == '\\') exclusions_.emplace_back(std::string_view(mask).substr(1));
     else positive_.emplace_back(mask);
   }
+  for (const CompiledMask& mask : positive_) {
+    const std::string& pattern = mask.pattern();
+    if (pattern.size() >= general_matcher_limit) continue; // matches nothing
+    const char last = pattern.back();
+    if (last == '*' || last == '?') last_byte_may_match_.fill(true);
+    else last_byte_may_match_[static_cast<unsigned char>(last)] = true;
+  }
 }
 
-bool CompiledMaskList::matches(std::string_view name) const {
-  bool positive = false;
-  for (const CompiledMask& mask : positive_) {
-    if (mask.matches(name)) {
-      positive = true;
-      break;
-    }
-  }
-  if (!positive) return false;
+bool CompiledMaskList::excluded(std::string_view name) const {
   for (const CompiledMask& mask : exclusions_)
-    if (mask.matches(name)) return false;
-  return true;
+    if (mask.matches(name)) return true;
+  return false;
 }
 
 } // namespace shelvo

@@ -46,13 +46,14 @@ DecodedTail decode_tail(RecordTail t) {
 class SearchHandler final : public RecordHandler {
 public:
   SearchHandler(const RunSettings& settings, const CompiledMaskList& masks, ResultSink* sink)
-      : settings_(settings), masks_(masks), sink_(sink) {}
+      : settings_(settings), masks_(masks), sink_(sink), no_names_(MaskList(0)) {}
 
   void start_volume(std::string_view label) {
     label_ = label;
     volume_shown_ = false;
     matched_ = false;
     child_ = false;
+    update_name_filter();
   }
 
   void directory_record(std::string_view path) override {
@@ -68,6 +69,7 @@ public:
         child_ = masks_.matches(parent_leaf_of(path));
         matched_ = false;
       }
+      update_name_filter();
     }
     if (settings_.option_d && (leaf_hit || matched_ || child_)) {
       open_volume_node();
@@ -91,6 +93,13 @@ public:
   }
 
 private:
+  // Outside a listed directory only names that match can be hits (and with J
+  // none), so the reader need not report the others.
+  void update_name_filter() {
+    if (matched_) name_filter = nullptr;
+    else name_filter = settings_.option_j ? &no_names_ : &masks_;
+  }
+
   void open_volume_node() {
     if (volume_shown_) return;
     volume_shown_ = true;
@@ -101,6 +110,7 @@ private:
   const RunSettings& settings_;
   const CompiledMaskList& masks_;
   ResultSink* sink_;
+  const CompiledMaskList no_names_; // accepts nothing
   std::string label_;
   bool volume_shown_ = false;
   bool matched_ = false; // list content: the directory record just read matches

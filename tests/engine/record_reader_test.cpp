@@ -206,7 +206,7 @@ TEST(RecordReader, AnArchiveCountLargerThanItsMembersNeverSwallowsTheFilesAfterT
 // Bulk scanning must give what the byte-at-a-time reader gives, on any bytes.
 void expect_bulk_equals_bytewise(const std::string& stream, std::mt19937& random, const std::string& what) {
   for (bool archives : {false, true}) {
-    for (unsigned char format : {0, 5}) {
+    for (const unsigned char format : {std::uint8_t{0}, std::uint8_t{5}}) {
       const auto reference = read_stream(stream, archives, format, 1, Feeding::bytewise);
       std::uniform_int_distribution<std::size_t> chunk(1, 600);
       for (std::size_t size : {std::size_t{0}, std::size_t{1}, chunk(random), chunk(random), std::size_t{49152}}) {

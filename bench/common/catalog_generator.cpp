@@ -1,0 +1,108 @@
+#include "common/catalog_generator.h"
+
+#include <array>
+#include <cstdio>
+#include <random>
+#include <string_view>
+#include <vector>
+
+#include "engine/catalog_store.h"
+#include "platform/file_access.h"
+
+namespace shelvo::bench {
+
+namespace {
+
+constexpr std::array<const char*, 9> common_extensions = {".JPG", ".TXT", ".DOC", ".MP3", ".C",
+                                                          ".H",   ".HTM", ".DAT", ".XLS"};
+
+class VolumeWriter {
+public:
+  VolumeWriter(std::mt19937& random, GeneratedCatalog& totals) : random_(random), totals_(totals) {}
+
+  std::string volume(int number, long records) {
+    std::string out = "BENCH" + std::to_string(number);
+    out.resize(label_length, ' ');
+    out += static_cast<char>(volume_format_byte);
+    std::vector<std::string> path{""}; // components below the root
+    directory(out, path);
+    long written = 0;
+    while (written < records) {
+      const auto pick = random_() % 100;
+      if (pick < 4) { // into a new subdirectory, or back up to a parent with more files
+        if (path.size() < 6 && pick < 3) path.push_back("DIR" + std::to_string(random_() % 10000));
+        else if (path.size() > 1) path.pop_back();
+        directory(out, path);
+        continue;
+      }
+      if (pick < 6) {
+        const long members = 5 + static_cast<long>(random_() % 16);
+        file(out, "ARCH" + std::to_string(random_() % 100000) + ".ZIP", false);
+        std::string block;
+        for (long m = 0; m < members; ++m) file(block, name(), true);
+        out += '\x01';
+        encode_archive_block_counts(out, static_cast<std::uint32_t>(block.size()), static_cast<std::uint32_t>(members));
+        out += block;
+        ++totals_.archives;
+        written += members + 1;
+        continue;
+      }
+      file(out, name(), false);
+      ++written;
+    }
+    return out;
+  }
+
+private:
+  std::string name() {
+    const bool rare = random_() % 100 == 0;
+    return "FILE" + std::to_string(random_() % 1000000) +
+           (rare ? rare_extension : common_extensions[random_() % common_extensions.size()]);
+  }
+
+  void file(std::string& out, const std::string& n, bool member) {
+    const auto date = static_cast<std::uint16_t>((random_() % 40) << 9 | (1 + random_() % 12) << 5 | (1 + random_() % 28));
+    const auto time = static_cast<std::uint16_t>((random_() % 24) << 11 | (random_() % 60) << 5 | random_() % 30);
+    encode_file_record(out, n, static_cast<std::uint32_t>(random_() % 100000000), date, time);
+    const bool rare = n.ends_with(rare_extension);
+    if (member) ++totals_.member_records;
+    else ++totals_.file_records;
+    if (rare) ++totals_.rare_names;
+    if (rare && !member) ++totals_.rare_file_names;
+  }
+
+  void directory(std::string& out, const std::vector<std::string>& path) {
+    std::string text;
+    for (std::size_t k = 1; k < path.size(); ++k) text += "\\" + path[k];
+    encode_directory_record(out, text.empty() ? "\\" : text);
+    ++totals_.directory_records;
+  }
+
+  std::mt19937& random_;
+  GeneratedCatalog& totals_;
+};
+
+bool write_host_file(const std::string& path, std::string_view bytes) {
+  File file = File::open_host(path, "wb");
+  return file && file.write(bytes) && file.close();
+}
+
+} // namespace
+
+GeneratedCatalog generate_catalog(const std::string& host_dir, int volumes, long records, std::uint32_t seed) {
+  GeneratedCatalog totals;
+  std::mt19937 random(seed);
+  VolumeWriter writer(random, totals);
+  if (!write_host_file(host_dir + "/" + volume_file_name(0), "")) return totals;
+  for (int v = 1; v <= volumes; ++v) {
+    const long share = records / volumes + (v <= records % volumes ? 1 : 0);
+    const std::string bytes = writer.volume(v, share);
+    if (!write_host_file(host_dir + "/" + volume_file_name(v), bytes)) return totals;
+    totals.bytes += bytes.size();
+    ++totals.volumes;
+  }
+  totals.ok = true;
+  return totals;
+}
+
+} // namespace shelvo::bench

@@ -40,7 +40,9 @@ TEST(FindSignature, MatchStartingInsideAPartialMatchIsFound) {
     SCOPED_TRACE(hex_of(c.bytes));
     ArchiveStream s = stream_of(dir, c.bytes);
     EXPECT_EQ(find_signature(c.signature, s), c.found);
-    if (c.found) EXPECT_EQ(s.position(), c.after);
+    if (c.found) {
+      EXPECT_EQ(s.position(), c.after);
+    }
   }
 }
 

@@ -26,8 +26,11 @@ protected:
   ScanOutcome expect_consistent(const std::string& bytes) {
     const ScanOutcome out = scan(bytes);
     EXPECT_TRUE(out.result == 1 || out.result == -1) << out.result;
-    if (out.result == 1) EXPECT_EQ(out.problem, "") << hex_of(bytes.substr(0, 64));
-    else EXPECT_EQ(out.written, "");
+    if (out.result == 1) {
+      EXPECT_EQ(out.problem, "") << hex_of(bytes.substr(0, 64));
+    } else {
+      EXPECT_EQ(out.written, "");
+    }
     return out;
   }
   TempDir work;
@@ -110,14 +113,14 @@ TEST_F(HostileArchive, NameWithoutTerminatorIsCutToTheHeader) {
 
 TEST_F(HostileArchive, HeadersThatWouldLoopOrStandStillEndTheList) {
   // RAR: a block claiming a header size of 0, then of 3.
-  for (std::uint16_t size : {0, 3}) {
+  for (std::uint32_t size : {0u, 3u}) {
     std::string block = rar_block(0x7A, 7);
     block.replace(5, 2, le16(size));
     const ScanOutcome out = expect_consistent(rar_archive(rar_file("a.txt", "a", 1) + block + rar_file("z.txt", "z", 1)));
     EXPECT_EQ(out.members.size(), 1u);
   }
   // LZH level 2: an extended header of size 0 and of size 1 in the chain.
-  for (std::uint16_t size : {0, 1, 2}) {
+  for (std::uint32_t size : {0u, 1u, 2u}) {
     std::string h = "-lh0-" + le32(1) + le32(1) + le32(990095400) + "\x20" + "\x02" + le16(0) + "U" + le16(8) + "\x01" +
                     "n.txt" + le16(size);
     const std::string header = le16(static_cast<std::uint32_t>(h.size() + 2)) + h + "n";

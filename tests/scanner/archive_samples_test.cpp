@@ -199,13 +199,18 @@ TEST_F(ArchiveSamples, RecordsMatchTheIndependentListings) {
     EXPECT_EQ(counters.broken_archives, sample.broken);
     ASSERT_EQ(out.members.size(), sample.members.size());
     const std::vector<ListedRow> rows = lsar_rows(read_file(testdata_path("archives/" + sample.path + ".listing.txt")));
-    if (!sample.members.empty()) ASSERT_FALSE(rows.empty()) << "no lsar rows in the listing";
+    if (!sample.members.empty()) {
+      ASSERT_FALSE(rows.empty()) << "no lsar rows in the listing";
+    }
     for (std::size_t i = 0; i < sample.members.size(); ++i) {
       const Expected& want = sample.members[i];
       const MemberRecord& got = out.members[i];
       SCOPED_TRACE("member " + std::to_string(i));
-      if (!want.name.empty()) EXPECT_EQ(got.name, want.name);
-      else EXPECT_FALSE(got.name.empty());
+      if (!want.name.empty()) {
+        EXPECT_EQ(got.name, want.name);
+      } else {
+        EXPECT_FALSE(got.name.empty());
+      }
       EXPECT_EQ(got.size, want.size);
       EXPECT_EQ(dos_text(got.date, got.time), want.date);
       // The same member in the independent listing: same size and, where the

@@ -41,6 +41,7 @@ RecordReader::RecordReader(RecordHandler& handler, bool enter_archives)
   // Reserved once so that the bounded buffers never reallocate while reading.
   directory_path_.reserve(max_directory_path);
   name_.reserve(max_record_name);
+  archive_name_.reserve(max_record_name);
   archive_path_.reserve(max_archive_path + 1);
 }
 
@@ -57,7 +58,9 @@ void RecordReader::start_volume(unsigned char format) {
   header_fill_ = 0;
   remaining_members_ = 0;
   block_end_ = 0;
+  archive_name_.clear();
   archive_path_.clear();
+  archive_path_stale_ = false;
   skip_left_ = 0;
 }
 
@@ -83,9 +86,19 @@ void RecordReader::finish_archive_header(std::uint64_t position_after) {
   }
   remaining_members_ = count;
   block_end_ = position_after + length;
-  archive_path_.assign(directory_path_, 0, max_archive_path);
-  if (archive_path_.empty() || archive_path_.back() != '\\') append_limited(archive_path_, "\\", max_archive_path);
-  append_limited(archive_path_, last_name_, max_archive_path);
+  // The directory cannot change before the block ends, but the last name does.
+  archive_name_.assign(last_name_);
+  archive_path_stale_ = true;
+}
+
+const std::string& RecordReader::archive_path() {
+  if (archive_path_stale_) {
+    archive_path_.assign(directory_path_, 0, max_archive_path);
+    if (archive_path_.empty() || archive_path_.back() != '\\') append_limited(archive_path_, "\\", max_archive_path);
+    append_limited(archive_path_, archive_name_, max_archive_path);
+    archive_path_stale_ = false;
+  }
+  return archive_path_;
 }
 
 const char* RecordReader::scan_file_records(const char* p, const char* end, std::uint64_t base, const char* begin) {
@@ -101,7 +114,7 @@ const char* RecordReader::scan_file_records(const char* p, const char* end, std:
     const bool member = remaining > 0;
     if (!filter || filter->matches(name)) {
       handler_.file_record(name, RecordTail(reinterpret_cast<const unsigned char*>(nul + 1), record_tail_length),
-                           member ? archive_path_ : directory_path_, member);
+                           member ? archive_path() : directory_path_, member);
       filter = handler_.name_filter;
     }
     if (member) --remaining;

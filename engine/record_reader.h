@@ -83,11 +83,12 @@ private:
     last_name_ = name;
     const bool member = remaining_members_ > 0;
     if (!handler_.name_filter || handler_.name_filter->matches(name))
-      handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path_ : directory_path_,
+      handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path() : directory_path_,
                            member);
     if (member) --remaining_members_;
   }
   void finish_directory_record();
+  const std::string& archive_path();
   // Reads the whole file records that follow one another from p, in place, and
   // returns the first byte not consumed (p itself when there is none).
   const char* scan_file_records(const char* p, const char* end, std::uint64_t base, const char* begin);
@@ -109,7 +110,9 @@ private:
   std::size_t header_fill_ = 0;
   std::uint32_t remaining_members_ = 0;
   std::uint64_t block_end_ = 0; // stream position where the current block's members end
-  std::string archive_path_;
+  std::string archive_name_;        // the archive whose members are being read
+  std::string archive_path_;        // built from it when a member is first reported
+  bool archive_path_stale_ = false;
   std::uint64_t skip_left_ = 0;
 };
 

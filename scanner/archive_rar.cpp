@@ -95,7 +95,7 @@ void read_rar_members(ArchiveFrame& frame) {
       const std::span<char> whole = std::span(header).first(head_size);
       if (!archive.read_at(position, whole)) return;
       const ByteCursor h(whole);
-      step += packed_size_of(h, flags);
+      const std::uint64_t packed = packed_size_of(h, flags);
       if (type == type_file) {
         const std::uint8_t version = h.u8(off_version);
         const std::uint8_t method = h.u8(off_method);
@@ -106,6 +106,8 @@ void read_rar_members(ArchiveFrame& frame) {
         if (h.u32le(off_packed) != 0 || h.u32le(off_unpacked) != 0 || (flags & file_flag_large))
           frame.take_member(h.bytes(name_offset, name_size), h.u32le(off_unpacked), h.u32le(off_date_time), true);
       }
+      if (packed > archive.size()) return; // data past the end; also keeps the sum below from wrapping
+      step += packed;
     } else if (flags & flag_add_size) {
       if (!archive.read_at(position, std::span(fixed).first(block_minimum + 4))) return;
       step += ByteCursor(fixed).u32le(off_add_size);

@@ -88,6 +88,11 @@ TEST_F(HostileArchive, HugeSizesEndTheListWithoutOverflow) {
   out = expect_consistent(rar_archive(rar_file("e.iso", "", 1, 0x8000 | 0x100, {}, 29, '0', 0xFFFFFFFFu) +
                                       rar_file("f.txt", "f", 1)));
   EXPECT_EQ(out.members.size(), 1u);
+  // RAR: a 64-bit packed size that wraps the step round to exactly 0.
+  std::string wrap = rar_archive(rar_file("w.bin", "", 1, 0x8000 | 0x100, {}, 29, '0', 0xFFFFFFFFu));
+  wrap.replace(20 + 7, 4, le32(0xFFFFFFFFu - 45 + 1)); // 2^64 - 45, and the header is 45 bytes
+  out = expect_consistent(wrap + rar_file("h.txt", "h", 1));
+  EXPECT_EQ(out.members.size(), 1u);
   // RAR: an unknown block whose ADD_SIZE runs past the end.
   std::string beyond = rar_block(0x79, 11, "", true);
   beyond.replace(7, 4, le32(0xFFFFFFFFu));

@@ -171,6 +171,41 @@ TEST_F(SearchPass, ADirectoryRecordOccurringTwiceIsReportedTwice) {
   EXPECT_EQ(counters.found_dirs, 2);
 }
 
+TEST_F(SearchPass, ArchiveBlocksLargerThanAReadAreSkippedOrEnteredWhole) {
+  // 30,000 members of 12 bytes: the block runs over several reads of the file.
+  std::vector<std::string> members(30000, "M.TXT");
+  members[29999] = "LAST.DOC";
+  write_volume(1, "VOLA", dir("\\") + file("BIG.ZIP") + archive(members) + file("AFTER.DOC"));
+  search({"*.DOC"});
+  EXPECT_EQ(counters.found_files, 1); // AFTER.DOC, found behind the skipped block
+  EXPECT_EQ(sink.calls.back(), std::string("F \\ | AFTER.DOC 10 ") + when);
+
+  reset_counters();
+  sink.calls.clear();
+  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.option_a = true;
+  search_pass(settings, front);
+  EXPECT_EQ(counters.found_files, 2);
+  EXPECT_EQ(counters.found_members, 1);
+  EXPECT_EQ(sink.calls[1], std::string("F \\BIG.ZIP | LAST.DOC 7 ") + when);
+}
+
+TEST_F(SearchPass, OptionTChangesNothing) {
+  write_volume(1, "VOLA", dir("\\") + dir("\\A") + file("A.TXT") + file("A.ZIP") + archive({"A.DOC"}));
+  settings.option_a = settings.option_c = settings.option_d = true;
+  search({"A*"});
+  const Calls without_t = sink.calls;
+  const EngineCounters counted = counters;
+  reset_counters();
+  sink.calls.clear();
+  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.option_t = true;
+  search_pass(settings, front);
+  EXPECT_EQ(sink.calls, without_t);
+  EXPECT_EQ(counters.found_files, counted.found_files);
+  EXPECT_EQ(counters.found_dirs, counted.found_dirs);
+}
+
 TEST_F(SearchPass, OnlyDirectoriesWithJAndTheirFilesOnlyWithC) {
   const std::string records = dir("\\") + file("SRC") + dir("\\SRC") + file("MAIN.C") + file("LIB.ZIP") +
                               archive({"SRC"}) + dir("\\SRC\\SRC") + dir("\\DOC") + file("SRC");

@@ -13,7 +13,9 @@
 // follow are found where they are. An archive block ends after its count of
 // members, at the end of its length, or at the next directory record, whichever
 // comes first, so a count that is too large never turns the files of the
-// directory into members. A record cut short by the end of the file is dropped.
+// directory into members. A record cut short by the end of the file is dropped,
+// and so is everything after an archive header or a skipped block that the file
+// ends inside.
 #pragma once
 
 #include <array>

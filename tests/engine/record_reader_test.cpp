@@ -28,6 +28,17 @@ public:
 
 enum class Feeding { bulk, bytewise };
 
+// Reads with a name filter on the handler, as the search pass does.
+std::vector<std::string> read_filtered(const std::string& stream, const CompiledMaskList& filter) {
+  RecordLog log;
+  log.name_filter = &filter;
+  RecordReader reader(log, true);
+  reader.start_volume(5);
+  for (std::size_t at = 0; at < stream.size(); at += 97)
+    reader.feed(std::span<const char>(stream.data() + at, std::min<std::size_t>(97, stream.size() - at)));
+  return log.lines;
+}
+
 // Reads one record stream in chunks of the given size (0: all at once), taking
 // pending skips by calling skipped() as the search pass does after a seek.
 std::vector<std::string> read_stream(const std::string& stream, bool archives, unsigned char format = 5,
@@ -253,6 +264,19 @@ TEST(RecordReader, BulkScanningEqualsTheBytewiseReaderOnRandomAndDamagedInput) {
     damaged.erase(where(random), 3);
     damaged.resize(damaged.size() - static_cast<std::size_t>(byte(random)) % 50);
     expect_bulk_equals_bytewise(damaged, random, "damaged");
+
+    // Leaving out the names a filter rejects changes nothing else: members and
+    // archive paths stay what they were.
+    MaskList masks(MaskList::search_mask_limit);
+    masks.add("*.ZIP");
+    masks.add("M?");
+    std::vector<std::string> expected;
+    for (const std::string& line : read_stream(damaged, true)) {
+      const std::size_t name_at = line.find(" | ") + 3;
+      const std::string name = line.substr(name_at, line.rfind(" | ") - name_at);
+      if (line[0] == 'D' || match_mask_list(masks, name)) expected.push_back(line);
+    }
+    ASSERT_EQ(read_filtered(damaged, CompiledMaskList(masks)), expected);
   }
 }
 

@@ -132,7 +132,7 @@ void ArchiveFrame::take_member(std::string_view name_field, std::uint64_t size, 
     report_broken();
     return;
   }
-  std::string_view leaf = name.substr(leaf_of(name));
+  const std::string_view leaf = name.substr(leaf_of(name));
   // No record may start with 0x00 (a directory record) and an empty component
   // names nothing a user could search for: directory entries end here.
   if (leaf.empty()) return;
@@ -142,13 +142,19 @@ void ArchiveFrame::take_member(std::string_view name_field, std::uint64_t size, 
     return;
   }
   if (name.size() >= name_field_limit && announcements) std::fputs("*", announcements);
-  if (leaf.size() > recorded_name_limit) leaf = leaf.substr(0, recorded_name_limit);
 
-  const std::uint32_t record_length = static_cast<std::uint32_t>(leaf.size() + file_record_overhead);
+  // Archivers store names in the code page of the system that made them. A name
+  // that is valid UTF-8 (current systems) is converted as the walk converts host
+  // names; any other is kept as Windows-1252 bytes. The checks above ran on the
+  // stored bytes, so a '?' standing for a character Windows-1252 lacks is not
+  // taken for a broken header.
+  std::string folded = utf8_to_cp1252(leaf);
+  if (folded.size() > recorded_name_limit) folded.resize(recorded_name_limit);
+  fold_name(folded);
+
+  const std::uint32_t record_length = static_cast<std::uint32_t>(folded.size() + file_record_overhead);
   if (block_length > UINT32_MAX - record_length || member_count == UINT32_MAX) return; // the block is full
 
-  std::string folded(leaf);
-  fold_name(folded);
   std::string record;
   encode_file_record(record, folded, static_cast<std::uint32_t>(size & 0xFFFFFFFFu),
                      static_cast<std::uint16_t>(dos_date_time >> 16), static_cast<std::uint16_t>(dos_date_time & 0xFFFF));

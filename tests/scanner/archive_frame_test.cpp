@@ -117,6 +117,21 @@ TEST_F(ArchiveBlock, AccentedNamesAreFolded) {
   EXPECT_EQ(out.members[0].name, "RESUME.DOC");
 }
 
+TEST_F(ArchiveBlock, Utf8NamesAreConvertedLikeHostNames) {
+  DriveMapping drives{{{'C', work.path()}}};
+  // "café.txt" and "テスト.txt" in UTF-8, as current systems write them; then a
+  // Windows-1252 name, which is not valid UTF-8 and is kept as it is.
+  write_file(work / "U.ZIP", zip_local("caf\xC3\xA9.txt", 1, 1, "c") +
+                                 zip_local("\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88.txt", 1, 1, "t") +
+                                 zip_local("na\xC6ve.txt", 1, 1, "n"));
+  const ScanOutcome out = scan_into_volume(work / "U.ZIP");
+  ASSERT_EQ(out.members.size(), 3u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "CAFE.TXT");
+  EXPECT_EQ(out.members[1].name, "???.TXT"); // no Windows-1252 form, as in the walk
+  EXPECT_EQ(out.members[2].name, "NA\xC6VE.TXT");
+  EXPECT_EQ(counters.broken_archives, 0);
+}
+
 TEST_F(ArchiveBlock, SizeKeepsItsLow31Bits) {
   const std::string extra = le16(1) + le16(16) + le32(0xB2D05E00u) + le32(0) + le32(1) + le32(0); // 3,000,000,000
   write_file(work / "S.ZIP", zip_local("big.iso", 0xFFFFFFFF, 0xFFFFFFFF, "b", 0, 0, extra));

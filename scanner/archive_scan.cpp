@@ -191,8 +191,8 @@ int scan_archive(File& volume_file, const std::string& host_path, std::string_vi
   // the block so the walk appends after it.
   std::string counts;
   encode_archive_block_counts(counts, frame.block_length, frame.member_count);
-  // The volume file is a regular file opened for update, so these seeks only
-  // fail when the disk does; the add pass then sees the failed write.
+  // The volume file is a regular file opened for update: a seek there fails only
+  // with the stream itself, whose writes then fail too, which the add pass sees.
   if (after_opening >= 8 && volume_file.seek(after_opening - 8, SEEK_SET)) {
     volume_file.write(counts);
     volume_file.seek(after_opening + static_cast<std::int64_t>(frame.block_length), SEEK_SET);

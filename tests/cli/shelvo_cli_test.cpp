@@ -121,6 +121,32 @@ TEST_F(ShelvoCli, SearchTreeAndCountOnly) {
   EXPECT_EQ(r.err, counts); // the same final line
 }
 
+TEST_F(ShelvoCli, HandMadeVolumeFilesOlderFormatTruncatedAndAGap) {
+  testing::make_directories(dir / "c/CAT");
+  testing::write_file(dir / "c/CAT/00000000.KTL", "");
+  // Older format: no format byte, the root's record starts right after the label.
+  std::string older = "OLD            " + std::string(8, '\0') + "\\" + std::string(1, '\0');
+  older += "A.TXT" + std::string(1, '\0') + testing::bytes_from_hex("00 00 00 0A 28 22 18 83 00");
+  testing::write_file(dir / "c/CAT/00000001.KTL", older);
+  // Cut inside its second file record: the first is found, the cut one dropped.
+  std::string cut = "CUT            \x05" + std::string(8, '\0') + "\\" + std::string(1, '\0');
+  cut += "B.TXT" + std::string(1, '\0') + testing::bytes_from_hex("00 00 00 0B 28 22 18 83 00") + "C.TX";
+  testing::write_file(dir / "c/CAT/00000002.KTL", cut);
+  testing::write_file(dir / "c/CAT/00000004.KTL", older); // behind a gap: never read
+
+  auto r = cli("'/l:C:\\CAT' '*.TXT' --numbers");
+  EXPECT_EQ(r.status, 0);
+  const auto l = lines(r.out);
+  ASSERT_EQ(l.size(), 4u) << r.out;
+  EXPECT_EQ(l[0], "OLD            \t1");
+  EXPECT_EQ(l[1].substr(0, 7), "  A.TXT");
+  EXPECT_EQ(l[2], "CUT            \t2");
+  EXPECT_EQ(l[3].substr(0, 7), "  B.TXT");
+  EXPECT_NE(r.err.find("Vol:  2 [  3/"), std::string::npos) << r.err;
+  r = cli("'/l:C:\\CAT' /W");
+  EXPECT_EQ(r.out, "v2~0\nOLD            v2~0\nCUT            v2.2\n");
+}
+
 TEST_F(ShelvoCli, FileLinesHaveTheirWidthAtEveryDepth) {
   const std::size_t width[] = {82, 79, 76, 73, 70, 67, 64, 60, 57, 54, 51};
   std::string rel;

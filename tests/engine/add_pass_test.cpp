@@ -57,6 +57,25 @@ TEST_F(AddPass, TestVolumeWithATxtIsTheFortyOneBytes) {
   EXPECT_EQ(counters.scanned_dirs, 1);
 }
 
+TEST_F(AddPass, AZipGetsItsArchiveBlockRightAfterItsFileRecord) {
+  testing::make_directories(d + "/docs");
+  testing::write_file(d + "/docs/readme.txt", std::string(1234, 'r'));
+  testing::set_local_mtime(d + "/docs/readme.txt", 2001, 5, 17, 10, 30, 0);
+  ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(d) + " && zip -q -X x.zip docs/readme.txt && rm -r docs")
+                .status,
+            0);
+  testing::set_local_mtime(d + "/x.zip", 2000, 1, 2, 3, 4, 6);
+  const std::size_t zip_size = testing::read_file(d + "/x.zip").size();
+  ASSERT_EQ(add(), 1);
+  std::string expected = "TEST           \x05" + std::string(8, '\0') + "\\" + std::string(1, '\0');
+  expected += "X.ZIP" + std::string(1, '\0') + bytes_from_hex("00 00") +
+              std::string(1, static_cast<char>(zip_size >> 8)) + std::string(1, static_cast<char>(zip_size & 0xFF)) +
+              bytes_from_hex("28 22 18 83 00");
+  expected += bytes_from_hex("01 14 00 00 00 01 00 00 00 52 45 41 44 4D 45 2E 54 58 54 00 00 00 04 D2 2A B1 53 C0 00");
+  EXPECT_EQ(hex_of(volume(1)), hex_of(expected));
+  EXPECT_EQ(counters.scanned_members, 1);
+}
+
 TEST_F(AddPass, LabelsLoseDotsAndAreCutToFifteen) {
   label("A.B.C");
   EXPECT_EQ(add(), 1);

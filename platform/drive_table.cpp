@@ -171,11 +171,12 @@ bool is_pseudo_file_system(std::string_view type) {
 DriveTable build_automatic_table(const std::string& mount_table_path, const std::string& home,
                                  const std::string& data_home) {
   DriveTable table;
-  const std::string shelvo_dir = data_home + "/shelvo";
-  const std::string drive_c = shelvo_dir + "/drive_c";
-  ::mkdir(data_home.c_str(), 0755);
-  ::mkdir(shelvo_dir.c_str(), 0755);
-  ::mkdir(drive_c.c_str(), 0755);
+  const std::string drive_c = data_home + "/shelvo/drive_c";
+  // Created level by level: on a new account even ~/.local may be missing.
+  for (std::size_t slash = 1; slash != std::string::npos;) {
+    slash = drive_c.find('/', slash + 1);
+    ::mkdir(drive_c.substr(0, slash).c_str(), 0755);
+  }
   table.set({'C', drive_c, std::nullopt});
   if (!home.empty()) table.set({'D', home, std::nullopt});
 

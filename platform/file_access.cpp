@@ -51,13 +51,13 @@ std::vector<std::string> split_components(std::string_view path) {
 }
 
 std::optional<std::string> resolve_under_root(const std::string& root, std::string_view rest) {
-  std::string host = root == "/" ? std::string() : root;
+  const std::string base = root == "/" ? std::string() : root;
+  std::string host = base;
   bool missing = false; // once a component is missing, the rest is spelled as given
   for (const std::string& c : split_components(rest)) {
     if (c == ".") continue;
     if (c == "..") { // never above the drive's root
-      const std::size_t slash = host.find_last_of('/');
-      if (host.size() > root.size() && slash != std::string::npos && slash >= root.size()) host.resize(slash);
+      if (host.size() > base.size()) host.resize(host.find_last_of('/'));
       continue;
     }
     std::string candidate = host + "/" + c;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace shelvo {
 namespace {
 
@@ -57,10 +59,13 @@ TEST(AutomaticTable, KeepsRealVolumesAndDropsPseudoFileSystems) {
                       "tmpfs /media/ann/ram tmpfs rw 0 0\n");
   const std::string home = dir / "home";
   testing::make_directories(home);
-  const DriveTable table = build_automatic_table(dir / "mounts", home, dir / "data");
+  const DriveTable table = build_automatic_table(dir / "mounts", home, dir / "data");  // data/ is missing
   ASSERT_NE(table.find('C'), nullptr);
   EXPECT_EQ(table.find('C')->directory, dir / "data/shelvo/drive_c");
-  EXPECT_FALSE(testing::list_directory(dir / "data/shelvo/drive_c").size()); // created, empty
+  EXPECT_EQ(build_automatic_table(dir / "mounts", home, dir / "new/account/.local/share").find('C')->directory,
+            dir / "new/account/.local/share/shelvo/drive_c");
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "new/account/.local/share/shelvo/drive_c"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "data/shelvo/drive_c")); // created on first use
   EXPECT_EQ(table.find('D')->directory, home);
   ASSERT_NE(table.find('E'), nullptr);
   EXPECT_EQ(table.find('E')->directory, "/media/ann/USB STICK");

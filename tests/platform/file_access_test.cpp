@@ -23,6 +23,7 @@ TEST(DosPaths, ResolveThroughTheDriveTable) {
   EXPECT_EQ(*resolve_dos_path("C:\\NEW\\SUB"), dir / "c/NEW/SUB");
   EXPECT_EQ(*resolve_dos_path("C:"), dir / "c");
   EXPECT_EQ(*resolve_dos_path("C:\\..\\..\\etc"), dir / "c/etc"); // never above the root
+  EXPECT_EQ(*resolve_dos_path("C:\\VOLDEPOT\\..\\X"), dir / "c/X");
   set_current_drive(2);
   EXPECT_EQ(*resolve_dos_path("\\VOLDEPOT"), dir / "c/voldepot");
   EXPECT_FALSE(resolve_dos_path("Q:\\X").has_value());

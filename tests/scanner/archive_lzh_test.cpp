@@ -58,22 +58,12 @@ std::string lzh_level3(std::string_view name, std::string_view data) {
 
 class LzhReader : public ::testing::Test {
 protected:
-  void SetUp() override {
-    reset_counters();
-    if (const char* tz = std::getenv("TZ")) old_tz = tz;
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (old_tz.empty()) ::unsetenv("TZ");
-    else ::setenv("TZ", old_tz.c_str(), 1);
-    ::tzset();
-  }
+  void SetUp() override { reset_counters(); }
+  testing::TimeZone utc{"UTC"}; // Unix times in headers become DOS times in UTC
   ScanOutcome scan(const std::string& bytes) {
     write_file(work / "HAND.LZH", bytes + std::string(1, '\0'));
     return scan_into_volume(work / "HAND.LZH", "\\HAND.LZH");
   }
-  std::string old_tz;
   TempDir work;
   TempDir log_drive;
   DriveMapping drives{{{'C', log_drive.path()}}};

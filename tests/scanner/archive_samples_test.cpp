@@ -172,18 +172,8 @@ std::vector<ListedRow> lsar_rows(const std::string& listing) {
 
 class ArchiveSamples : public ::testing::Test {
 protected:
-  void SetUp() override {
-    reset_counters();
-    if (const char* tz = std::getenv("TZ")) old_tz = tz;
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    if (old_tz.empty()) ::unsetenv("TZ");
-    else ::setenv("TZ", old_tz.c_str(), 1);
-    ::tzset();
-  }
-  std::string old_tz;
+  void SetUp() override { reset_counters(); }
+  testing::TimeZone utc{"UTC"}; // Unix times in headers become DOS times in UTC
   TempDir log_drive;
   DriveMapping drives{{{'C', log_drive.path()}}};
 };

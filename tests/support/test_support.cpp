@@ -124,6 +124,21 @@ DriveMapping::~DriveMapping() {
   set_current_drive(2);
 }
 
+TimeZone::TimeZone(const char* zone) {
+  if (const char* tz = std::getenv("TZ")) {
+    saved_ = tz;
+    had_ = true;
+  }
+  ::setenv("TZ", zone, 1);
+  ::tzset();
+}
+
+TimeZone::~TimeZone() {
+  if (had_) ::setenv("TZ", saved_.c_str(), 1);
+  else ::unsetenv("TZ");
+  ::tzset();
+}
+
 std::string shell_quote(std::string_view text) {
   std::string out = "'";
   for (char c : text) {

@@ -45,6 +45,19 @@ public:
   ~DriveMapping();
 };
 
+// Sets TZ for the scope of the object, so local-time conversions are fixed.
+class TimeZone {
+public:
+  explicit TimeZone(const char* zone);
+  ~TimeZone();
+  TimeZone(const TimeZone&) = delete;
+  TimeZone& operator=(const TimeZone&) = delete;
+
+private:
+  std::string saved_;
+  bool had_ = false;
+};
+
 // Runs a command line through the shell; returns its exit status and output.
 struct CommandResult {
   int status = -1;

@@ -3,7 +3,6 @@
 // tool's own.
 #include "cli/command_line.h"
 #include "cli/terminal_status_view.h"
-#include "cli/tree_output.h"
 #include "engine/add_pass.h"
 #include "engine/engine_main.h"
 #include "engine/run_state.h"
@@ -12,7 +11,9 @@
 #include "platform/file_access.h"
 #include "results/result_tree.h"
 #include "results/status_lines.h"
+#include "results/tree_text_output.h"
 #include "scanner/archive_scan.h"
+#include "scanner/broken_archive_log.h"
 
 #include <sys/stat.h>
 #include <termios.h>
@@ -59,7 +60,7 @@ int read_one_key() {
 void print_drives() {
   for (const Drive& drive : drive_table().drives()) {
     std::string label;
-    const bool readable = read_volume_label(drive.letter - 'A', label);
+    const bool readable = read_drive_label(drive.letter - 'A', label);
     std::printf("%c:  %s  %s\n", drive.letter, drive.directory.c_str(),
                 !readable      ? "(not readable)"
                 : label.empty() ? "(no label)"
@@ -88,9 +89,10 @@ void report_failure(int code, const RunSettings& plan) {
                  plan.catalog_directory.c_str());
   }
   if (counters.broken_archives > 0) {
-    const auto log = resolve_dos_path("C:\\KESTRA.ERR");
+    const std::string dos_path(broken_archive_log_path);
+    const auto log = resolve_dos_path(dos_path);
     std::fprintf(stderr, "%10ld file(s) in archive seems to be broken: see %s\n",
-                 static_cast<long>(counters.broken_archives), log ? log->c_str() : "C:\\KESTRA.ERR");
+                 static_cast<long>(counters.broken_archives), (log ? *log : dos_path).c_str());
   }
 }
 

@@ -10,7 +10,7 @@ namespace shelvo {
 
 int volume_label_of(int drive_index, std::string& label) {
   std::string reported;
-  if (!read_volume_label(drive_index, reported)) return -1;
+  if (!read_drive_label(drive_index, reported)) return -1;
   label.clear();
   for (char c : reported) {
     if (c == '.') continue;

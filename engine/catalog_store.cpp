@@ -70,9 +70,9 @@ char version_marker(unsigned char format) { return (format % 2 == 1) ? '.' : '~'
 
 int version_number(unsigned char format) { return format == 0 ? 0 : (format / 2) * 2 - 2; }
 
-std::string version_text(unsigned char format) {
-  return std::string("v2") + version_marker(format) + std::to_string(version_number(format));
-}
+std::string version_suffix(char marker, int number) { return std::string("v2") + marker + std::to_string(number); }
+
+std::string version_text(unsigned char format) { return version_suffix(version_marker(format), version_number(format)); }
 
 namespace {
 

@@ -44,6 +44,8 @@ bool write_volume_header(File& file, std::string_view label);
 char version_marker(unsigned char format);
 int version_number(unsigned char format);
 std::string version_text(unsigned char format);
+// "v2" + marker + number, as appended to a listed volume's label.
+std::string version_suffix(char marker, int number);
 
 // Record encoders; each appends the record's bytes to out.
 // Directory record: eight 0x00, the path, 0x00.

@@ -274,7 +274,7 @@ std::string file_system_label(const std::string& directory) {
 
 } // namespace
 
-bool read_volume_label(int drive_index, std::string& label) {
+bool read_drive_label(int drive_index, std::string& label) {
   label.clear();
   if (drive_index < 0 || drive_index >= 26) return false;
   const Drive* drive = drive_table().find(static_cast<char>('A' + drive_index));

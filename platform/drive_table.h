@@ -75,6 +75,6 @@ void set_current_drive(int drive_index);
 // Label of the drive's volume: the table's label; else the file-system label of
 // the device mounted exactly at the drive's directory; else empty. Returns false
 // when the drive does not exist or its directory cannot be read.
-bool read_volume_label(int drive_index, std::string& label);
+bool read_drive_label(int drive_index, std::string& label);
 
 } // namespace shelvo

@@ -190,10 +190,4 @@ bool file_exists(std::string_view dos_path) {
   return host && ::stat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool directory_exists(std::string_view dos_path) {
-  const auto host = resolve_dos_path(dos_path);
-  struct stat st;
-  return host && ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 } // namespace shelvo

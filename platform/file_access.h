@@ -61,6 +61,5 @@ bool create_directory(std::string_view dos_path);
 bool delete_file(std::string_view dos_path);
 bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path);
 bool file_exists(std::string_view dos_path);
-bool directory_exists(std::string_view dos_path);
 
 } // namespace shelvo

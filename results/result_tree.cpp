@@ -1,5 +1,6 @@
 #include "results/result_tree.h"
 
+#include "engine/catalog_store.h"
 #include "results/status_lines.h"
 
 #include <algorithm>
@@ -130,10 +131,8 @@ NodeId ResultTree::add_volume_node(std::string_view label, std::int16_t volume_n
 void ResultTree::append_volume_version(char marker, int number) {
   const NodeId volume = path_nodes_[0];
   if (volume == no_node) return;
-  std::array<char, 32> suffix{};
-  std::snprintf(suffix.data(), suffix.size(), "v2%c%d", marker, number);
   std::string grown(text(volume));
-  grown.append(suffix.data());
+  grown += version_suffix(marker, number);
   if (grown.size() > max_line_length) grown.resize(max_line_length);
 
   NodeRecord& record = nodes_[volume];

@@ -1,4 +1,5 @@
 // End-to-end tests of the built shelvo-cli on volume trees made here.
+#include "engine/catalog_store.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -125,12 +126,15 @@ TEST_F(ShelvoCli, HandMadeVolumeFilesOlderFormatTruncatedAndAGap) {
   testing::make_directories(dir / "c/CAT");
   testing::write_file(dir / "c/CAT/00000000.KTL", "");
   // Older format: no format byte, the root's record starts right after the label.
-  std::string older = "OLD            " + std::string(8, '\0') + "\\" + std::string(1, '\0');
-  older += "A.TXT" + std::string(1, '\0') + testing::bytes_from_hex("00 00 00 0A 28 22 18 83 00");
+  std::string older = "OLD            ";
+  encode_directory_record(older, "\\");
+  encode_file_record(older, "A.TXT", 10, 0x2822, 0x1883);
   testing::write_file(dir / "c/CAT/00000001.KTL", older);
   // Cut inside its second file record: the first is found, the cut one dropped.
-  std::string cut = "CUT            \x05" + std::string(8, '\0') + "\\" + std::string(1, '\0');
-  cut += "B.TXT" + std::string(1, '\0') + testing::bytes_from_hex("00 00 00 0B 28 22 18 83 00") + "C.TX";
+  std::string cut = "CUT            \x05";
+  encode_directory_record(cut, "\\");
+  encode_file_record(cut, "B.TXT", 11, 0x2822, 0x1883);
+  cut += "C.TX";
   testing::write_file(dir / "c/CAT/00000002.KTL", cut);
   testing::write_file(dir / "c/CAT/00000004.KTL", older); // behind a gap: never read
 

@@ -82,12 +82,12 @@ TEST(VolumeLabel, FromTheTableOrEmptyOrUnreadable) {
   testing::make_directories(dir / "e");
   testing::DriveMapping map({{'D', dir / "d"}, {'E', dir / "e"}, {'F', dir / "missing"}}, {{'D', "Caf\xC3\xA9"}});
   std::string label;
-  ASSERT_TRUE(read_volume_label(3, label));
+  ASSERT_TRUE(read_drive_label(3, label));
   EXPECT_EQ(label, "Caf\xE9"); // Windows-1252, as catalogs store it
-  ASSERT_TRUE(read_volume_label(4, label));
+  ASSERT_TRUE(read_drive_label(4, label));
   EXPECT_EQ(label, "");
-  EXPECT_FALSE(read_volume_label(5, label)); // directory missing
-  EXPECT_FALSE(read_volume_label(6, label)); // no such drive
+  EXPECT_FALSE(read_drive_label(5, label)); // directory missing
+  EXPECT_FALSE(read_drive_label(6, label)); // no such drive
 }
 
 } // namespace

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "platform/file_access.h"
 #include "scanner/archive_scan.h"
 

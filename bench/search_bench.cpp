@@ -22,10 +22,10 @@
 
 #include "common/catalog_generator.h"
 #include "common/tree_generator.h"
-#include "engine/catalog_store.h"
-#include "engine/record_reader.h"
-#include "engine/run_state.h"
-#include "engine/search_mask.h"
+#include "catalog/catalog_store.h"
+#include "catalog/record_reader.h"
+#include "results/run_state.h"
+#include "catalog/search_mask.h"
 #include "engine/search_pass.h"
 #include "platform/drive_table.h"
 

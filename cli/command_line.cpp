@@ -1,6 +1,6 @@
 #include "cli/command_line.h"
 
-#include "engine/name_matching.h"
+#include "catalog/name_matching.h"
 #include "platform/code_page.h"
 
 namespace shelvo {

@@ -5,7 +5,7 @@
 #include "cli/terminal_status_view.h"
 #include "engine/add_pass.h"
 #include "engine/engine_main.h"
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "platform/code_page.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"

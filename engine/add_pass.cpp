@@ -1,6 +1,6 @@
 #include "engine/add_pass.h"
 
-#include "engine/catalog_store.h"
+#include "catalog/catalog_store.h"
 #include "engine/engine_main.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"

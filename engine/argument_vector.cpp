@@ -1,7 +1,7 @@
 #include "engine/argument_vector.h"
 
-#include "engine/catalog_store.h"
-#include "engine/name_matching.h"
+#include "catalog/catalog_store.h"
+#include "catalog/name_matching.h"
 
 #include <algorithm>
 

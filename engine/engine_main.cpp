@@ -2,7 +2,7 @@
 
 #include "engine/add_pass.h"
 #include "engine/listing_pass.h"
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "engine/search_pass.h"
 #include "platform/file_access.h"
 

@@ -1,7 +1,7 @@
 #include "engine/listing_pass.h"
 
-#include "engine/catalog_store.h"
-#include "engine/run_state.h"
+#include "catalog/catalog_store.h"
+#include "results/run_state.h"
 #include "engine/search_volume.h"
 #include "platform/file_access.h"
 #include "results/status_lines.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/name_matching.h"
+#include "catalog/name_matching.h"
 
 namespace shelvo {
 

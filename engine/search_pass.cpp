@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/catalog_store.h"
-#include "engine/record_reader.h"
-#include "engine/run_state.h"
-#include "engine/search_mask.h"
+#include "catalog/catalog_store.h"
+#include "catalog/record_reader.h"
+#include "results/run_state.h"
+#include "catalog/search_mask.h"
 #include "engine/search_volume.h"
 #include "platform/file_access.h"
 #include "results/status_lines.h"

@@ -1,6 +1,6 @@
 #include "results/result_tree.h"
 
-#include "engine/catalog_store.h"
+#include "catalog/catalog_store.h"
 #include "results/status_lines.h"
 
 #include <algorithm>

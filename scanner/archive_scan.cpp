@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/catalog_store.h"
-#include "engine/name_matching.h"
-#include "engine/run_state.h"
+#include "catalog/catalog_store.h"
+#include "catalog/name_matching.h"
+#include "results/run_state.h"
 #include "platform/code_page.h"
 #include "scanner/archive_formats.h"
 #include "scanner/broken_archive_log.h"

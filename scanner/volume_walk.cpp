@@ -1,8 +1,8 @@
 #include "scanner/volume_walk.h"
 
-#include "engine/catalog_store.h"
-#include "engine/name_matching.h"
-#include "engine/run_state.h"
+#include "catalog/catalog_store.h"
+#include "catalog/name_matching.h"
+#include "results/run_state.h"
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
 #include "results/status_lines.h"

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/catalog_store.h"
+#include "catalog/catalog_store.h"
 #include "platform/file_access.h"
 
 namespace shelvo::bench {

@@ -1,5 +1,5 @@
 // End-to-end tests of the built shelvo-cli on volume trees made here.
-#include "engine/catalog_store.h"
+#include "catalog/catalog_store.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "engine/engine_main.h"
 
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/catalog_store.h"
-#include "engine/run_state.h"
+#include "catalog/catalog_store.h"
+#include "results/run_state.h"
 #include "results/status_lines.h"
 #include "results/status_view.h"
 #include "support/test_support.h"

@@ -1,7 +1,7 @@
 #include "results/result_tree.h"
 
-#include "engine/catalog_store.h"
-#include "engine/run_state.h"
+#include "catalog/catalog_store.h"
+#include "results/run_state.h"
 #include "results/status_lines.h"
 #include "results/status_view.h"
 

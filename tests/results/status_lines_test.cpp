@@ -1,6 +1,6 @@
 #include "results/status_lines.h"
 
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "results/status_view.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "support/test_support.h"
 #include "archive_builders.h"
 #include "archive_scan_helpers.h"

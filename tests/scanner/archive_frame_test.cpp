@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "scanner/archive_formats.h"
 #include "scanner/broken_archive_log.h"
 #include "support/test_support.h"

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/name_matching.h"
-#include "engine/run_state.h"
+#include "catalog/name_matching.h"
+#include "results/run_state.h"
 #include "support/test_support.h"
 #include "archive_scan_helpers.h"
 

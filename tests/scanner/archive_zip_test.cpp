@@ -2,7 +2,7 @@
 // headers for what zip never writes.
 #include <gtest/gtest.h>
 
-#include "engine/run_state.h"
+#include "results/run_state.h"
 #include "support/test_support.h"
 #include "archive_builders.h"
 #include "archive_scan_helpers.h"

@@ -1,7 +1,7 @@
 #include "scanner/volume_walk.h"
 
-#include "engine/catalog_store.h"
-#include "engine/run_state.h"
+#include "catalog/catalog_store.h"
+#include "results/run_state.h"
 #include "platform/drive_table.h"
 #include "support/test_support.h"
 

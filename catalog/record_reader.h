@@ -25,7 +25,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/search_mask.h"
+#include "catalog/search_mask.h"
 
 namespace shelvo {
 

@@ -1,4 +1,4 @@
-#include "engine/record_reader.h"
+#include "catalog/record_reader.h"
 
 #include <algorithm>
 #include <cstring>

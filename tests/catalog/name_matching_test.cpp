@@ -1,4 +1,4 @@
-#include "engine/name_matching.h"
+#include "catalog/name_matching.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/record_reader.h"
+#include "catalog/record_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/catalog_store.h"
+#include "catalog/catalog_store.h"
 #include "support/test_support.h"
 
 namespace shelvo {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/name_matching.h"
+#include "catalog/name_matching.h"
 
 namespace shelvo {
 

@@ -1,4 +1,4 @@
-#include "engine/catalog_store.h"
+#include "catalog/catalog_store.h"
 
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "engine/search_mask.h"
+#include "catalog/search_mask.h"
 
 
 namespace shelvo {

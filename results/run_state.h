@@ -1,6 +1,11 @@
 // The engine counters and the stop flag: global state of one run, reset by the
 // engine entry at the start of every call and read by the status lines and the
 // front ends after it returns.
+//
+// They live here, beside the status lines that show them, because this is the
+// lowest layer every writer of them can reach without an upward include: the
+// scanner counts what it walks, the engine's passes count hits, and both sit
+// above results/.
 #pragma once
 
 #include <csignal>

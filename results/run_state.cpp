@@ -1,4 +1,4 @@
-#include "engine/run_state.h"
+#include "results/run_state.h"
 
 namespace shelvo {
 

@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
   }
 
   const double scan = median(scan_times), peer = median(bsdtar_times);
-  std::printf("scan_archive   median %.4f s  (%.0f members/s)\n", scan, members / scan);
-  std::printf("bsdtar -tvf    median %.4f s  (%.0f members/s)\n", peer, members / peer);
+  std::printf("scan_archive   median %.4f s  (%.0f members/s)\n", scan, static_cast<double>(members) / scan);
+  std::printf("bsdtar -tvf    median %.4f s  (%.0f members/s)\n", peer, static_cast<double>(members) / peer);
   std::printf("ratio scan_archive / bsdtar: %.2f  (%d runs each)\n", scan / peer, runs);
   std::filesystem::remove_all(work);
   return 0;

@@ -168,8 +168,12 @@ TEST_F(ShelvoCli, FileLinesHaveTheirWidthAtEveryDepth) {
     const int depth = std::stoi(line.substr(indent + 1));
     EXPECT_EQ(indent, static_cast<std::size_t>(2 * (depth + 1))) << line;
     const std::size_t text = line.size() - indent;
-    if (depth <= 10) EXPECT_EQ(text, width[depth] + 25) << line;
-    if (depth == 27) EXPECT_EQ(text, std::string("F27.TXT").size() + 25) << line;
+    if (depth <= 10) {
+      EXPECT_EQ(text, width[depth] + 25) << line;
+    }
+    if (depth == 27) {
+      EXPECT_EQ(text, std::string("F27.TXT").size() + 25) << line;
+    }
     ++checked;
   }
   EXPECT_EQ(checked, 28);

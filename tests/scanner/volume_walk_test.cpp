@@ -178,7 +178,7 @@ TEST_F(VolumeWalk, UnreadableDirectoryKeepsItsRecordOnly) {
 
 TEST_F(VolumeWalk, OverLongPathsAreSkippedNotCut) {
   std::string rel;
-  for (int i = 0; i < 30; ++i) rel += (rel.empty() ? "" : "/") + std::string(120, 'a' + (i % 26));
+  for (int i = 0; i < 30; ++i) rel += (rel.empty() ? "" : "/") + std::string(120, static_cast<char>('a' + i % 26));
   std::error_code ec;
   testing::make_directories(root + "/" + rel);
   const std::string bytes = walk();

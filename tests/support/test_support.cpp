@@ -160,8 +160,16 @@ CommandResult run_command(const std::string& command_line) {
   return r;
 }
 
-std::string testdata_path(std::string_view relative) {
-  return std::string(SHELVO_TESTDATA_DIR) + "/" + std::string(relative);
+std::string testdata_dir() {
+  const char* set = std::getenv("SHELVO_TESTDATA");
+  return set && *set ? std::string(set) : std::string(SHELVO_TESTDATA_DIR);
 }
+
+bool testdata_present() {
+  struct stat st;
+  return ::stat((testdata_dir() + "/archives").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string testdata_path(std::string_view relative) { return testdata_dir() + "/" + std::string(relative); }
 
 } // namespace shelvo::testing

@@ -67,6 +67,16 @@ struct CommandResult {
 CommandResult run_command(const std::string& command_line);
 std::string shell_quote(std::string_view text);
 
+// The real archive samples shared beside the project: $SHELVO_TESTDATA, else
+// ../shared/testdata next to the source tree. A clone on its own has none, and
+// the tests that need them skip with one line saying so.
+std::string testdata_dir();
+bool testdata_present();
 std::string testdata_path(std::string_view relative); // a file of the shared test data
+
+#define SKIP_WITHOUT_SHARED_SAMPLES()                                                                         \
+  if (!::shelvo::testing::testdata_present())                                                                \
+  GTEST_SKIP() << "real archive samples not checked: no shared test data at " << ::shelvo::testing::testdata_dir() \
+               << " (set SHELVO_TESTDATA to their folder)"
 
 } // namespace shelvo::testing

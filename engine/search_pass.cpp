@@ -21,24 +21,22 @@ namespace {
 // records across chunk ends, so the size changes nothing in the results.
 constexpr std::size_t search_chunk_size = 4 * 49152;
 
+// The 9 tail bytes: size big-endian, then DOS date and time, then the end byte.
+// Bit 31 of the size is never set by a writer; a damaged record that has it would
+// show a negative size, which no column can hold.
 struct DecodedTail {
   std::int32_t size = 0;
-  unsigned day = 0, month = 0, year = 0, hour = 0, minute = 0;
+  std::uint16_t date = 0;
+  std::uint16_t time = 0;
 };
 
-// The 9 tail bytes: size big-endian, then DOS date and time; the seconds and the
-// end byte are not shown. Bit 31 of the size is never set by a writer; a damaged
-// record that has it would show a negative size, which no column can hold.
 DecodedTail decode_tail(RecordTail t) {
   DecodedTail d;
   d.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(t[0] & 0x7F) << 24 |
                                      static_cast<std::uint32_t>(t[1]) << 16 |
                                      static_cast<std::uint32_t>(t[2]) << 8 | static_cast<std::uint32_t>(t[3]));
-  d.day = t[5] & 31u;
-  d.month = (t[4] & 1u) * 8u + t[5] / 32u;
-  d.year = (t[4] / 2u + 80u) % 100u;
-  d.hour = t[6] / 8u;
-  d.minute = (t[6] & 7u) * 8u + t[7] / 32u;
+  d.date = static_cast<std::uint16_t>(t[4] << 8 | t[5]);
+  d.time = static_cast<std::uint16_t>(t[6] << 8 | t[7]);
   return d;
 }
 
@@ -83,7 +81,7 @@ public:
     if (!hit) return;
     open_volume_node();
     const DecodedTail d = decode_tail(tail);
-    if (sink_) sink_->add_file_line(directory, name, d.size, d.day, d.month, d.year, d.hour, d.minute);
+    if (sink_) sink_->add_found_file(directory, name, d.size, d.date, d.time);
     if (member) {
       ++counters.found_members;
       counters.found_member_bytes += d.size;

@@ -24,6 +24,11 @@ public:
   // Adds one formatted file line under the nodes of directory_path.
   virtual NodeId add_file_line(std::string_view directory_path, std::string_view name, std::int32_t size,
                                unsigned day, unsigned month, unsigned year, unsigned hour, unsigned minute) = 0;
+  // A file or member hit with the DOS date and time of its record. By default
+  // it becomes a file line, with the two-digit year the tree shows (1980 gives
+  // 80, 2000 gives 00); a sink that writes whole dates overrides it.
+  virtual NodeId add_found_file(std::string_view directory_path, std::string_view name, std::int32_t size,
+                                std::uint16_t dos_date, std::uint16_t dos_time);
   virtual void clear_result_tree() = 0;
 };
 

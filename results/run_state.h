@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <string>
 
 namespace shelvo {
 
@@ -34,7 +35,23 @@ extern EngineCounters counters;
 // possibly from a signal handler, so it is a sig_atomic_t.
 extern volatile std::sig_atomic_t stop_flag;
 
-// Resets every counter but listed_volumes, as the engine entry does.
+// What a front end tells the user about a call beyond its return code: where the
+// catalog really opened, whether the call created it, and the system's own words
+// for a failure. Reset with the counters.
+struct RunReport {
+  std::string catalog_directory; // the catalog directory the call opened, as the engine names it
+  bool catalog_moved = false;    // it opened on another drive letter than the one asked for
+  std::string move_reason;       // why the asked location failed ("C:\CAT: Not a directory")
+  bool catalog_created = false;  // volume file 0 was created: a new, empty catalog
+  std::string failure;           // the cause of a failure, with its path, e.g.
+                                 // "cannot create C:\CAT\00000002.KTL: Permission denied"
+  std::int32_t volumes_selected = 0; // volumes whose label passed the volume masks
+  bool stopped = false;          // the call ended early on stop_flag
+};
+
+extern RunReport run_report;
+
+// Resets every counter but listed_volumes, as the engine entry does, and the report.
 void reset_counters();
 
 } // namespace shelvo

@@ -1,5 +1,6 @@
 #include "catalog/catalog_store.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -92,11 +93,11 @@ void encode_directory_record(std::string& out, std::string_view path) {
   out += '\0';
 }
 
-void encode_file_record(std::string& out, std::string_view name, std::uint32_t size, std::uint16_t dos_date,
+void encode_file_record(std::string& out, std::string_view name, std::uint64_t size, std::uint16_t dos_date,
                         std::uint16_t dos_time) {
   out += name;
   out += '\0';
-  put_big_endian(out, size & 0x7FFFFFFFu, 4);
+  put_big_endian(out, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, max_record_size)), 4);
   put_big_endian(out, dos_date, 2);
   put_big_endian(out, dos_time, 2);
   out += '\0';

@@ -50,9 +50,13 @@ std::string version_suffix(char marker, int number);
 // Record encoders; each appends the record's bytes to out.
 // Directory record: eight 0x00, the path, 0x00.
 void encode_directory_record(std::string& out, std::string_view path);
-// File or member record: name, 0x00, size (big-endian, bit 31 cleared), DOS date
-// and DOS time (big-endian), 0x00.
-void encode_file_record(std::string& out, std::string_view name, std::uint32_t size, std::uint16_t dos_date,
+// The largest size a record holds: the field has 31 bits. A file of 2 GiB or
+// more is stored as this, so it shows as "2 GiB or more", never as a small file.
+constexpr std::uint32_t max_record_size = 0x7FFFFFFF;
+
+// File or member record: name, 0x00, size (big-endian, capped at
+// max_record_size), DOS date and DOS time (big-endian), 0x00.
+void encode_file_record(std::string& out, std::string_view name, std::uint64_t size, std::uint16_t dos_date,
                         std::uint16_t dos_time);
 // The opening of an archive block, written before its members: 0x01 "xxxxyyyy".
 void encode_archive_block_opening(std::string& out);

@@ -75,7 +75,7 @@ std::string utf8_to_cp1252(std::string_view text) {
       continue;
     }
     const int c = cp1252_of(cp);
-    out += c < 0 ? '?' : static_cast<char>(c);
+    out += c < 0 ? unstorable_char : static_cast<char>(c);
     i += len;
   }
   return out;

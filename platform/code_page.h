@@ -7,8 +7,15 @@
 
 namespace shelvo {
 
-// UTF-8 to Windows-1252. A character with no Windows-1252 form becomes '?';
-// bytes that are not valid UTF-8 are taken as Windows-1252 bytes as they are.
+// Stands for a character that Windows-1252 lacks. Windows-1252 leaves 0x8F
+// undefined and no mask treats it as a wildcard, so a name or mask holding one
+// finds only names with such a character there, unlike '?', which would match
+// any character. Shown as '?' (or U+FFFD) to the user.
+constexpr char unstorable_char = '\x8F';
+
+// UTF-8 to Windows-1252. A character with no Windows-1252 form becomes
+// unstorable_char; bytes that are not valid UTF-8 are taken as Windows-1252
+// bytes as they are.
 std::string utf8_to_cp1252(std::string_view text);
 
 // Windows-1252 to UTF-8. The five codes that Windows-1252 leaves undefined map

@@ -50,17 +50,18 @@ constexpr std::size_t off_version = 24;
 constexpr std::size_t off_method = 25;
 constexpr std::size_t off_name_size = 26;
 constexpr std::size_t off_high_packed = 32;
+constexpr std::size_t off_high_unpacked = 36;
 constexpr std::size_t off_name = 32;
 constexpr std::size_t off_name_large = 40;
 constexpr std::uint16_t file_flag_large = 0x100;
 
 constexpr std::string_view rar4_marker{"Rar!\x1A\x07\x00", 7};
 
-// The data size of a file or new-style sub-block, 64-bit when flagged.
-std::uint64_t packed_size_of(const ByteCursor& h, std::uint16_t flags) {
-  std::uint64_t packed = h.u32le(off_packed);
-  if (flags & file_flag_large) packed |= std::uint64_t{h.u32le(off_high_packed)} << 32;
-  return packed;
+// A size of a file or new-style sub-block, with its high 32 bits when flagged.
+std::uint64_t size_of(const ByteCursor& h, std::uint16_t flags, std::size_t low, std::size_t high) {
+  std::uint64_t size = h.u32le(low);
+  if (flags & file_flag_large) size |= std::uint64_t{h.u32le(high)} << 32;
+  return size;
 }
 
 } // namespace
@@ -95,7 +96,7 @@ void read_rar_members(ArchiveFrame& frame) {
       const std::span<char> whole = std::span(header).first(head_size);
       if (!archive.read_at(position, whole)) return;
       const ByteCursor h(whole);
-      const std::uint64_t packed = packed_size_of(h, flags);
+      const std::uint64_t packed = size_of(h, flags, off_packed, off_high_packed);
       if (type == type_file) {
         const std::uint8_t version = h.u8(off_version);
         const std::uint8_t method = h.u8(off_method);
@@ -104,7 +105,8 @@ void read_rar_members(ArchiveFrame& frame) {
         if (version < 9 || version > 29 || method < '0' || method > '5') return;
         if (!h.has(name_offset, name_size)) return; // the name does not fit its header
         if (h.u32le(off_packed) != 0 || h.u32le(off_unpacked) != 0 || (flags & file_flag_large))
-          frame.take_member(h.bytes(name_offset, name_size), h.u32le(off_unpacked), h.u32le(off_date_time), true);
+          frame.take_member(h.bytes(name_offset, name_size), size_of(h, flags, off_unpacked, off_high_unpacked),
+                            h.u32le(off_date_time), true);
       }
       if (packed > archive.size()) return; // data past the end; also keeps the sum below from wrapping
       step += packed;

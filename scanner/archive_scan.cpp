@@ -156,7 +156,7 @@ void ArchiveFrame::take_member(std::string_view name_field, std::uint64_t size, 
   if (block_length > UINT32_MAX - record_length || member_count == UINT32_MAX) return; // the block is full
 
   std::string record;
-  encode_file_record(record, folded, static_cast<std::uint32_t>(size & 0xFFFFFFFFu),
+  encode_file_record(record, folded, size,
                      static_cast<std::uint16_t>(dos_date_time >> 16), static_cast<std::uint16_t>(dos_date_time & 0xFFFF));
   volume.write(record);
   block_length += record_length;

@@ -35,10 +35,17 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-std::string upper_ascii(std::string_view name) {
-  std::string out(name);
-  for (char& c : out)
+// A host name as the catalog stores it: Windows-1252, a-z upper-cased. A '\'
+// would split the name into directories, a '*' would be taken literally by the
+// matcher (so no mask found the name), and a control character could start an
+// archive block (0x01) or end the name; each is stored as the byte that stands
+// for a character the catalog cannot hold.
+std::string catalog_name_of(std::string_view host_name) {
+  std::string out = utf8_to_cp1252(host_name);
+  for (char& c : out) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    else if (c == '\\' || c == '*' || (c >= 0x01 && c <= 0x1F)) c = unstorable_char;
+  }
   return out;
 }
 
@@ -59,7 +66,9 @@ public:
 
     while (const dirent* entry = ::readdir(dir.get())) {
       scan_progress_tick();
-      if (volume_file_.failed()) return 1; // the volume cannot be stored: stop early
+      // A volume that cannot be stored, or a stop asked for: the add throws the
+      // file away, so nothing more is worth walking.
+      if (volume_file_.failed() || stop_flag == 1) return 1;
       const std::string_view host_name = entry->d_name;
       if (host_name == "." || host_name.substr(0, 2) == "..") continue;
 
@@ -73,7 +82,7 @@ public:
         continue; // devices, FIFOs and sockets are never opened
       }
 
-      const std::string name = upper_ascii(utf8_to_cp1252(host_name));
+      const std::string name = catalog_name_of(host_name);
       const std::string child_path = base + "\\" + name;
       if (child_path.size() > walk_path_limit) continue;
       const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
@@ -112,7 +121,7 @@ private:
     fold_name(folded);
     const DosDateTime when = dos_date_time_from_unix(st.st_mtime);
     record_.clear();
-    encode_file_record(record_, folded, static_cast<std::uint32_t>(st.st_size), when.date, when.time);
+    encode_file_record(record_, folded, static_cast<std::uint64_t>(st.st_size), when.date, when.time);
     volume_file_.write(record_);
   }
 

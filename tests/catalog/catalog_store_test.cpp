@@ -52,10 +52,20 @@ TEST(VolumeFile, ArchiveBlockOfXZip) {
   EXPECT_EQ(opening, "\x01xxxxyyyy");
 }
 
-TEST(VolumeFile, SizeKeepsTheLowThirtyOneBits) {
+TEST(VolumeFile, SizesOfTwoGibibytesAndMoreAreCappedNotWrapped) {
+  // The field holds 31 bits. Keeping the low bits would show a 3 GB image as
+  // 852,516,352 bytes; a capped size shows it as "2 GiB or more".
+  for (const std::uint64_t size : {3000000000ull, 5368709120ull, 0x80000000ull, 0xFFFFFFFFull}) {
+    std::string record;
+    encode_file_record(record, "BIG", size, 0, 0);
+    EXPECT_EQ(hex_of(record.substr(4, 4)), "7F FF FF FF") << size;
+  }
   std::string record;
-  encode_file_record(record, "BIG", static_cast<std::uint32_t>(3000000000ull), 0, 0);
-  EXPECT_EQ(hex_of(record.substr(4, 4)), hex_of(bytes_from_hex("32 D0 5E 00"))); // 852,516,352
+  encode_file_record(record, "MAX", 0x7FFFFFFF, 0, 0);
+  EXPECT_EQ(hex_of(record.substr(4, 4)), "7F FF FF FF");
+  record.clear();
+  encode_file_record(record, "SMALL", 852516352, 0, 0);
+  EXPECT_EQ(hex_of(record.substr(6, 4)), hex_of(bytes_from_hex("32 D0 5E 00")));
 }
 
 TEST(VolumeFile, HeaderRoundTripAndShortFiles) {

@@ -77,8 +77,9 @@ TEST(Files, AFullDiskIsAFailureNotASuccess) {
 TEST(CodePage, RoundTripAndUnmappable) {
   EXPECT_EQ(utf8_to_cp1252("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
   EXPECT_EQ(utf8_to_cp1252("\xE2\x82\xAC"), "\x80");        // the euro sign
-  EXPECT_EQ(utf8_to_cp1252("\xE6\x97\xA5"), "?");           // no Windows-1252 form
-  EXPECT_EQ(utf8_to_cp1252("\xF0\x9F\x98\x80"), "?");       // nor outside the BMP
+  EXPECT_EQ(utf8_to_cp1252("\xE6\x97\xA5"), "\x8F");        // no Windows-1252 form: never the wildcard '?'
+  EXPECT_EQ(utf8_to_cp1252("\xF0\x9F\x98\x80"), "\x8F");    // nor outside the BMP
+  EXPECT_EQ(utf8_to_cp1252("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E*"), "\x8F\x8F\x8F*"); // a mask converts alike
   EXPECT_EQ(utf8_to_cp1252("caf\xE9"), "caf\xE9");          // not UTF-8: kept as bytes
   EXPECT_EQ(utf8_to_cp1252("\xC3"), "\xC3");                // cut sequence
   EXPECT_EQ(cp1252_to_utf8("\xE9\x80\x81"), "\xC3\xA9\xE2\x82\xAC\xC2\x81");

@@ -41,7 +41,8 @@ inline std::string rar_archive(std::string_view blocks, std::uint16_t archive_fl
 // later put after the name (salt, extended times).
 inline std::string rar_file(std::string_view name, std::string_view data, std::uint32_t unpacked,
                             std::uint16_t flags = 0x8000, std::string_view extra_after_name = {},
-                            std::uint8_t version = 29, char method = '0', std::uint32_t high_packed = 0) {
+                            std::uint8_t version = 29, char method = '0', std::uint32_t high_packed = 0,
+                            std::uint32_t high_unpacked = 0) {
   const bool large = flags & 0x100;
   const std::size_t head = 32 + (large ? 8 : 0) + name.size() + extra_after_name.size();
   std::string b = le16(0) + std::string(1, '\x74') + le16(flags) + le16(static_cast<std::uint32_t>(head));
@@ -49,7 +50,7 @@ inline std::string rar_file(std::string_view name, std::string_view data, std::u
        le32(may_2001);
   b += std::string(1, static_cast<char>(version)) + std::string(1, method) +
        le16(static_cast<std::uint32_t>(name.size())) + le32(0x20);
-  if (large) b += le32(high_packed) + le32(0);
+  if (large) b += le32(high_packed) + le32(high_unpacked);
   b += name;
   b += extra_after_name;
   b += data;

@@ -56,6 +56,10 @@ TEST_F(RarReader, EveryMemberOfANewerArchiveIsFound) {
 TEST_F(RarReader, LargeFileFlagMovesTheNameAndWidensThePackedSize) {
   const ScanOutcome out = scan(rar_archive(rar_file("huge.iso", "", 0x10, 0x8000 | 0x100) + end_block));
   ASSERT_EQ(names(out), (std::vector<std::string>{"HUGE.ISO"})) << out.problem;
+  // With the high half of the unpacked size, 4 GiB + 16 bytes: capped, not 16.
+  const ScanOutcome big = scan(rar_archive(rar_file("huge.iso", "", 0x10, 0x8000 | 0x100, {}, 29, '0', 0, 1) + end_block));
+  ASSERT_EQ(names(big), (std::vector<std::string>{"HUGE.ISO"})) << big.problem;
+  EXPECT_EQ(big.members[0].size, 0x7FFFFFFFu);
 
   // The high half of the packed size takes the next block beyond the end.
   const ScanOutcome far = scan(rar_archive(rar_file("huge.iso", "", 0x10, 0x8000 | 0x100, {}, 29, '0', 1) +

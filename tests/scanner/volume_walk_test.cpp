@@ -102,9 +102,26 @@ TEST_F(VolumeWalk, NamesAreConvertedFoldedAndFiltered) {
   EXPECT_NE(bytes.find(file_record("ETE.TXT", 10)), std::string::npos);
   EXPECT_NE(bytes.find(file_record("\xC9" "COLE.TXT", 10)), std::string::npos);
   EXPECT_NE(bytes.find(file_record(".HIDDEN", 10)), std::string::npos);
-  EXPECT_NE(bytes.find(file_record("?.TXT", 10)), std::string::npos);
+  EXPECT_NE(bytes.find(file_record("\x8F.TXT", 10)), std::string::npos); // not the wildcard '?'
+
   EXPECT_EQ(bytes.find("NOTES"), std::string::npos);
   EXPECT_EQ(counters.scanned_files, 4);
+}
+
+TEST_F(VolumeWalk, HostNamesAWindowsNameCannotHoldAreStoredAsUnstorable) {
+  file("\x01odd.txt");  // would read back as the start of an archive block
+  file("a*b.txt");       // a '*' in a name no mask would find
+  file("tab\there.txt"); // control characters
+  testing::make_directories(root + "/sub\\dir"); // would become two directories
+  file("sub\\dir/in.txt");
+  const std::string bytes = walk();
+  EXPECT_NE(bytes.find(file_record("\x8FODD.TXT", 10)), std::string::npos);
+  EXPECT_NE(bytes.find(file_record("A\x8F" "B.TXT", 10)), std::string::npos);
+  EXPECT_NE(bytes.find(file_record("TAB\x8FHERE.TXT", 10)), std::string::npos);
+  // The walk still descends under the real name.
+  EXPECT_NE(bytes.find(dir_record("\\SUB\x8F" "DIR") + file_record("IN.TXT", 10)), std::string::npos);
+  EXPECT_EQ(bytes.find('\x01'), std::string::npos);
+  EXPECT_EQ(bytes.find('*'), std::string::npos);
 }
 
 TEST_F(VolumeWalk, LinksDevicesAndFifosAreNotFollowed) {
@@ -122,14 +139,14 @@ TEST_F(VolumeWalk, LinksDevicesAndFifosAreNotFollowed) {
   EXPECT_EQ(counters.scanned_dirs, 2);
 }
 
-TEST_F(VolumeWalk, SizeKeepsTheLowThirtyOneBits) {
+TEST_F(VolumeWalk, SizeOfTwoGibibytesOrMoreIsCapped) {
   const std::string big = root + "/big.iso";
   testing::write_file(big, "");
   ASSERT_EQ(::truncate(big.c_str(), 3000000000LL), 0); // sparse
   const std::string bytes = walk();
   const std::size_t at = bytes.find(std::string("BIG.ISO\0", 8));
   ASSERT_NE(at, std::string::npos);
-  EXPECT_EQ(testing::hex_of(bytes.substr(at + 8, 4)), "32 D0 5E 00");
+  EXPECT_EQ(testing::hex_of(bytes.substr(at + 8, 4)), "7F FF FF FF"); // not the low 31 bits, 32 D0 5E 00
 }
 
 TEST_F(VolumeWalk, ArchiveCandidates) {

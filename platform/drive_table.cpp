@@ -168,16 +168,28 @@ bool is_pseudo_file_system(std::string_view type) {
   return std::find(std::begin(pseudo), std::end(pseudo), type) != std::end(pseudo);
 }
 
+namespace {
+
+// Drive C holds the catalogs and the log, so its directory is created when it is
+// missing, level by level: on a new account even ~/.local may not exist. Without
+// it, a catalog on C: would move to the next letter, maybe onto a disk being added.
+void create_drive_c(const DriveTable& table) {
+  const Drive* c = table.find('C');
+  if (!c) return;
+  const std::string& dir = c->directory;
+  for (std::size_t slash = 0; slash != std::string::npos;) {
+    slash = dir.find('/', slash + 1);
+    ::mkdir(dir.substr(0, slash).c_str(), 0755);
+  }
+}
+
+} // namespace
+
 DriveTable build_automatic_table(const std::string& mount_table_path, const std::string& home,
                                  const std::string& data_home) {
   DriveTable table;
-  const std::string drive_c = data_home + "/shelvo/drive_c";
-  // Created level by level: on a new account even ~/.local may be missing.
-  for (std::size_t slash = 1; slash != std::string::npos;) {
-    slash = drive_c.find('/', slash + 1);
-    ::mkdir(drive_c.substr(0, slash).c_str(), 0755);
-  }
-  table.set({'C', drive_c, std::nullopt});
+  table.set({'C', data_home + "/shelvo/drive_c", std::nullopt});
+  create_drive_c(table);
   if (!home.empty()) table.set({'D', home, std::nullopt});
 
   std::vector<std::string> seen;
@@ -220,6 +232,7 @@ bool load_drive_table(std::string& error) {
       process_table() = DriveTable{};
       return false;
     }
+    create_drive_c(table);
     process_table() = std::move(table);
     return true;
   }
@@ -235,6 +248,7 @@ bool load_drive_table(std::string& error) {
       process_table() = DriveTable{};
       return false;
     }
+    create_drive_c(table);
     process_table() = std::move(table);
     return true;
   }
@@ -283,6 +297,10 @@ bool read_drive_label(int drive_index, std::string& label) {
   if (!dir) return false;
   ::closedir(dir);
   label = drive->label ? *drive->label : file_system_label(drive->directory);
+  // Most drives here have no label (a home directory, a plain directory, an
+  // unlabelled stick). A volume is known by its label alone, so they would all
+  // be one volume and replace each other: take the name a file manager shows.
+  if (label.empty() && !drive->label) label = drive->directory.substr(drive->directory.rfind('/') + 1);
   label = utf8_to_cp1252(label);
   return true;
 }

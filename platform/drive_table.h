@@ -59,8 +59,9 @@ bool is_pseudo_file_system(std::string_view type);
 DriveTable build_automatic_table(const std::string& mount_table_path, const std::string& home,
                                  const std::string& data_home);
 
-// Loads the process's table from the environment, once. Returns false with a
-// message on a bad SHELVO_DRIVES or drives file; the table is then empty.
+// Loads the process's table from the environment, once, and creates the
+// directory of drive C when it is missing (C: holds the catalogs). Returns false
+// with a message on a bad SHELVO_DRIVES or drives file; the table is then empty.
 bool load_drive_table(std::string& error);
 
 // The process's table (loaded on first use when load_drive_table was not called).
@@ -72,9 +73,11 @@ void set_drive_table(DriveTable table);
 int current_drive();
 void set_current_drive(int drive_index);
 
-// Label of the drive's volume: the table's label; else the file-system label of
-// the device mounted exactly at the drive's directory; else empty. Returns false
-// when the drive does not exist or its directory cannot be read.
+// Label of the drive's volume: the table's label (which may be empty on purpose);
+// else the file-system label of the device mounted exactly at the drive's
+// directory; else the last component of that directory as written ("ann" for
+// /home/ann, "" for /). Returns false when the drive does not exist or its
+// directory cannot be read.
 bool read_drive_label(int drive_index, std::string& label);
 
 } // namespace shelvo

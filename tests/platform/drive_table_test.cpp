@@ -76,16 +76,20 @@ TEST(AutomaticTable, KeepsRealVolumesAndDropsPseudoFileSystems) {
   EXPECT_FALSE(is_pseudo_file_system("ntfs3"));
 }
 
-TEST(VolumeLabel, FromTheTableOrEmptyOrUnreadable) {
+TEST(VolumeLabel, FromTheTableOrTheDirectoryNameOrUnreadable) {
   testing::TempDir dir;
   testing::make_directories(dir / "d");
-  testing::make_directories(dir / "e");
-  testing::DriveMapping map({{'D', dir / "d"}, {'E', dir / "e"}, {'F', dir / "missing"}}, {{'D', "Caf\xC3\xA9"}});
+  testing::make_directories(dir / "1234-ABCD");
+  testing::make_directories(dir / "h");
+  testing::DriveMapping map({{'D', dir / "d"}, {'E', dir / "1234-ABCD"}, {'F', dir / "missing"}, {'H', dir / "h"}},
+                            {{'D', "Caf\xC3\xA9"}, {'H', ""}});
   std::string label;
   ASSERT_TRUE(read_drive_label(3, label));
   EXPECT_EQ(label, "Caf\xE9"); // Windows-1252, as catalogs store it
   ASSERT_TRUE(read_drive_label(4, label));
-  EXPECT_EQ(label, "");
+  EXPECT_EQ(label, "1234-ABCD"); // unlabelled: the directory's name, so two such disks differ
+  ASSERT_TRUE(read_drive_label(7, label));
+  EXPECT_EQ(label, ""); // an empty label given in the table is kept
   EXPECT_FALSE(read_drive_label(5, label)); // directory missing
   EXPECT_FALSE(read_drive_label(6, label)); // no such drive
 }

@@ -1,9 +1,13 @@
 #include "engine/add_pass.h"
 
+#include <cerrno>
+
 #include "catalog/catalog_store.h"
+#include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
+#include "results/run_state.h"
 #include "scanner/volume_walk.h"
 
 namespace shelvo {
@@ -24,20 +28,25 @@ int volume_label_of(int drive_index, std::string& label) {
 namespace {
 
 enum class Decision { write, refuse_found, return_ok, already_known };
+enum class Search { found, missing, unreadable };
 
-// Walks volume files from settings.volume_file while they exist; stops on the first
-// whose label equals label (found) or on the first missing number.
-bool find_volume(RunSettings& settings, const std::string& label) {
+// Walks volume files from settings.volume_file while they exist; stops on the
+// first whose label equals label (found; with no label, none is) or on the first
+// missing number. A file that is there but cannot be read ends the walk too: the
+// number it holds must never be taken for a free one, and a volume written
+// behind it would be hidden from every reader.
+Search find_volume(RunSettings& settings, const std::string* label) {
   for (;;) {
     File file = File::open(settings.volume_file, "rb");
-    if (!file) return false;
-    if (read_volume_header(file).label == label) return true;
+    if (!file) {
+      if (file.error() == ENOENT) return Search::missing;
+      run_report.failure = "cannot read the volume file " + settings.volume_file + ": " + error_text(file.error()) +
+                           "; nothing was changed";
+      return Search::unreadable;
+    }
+    if (label && read_volume_header(file).label == *label) return Search::found;
     next_volume_file(settings.volume_file);
   }
-}
-
-void skip_to_end_of_catalog(RunSettings& settings) {
-  while (file_exists(settings.volume_file)) next_volume_file(settings.volume_file);
 }
 
 bool confirmed(const FrontEnd& front) {
@@ -46,24 +55,21 @@ bool confirmed(const FrontEnd& front) {
   return key == 'Y' || key == 'y' || key == 'O' || key == 'o';
 }
 
-Decision decide(RunSettings& settings, const FrontEnd& front, bool found) {
+Decision decide(const RunSettings& settings, const FrontEnd& front, bool found) {
   if (settings.option_i) return Decision::return_ok;
-  if (!found) return Decision::write;
-  if (settings.option_s) {
-    skip_to_end_of_catalog(settings);
-    return Decision::write;
-  }
+  if (!found || settings.option_s) return Decision::write;
   if (settings.option_y) return Decision::write;
   if (settings.no_overwrite) return Decision::already_known;
   return confirmed(front) ? Decision::write : Decision::refuse_found;
 }
 
-// The volume is written under a temporary name beside its final one and renamed
-// only once the walk has finished and every byte is stored: a walk that fails, a
-// full disk or an interrupted add never costs the catalog the volume it had.
-int write_volume(const std::string& volume_file, const std::string& label, int drive_index) {
-  const std::string temporary = volume_file.substr(0, volume_file.rfind('.')) + ".NEW";
-  File file = File::open(temporary, "w+b");
+// The volume is written into a temporary file of the catalog and moved to its
+// number only once the walk has finished and every byte is stored: a walk that
+// fails or is stopped, a full disk or a killed process never costs the catalog
+// the volume it had. replace: the number holds the volume being overwritten.
+int write_volume(CatalogWriter& writer, const std::string& volume_file, bool replace, const std::string& label,
+                 int drive_index) {
+  File file = writer.create_temporary(run_report.failure);
   if (!file) return engine_cannot_create;
 
   bool stored = write_volume_header(file, label);
@@ -73,11 +79,19 @@ int write_volume(const std::string& volume_file, const std::string& label, int d
     scan_directory("\\", file);
     set_current_drive(previous_drive);
   }
+  if (stop_flag == 1) {
+    writer.discard();
+    run_report.stopped = true;
+    return engine_failed;
+  }
   stored = file.close() && stored;
-  if (!stored || !rename_file(temporary, volume_file)) {
-    delete_file(temporary);
+  if (!stored) {
+    run_report.failure =
+        "cannot write the volume file " + volume_file + ": " + error_text(file.error()) + "; the catalog is unchanged";
+    writer.discard();
     return engine_cannot_create;
   }
+  if (!writer.install(volume_file, replace, run_report.failure)) return engine_cannot_create;
   return engine_ok;
 }
 
@@ -85,16 +99,36 @@ int write_volume(const std::string& volume_file, const std::string& label, int d
 
 int add_pass(RunSettings& settings, const FrontEnd& front) {
   std::string label;
-  if (volume_label_of(settings.drive_index, label) != 0) return engine_failed;
+  if (volume_label_of(settings.drive_index, label) != 0) {
+    const char letter = static_cast<char>('A' + settings.drive_index);
+    const Drive* drive = drive_table().find(letter);
+    run_report.failure = std::string("drive ") + letter + ": " +
+                         (drive ? "cannot be read: " + drive->directory + ": " + error_text(errno)
+                                : std::string("is not in the drive table"));
+    return engine_failed;
+  }
 
-  const bool found = find_volume(settings, label);
+  // The lock is held from the choice of the number to the rename; a duplicate
+  // test alone (option I) changes nothing and takes none.
+  CatalogWriter writer(settings.catalog_directory);
+  if (!settings.option_i && !writer.lock(run_report.failure)) return engine_failed;
+
+  const Search search = find_volume(settings, &label);
+  if (search == Search::unreadable) return engine_cannot_create;
+  const bool found = search == Search::found;
   switch (decide(settings, front, found)) {
   case Decision::return_ok: return engine_ok;
   case Decision::refuse_found: return engine_failed;
   case Decision::already_known: return engine_already_known;
   case Decision::write: break;
   }
-  return write_volume(settings.volume_file, label, settings.drive_index);
+  // Option S adds the volume again at the end of the sequence.
+  if (found && settings.option_s) {
+    next_volume_file(settings.volume_file);
+    if (find_volume(settings, nullptr) == Search::unreadable) return engine_cannot_create;
+  }
+  const bool replace = found && !settings.option_s;
+  return write_volume(writer, settings.volume_file, replace, label, settings.drive_index);
 }
 
 } // namespace shelvo

@@ -19,9 +19,11 @@ constexpr int engine_already_known = -421; // the volume is catalogued and no-ov
 int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front);
 
 // Opens the catalog of settings, creating its directory (last level only) and an
-// empty volume file 0 when they are missing. A location that starts with a drive
-// letter and a colon is tried on the following letters up to Z when it fails;
-// the paths in settings then name the letter that worked. False when none did.
+// empty volume file 0 when they are missing (never over an existing file). A
+// location that starts with a drive letter and a colon is tried on the following
+// letters up to Z when it fails; the paths in settings then name the letter that
+// worked. The drive that the call adds is never used for the catalog. False when
+// no letter worked. run_report says where it opened and why it moved or failed.
 bool open_catalog(RunSettings& settings);
 
 } // namespace shelvo

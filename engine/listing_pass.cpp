@@ -19,6 +19,7 @@ void listing_pass(RunSettings& settings, const FrontEnd& front) {
     file.close();
     const std::string label = shown_label(header.label);
     if (passes_volume_masks(settings, label)) {
+      ++run_report.volumes_selected;
       if (sink) sink->add_volume_node(label, counters.volume_number, VolumeNodeMode::listing);
       counters.listed_volumes = static_cast<std::int16_t>(counters.listed_volumes + 1);
       // The compact listing leaves the format version out.

@@ -145,6 +145,7 @@ void search_pass(RunSettings& settings, const FrontEnd& front) {
     const std::string label = shown_label(read_volume_label(file));
     // A volume left out by its label costs one open and one 15-byte read.
     if (passes_volume_masks(settings, label)) {
+      ++run_report.volumes_selected;
       const int format = file.read_byte();
       handler.start_volume(label);
       reader.start_volume(format < 0 ? 0 : static_cast<unsigned char>(format));

@@ -3,11 +3,14 @@
 #include "platform/drive_table.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -94,39 +97,86 @@ std::optional<std::string> resolve_dos_path(std::string_view dos_path) {
 File::File(std::FILE* stream) : stream_(stream) {}
 
 File::File(File&& other) noexcept
-    : stream_(std::exchange(other.stream_, nullptr)), failed_(std::exchange(other.failed_, false)) {}
+    : stream_(std::exchange(other.stream_, nullptr)), failed_(std::exchange(other.failed_, false)),
+      error_(std::exchange(other.error_, 0)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     close();
     stream_ = std::exchange(other.stream_, nullptr);
     failed_ = std::exchange(other.failed_, false);
+    error_ = std::exchange(other.error_, 0);
   }
   return *this;
 }
 
 File::~File() { close(); }
 
+File File::failure(int error) {
+  File f;
+  f.error_ = error;
+  return f;
+}
+
+void File::fail(int error) {
+  if (!failed_) error_ = error; // the first failure is the cause
+  failed_ = true;
+}
+
+namespace {
+
+// A stream over an open descriptor, with a large buffer: records are written one
+// at a time. A directory is never a file here (reading one "succeeds" on some hosts).
+std::FILE* stream_over(int fd, const char* mode, int& error) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* f = ::fdopen(fd, mode);
+  if (!f) {
+    error = errno;
+    ::close(fd);
+    return nullptr;
+  }
+  std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+  return f;
+}
+
+} // namespace
+
 File File::open(std::string_view dos_path, const char* mode) {
   const auto host = resolve_dos_path(dos_path);
-  if (!host) return File();
+  if (!host) return failure(ENOENT);
   return open_host(*host, mode);
 }
 
 File File::open_host(const std::string& host_path, const char* mode) {
   const std::string_view m(mode);
-  const char* host_mode = m == "at" ? "a" : mode; // text and binary are the same here
-  std::FILE* f = std::fopen(host_path.c_str(), host_mode);
-  if (!f) return File();
-  // Reading a directory "succeeds" on some hosts; a directory is never a file here.
-  struct stat st;
-  if (::fstat(::fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(f);
-    return File();
-  }
-  // Records are written one at a time; a large buffer keeps that to few system calls.
-  std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
-  return File(f);
+  int flags = 0;
+  const char* stream_mode = mode;
+  if (m == "rb") flags = O_RDONLY;
+  else if (m == "r+b") flags = O_RDWR;
+  else if (m == "wb") flags = O_WRONLY | O_CREAT | O_TRUNC;
+  else if (m == "w+b") flags = O_RDWR | O_CREAT | O_TRUNC;
+  else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND, stream_mode = "a"; // text is binary here
+  else return failure(EINVAL);
+  const int fd = ::open(host_path.c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) return failure(errno);
+  int error = 0;
+  std::FILE* f = stream_over(fd, stream_mode, error);
+  return f ? File(f) : failure(error);
+}
+
+File File::create_new(std::string_view dos_path) {
+  const auto host = resolve_dos_path(dos_path);
+  if (!host) return failure(ENOENT);
+  const int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return failure(errno);
+  int error = 0;
+  std::FILE* f = stream_over(fd, "w+b", error);
+  return f ? File(f) : failure(error);
 }
 
 std::size_t File::read(std::span<char> out) {
@@ -142,11 +192,11 @@ int File::read_byte() {
 
 bool File::write(std::string_view bytes) {
   if (!stream_) {
-    failed_ = true;
+    fail(EBADF);
     return false;
   }
   if (bytes.empty()) return true;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) failed_ = true;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) fail(errno);
   return !failed_;
 }
 
@@ -162,26 +212,60 @@ std::int64_t File::tell() {
 
 bool File::close() {
   if (!stream_) return !failed_;
-  if (std::fflush(stream_) != 0 || std::ferror(stream_)) failed_ = true;
-  if (std::fclose(stream_) != 0) failed_ = true;
+  if (std::fflush(stream_) != 0 || std::ferror(stream_)) fail(errno ? errno : EIO);
+  if (std::fclose(stream_) != 0) fail(errno);
   stream_ = nullptr;
   return !failed_;
 }
 
+namespace {
+
+// The host path of a DOS path, or nullopt with errno = ENOENT (no such drive).
+std::optional<std::string> host_or_enoent(std::string_view dos_path) {
+  auto host = resolve_dos_path(dos_path);
+  if (!host) errno = ENOENT;
+  return host;
+}
+
+} // namespace
+
 bool create_directory(std::string_view dos_path) {
-  const auto host = resolve_dos_path(dos_path);
+  const auto host = host_or_enoent(dos_path);
   return host && ::mkdir(host->c_str(), 0777) == 0;
 }
 
 bool delete_file(std::string_view dos_path) {
-  const auto host = resolve_dos_path(dos_path);
+  const auto host = host_or_enoent(dos_path);
   return host && ::unlink(host->c_str()) == 0;
 }
 
 bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path) {
-  const auto from = resolve_dos_path(from_dos_path);
-  const auto to = resolve_dos_path(to_dos_path);
+  const auto from = host_or_enoent(from_dos_path);
+  const auto to = host_or_enoent(to_dos_path);
   return from && to && std::rename(from->c_str(), to->c_str()) == 0;
+}
+
+bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path) {
+  const auto from = host_or_enoent(from_dos_path);
+  const auto to = host_or_enoent(to_dos_path);
+  if (!from || !to) return false;
+  if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the atomic form (some network and FAT mounts): a hard
+  // link fails on an existing target just the same; where links are not
+  // supported either, check and rename, which the catalog's lock keeps safe
+  // from Shelvo's other writers.
+  if (::link(from->c_str(), to->c_str()) == 0) {
+    ::unlink(from->c_str()); // the target is in place; a left temporary is removed later
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  struct stat st;
+  if (::lstat(to->c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return std::rename(from->c_str(), to->c_str()) == 0;
 }
 
 bool file_exists(std::string_view dos_path) {
@@ -189,5 +273,27 @@ bool file_exists(std::string_view dos_path) {
   struct stat st;
   return host && ::stat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+
+bool path_exists(std::string_view dos_path) {
+  const auto host = resolve_dos_path(dos_path);
+  struct stat st;
+  return host && ::lstat(host->c_str(), &st) == 0;
+}
+
+std::vector<std::string> directory_names(std::string_view dos_path) {
+  std::vector<std::string> names;
+  const auto host = resolve_dos_path(dos_path);
+  if (!host) return names;
+  DIR* dir = ::opendir(host->c_str());
+  if (!dir) return names;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name = e->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+std::string error_text(int error) { return std::strerror(error); }
 
 } // namespace shelvo

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace shelvo {
 
@@ -29,9 +30,14 @@ public:
   File& operator=(File&& other) noexcept;
   ~File();
 
-  // mode is one of "rb", "wb", "w+b", "r+b" and "at". An unopened File on failure.
+  // mode is one of "rb", "wb", "w+b", "r+b" and "at". An unopened File on
+  // failure, whose error() says why.
   static File open(std::string_view dos_path, const char* mode);
   static File open_host(const std::string& host_path, const char* mode);
+  // Creates a new file for reading and writing; fails (EEXIST) when anything
+  // exists under that name, a symbolic link included, so it never truncates or
+  // writes through a file that is not its own.
+  static File create_new(std::string_view dos_path);
 
   bool is_open() const { return stream_ != nullptr; }
   explicit operator bool() const { return is_open(); }
@@ -46,20 +52,39 @@ public:
   std::int64_t tell();
   // True when a write, flush or close failed at any point.
   bool failed() const { return failed_; }
+  // The system's error number of the failed open, or of the first failed write,
+  // flush or close; 0 when none failed.
+  int error() const { return error_; }
   // Flushes and closes; false when anything written could not be stored.
   bool close();
 
 private:
   explicit File(std::FILE* stream);
+  static File failure(int error);
+  void fail(int error);
   std::FILE* stream_ = nullptr;
   bool failed_ = false;
+  int error_ = 0;
 };
+
+// These return false on failure with errno set (ENOENT for a drive that does not
+// exist).
 
 // Creates the last level of a directory; false when it could not be created
 // (also when it exists already).
 bool create_directory(std::string_view dos_path);
 bool delete_file(std::string_view dos_path);
+// Renames over an existing target.
 bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path);
+// Renames only when nothing exists under the target name (EEXIST otherwise).
+bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path);
 bool file_exists(std::string_view dos_path);
+// True when anything at all exists under the name (a file, a directory, a link).
+bool path_exists(std::string_view dos_path);
+// The names in a directory, without "." and ".."; empty when it cannot be read.
+std::vector<std::string> directory_names(std::string_view dos_path);
+
+// The system's text for an error number ("Permission denied").
+std::string error_text(int error);
 
 } // namespace shelvo

@@ -1,7 +1,11 @@
 #include "engine/add_pass.h"
 
+#include "catalog/catalog_writer.h"
+#include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
 #include "results/run_state.h"
+#include "results/status_view.h"
+#include "results/status_view.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +160,7 @@ TEST_F(AddPass, AFullDiskKeepsTheOldVolumeAndReportsMinusTwo) {
   EXPECT_EQ(code, -2);
   EXPECT_EQ(volume(1), before);
   EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+  EXPECT_NE(run_report.failure.find("File too large"), std::string::npos) << run_report.failure; // the system's words
 }
 
 TEST_F(AddPass, AddAndSearchInOneCallStartsTheSearchAtFileZero) {
@@ -167,6 +172,88 @@ TEST_F(AddPass, AddAndSearchInOneCallStartsTheSearchAtFileZero) {
   EXPECT_EQ(counters.found_files, 2);
   EXPECT_EQ(counters.found_volumes, 2);
   EXPECT_EQ(counters.volume_number, 3); // files 0, 1 and the new 2 were read
+}
+
+TEST_F(AddPass, HostileHostNamesNeverInventOrHideRecords) {
+  for (int i = 1; i <= 200; ++i) testing::write_file(d + "/f" + std::to_string(i) + ".txt", "x");
+  testing::write_file(d + "/\x01odd.txt", "x"); // once read back as an archive block of 1.10 Gb
+  testing::write_file(d + "/a*b.txt", "x");
+  ASSERT_EQ(add(), 1);
+  ArgumentVector all{"shelvo", "/l:C:\\CAT", "*", "/a"};
+  EXPECT_EQ(engine_main(4, all, FrontEnd{}), 1);
+  EXPECT_EQ(counters.found_files, 202);
+  EXPECT_EQ(counters.found_members, 0);
+  ArgumentVector star{"shelvo", "/l:C:\\CAT", "A*"};
+  EXPECT_EQ(engine_main(3, star, FrontEnd{}), 1);
+  EXPECT_EQ(counters.found_files, 1); // A\x8FB.TXT, found like any other name
+}
+
+TEST_F(AddPass, UnlabelledDrivesAreKnownByTheirDirectoryNames) {
+  testing::make_directories(dir / "stick/1234-ABCD");
+  testing::make_directories(dir / "stick/5678-EF01");
+  testing::DriveMapping two({{'C', c}, {'D', dir / "stick/1234-ABCD"}, {'E', dir / "stick/5678-EF01"}});
+  ArgumentVector first{"shelvo", "/l:C:\\CAT", "D:", "/Y"};
+  ArgumentVector second{"shelvo", "/l:C:\\CAT", "E:", "/Y"};
+  EXPECT_EQ(engine_main(4, first, FrontEnd{}), 1);
+  EXPECT_EQ(engine_main(4, second, FrontEnd{}), 1); // not taken for the first and overwriting it
+  EXPECT_EQ(volume(1).substr(0, 16), "1234-ABCD      \x05");
+  EXPECT_EQ(volume(2).substr(0, 16), "5678-EF01      \x05");
+}
+
+TEST_F(AddPass, AnUnreadableVolumeFileIsNeverReplaced) {
+  ASSERT_EQ(add(), 1);
+  // A volume file that cannot be read (a directory stands in for one without
+  // permissions, which would not stop root) is there: its number is not free.
+  testing::make_directories(catalog + "/00000002.KTL");
+  testing::write_file(catalog + "/00000003.KTL", "KEPT           \x05");
+  label("OTHER");
+  EXPECT_EQ(add({"/N"}), -2);
+  EXPECT_NE(run_report.failure.find("00000002.KTL"), std::string::npos) << run_report.failure;
+  label("TEST");
+  EXPECT_EQ(add({"/S"}), -2); // nor is a number behind it taken for the end
+  EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL", "00000003.KTL"}));
+  EXPECT_EQ(volume(3), "KEPT           \x05");
+}
+
+// Stops the walk the first time the status line lets the window handle input.
+class StopOnFirstEvent final : public StatusView {
+public:
+  void set_status_caption(std::string_view) override {}
+  void set_progress_position(int) override {}
+  void set_progress_maximum(int) override {}
+  void process_pending_events() override { stop_flag = 1; }
+};
+
+TEST_F(AddPass, AStopDuringTheWalkLeavesTheCatalogAsItWas) {
+  for (int i = 0; i < 50; ++i) testing::write_file(d + "/f" + std::to_string(i) + ".txt", "x");
+  ASSERT_EQ(add(), 1);
+  const std::string before = volume(1);
+  testing::write_file(d + "/new.txt", "x");
+  StopOnFirstEvent stopper;
+  set_status_view(&stopper);
+  stop_flag = 0;
+  const int code = add({"/Y"});
+  set_status_view(nullptr);
+  EXPECT_EQ(stop_flag, 1);
+  stop_flag = 0;
+  EXPECT_EQ(code, -1);
+  EXPECT_TRUE(run_report.stopped);
+  EXPECT_EQ(volume(1), before);
+  EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"})); // no temporary file left
+}
+
+TEST_F(AddPass, APlantedLinkOrLeftoverInTheCatalogIsNeverWrittenThrough) {
+  ASSERT_EQ(add(), 1);
+  const std::string outside = dir / "outside.txt";
+  testing::write_file(outside, "precious");
+  // Where an older writer put its temporary file, and a leftover of a killed one.
+  ASSERT_EQ(::symlink(outside.c_str(), (catalog + "/00000002.NEW").c_str()), 0);
+  ASSERT_EQ(::symlink(outside.c_str(), (catalog + "/" + std::string(catalog_temporary_prefix) + "1-0").c_str()), 0);
+  label("OTHER");
+  EXPECT_EQ(add(), 1);
+  EXPECT_EQ(testing::read_file(outside), "precious");
+  EXPECT_EQ(volume(2).substr(0, 5), "OTHER");
+  EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL", "00000002.NEW"}));
 }
 
 } // namespace

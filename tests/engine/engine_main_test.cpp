@@ -121,7 +121,39 @@ TEST_F(EngineEntry, LocationOnCThatCannotBeCreatedMovesToD) {
   testing::DriveMapping map({{'C', dir / "no/such/parent"}, {'D', dir / "d"}});
   EXPECT_EQ(run({"/l:C:\\CAT"}), 0);
   EXPECT_EQ(testing::read_file(dir / "d/CAT/00000000.KTL"), "");
+  EXPECT_TRUE(run_report.catalog_moved);
   EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), 1);
+}
+
+TEST_F(EngineEntry, TheCatalogNeverLandsOnTheDriveBeingAdded) {
+  testing::make_directories(dir / "e");
+  testing::DriveMapping map({{'C', dir / "no/such/parent"}, {'E', dir / "e"}}, {{'E', "USRSHARE"}});
+  // C: cannot hold it, D: does not exist, E: is the volume: nowhere to go.
+  EXPECT_EQ(run({"/l:C:\\CAT", "E:"}), -1);
+  EXPECT_EQ(run({"/l:E:\\CAT", "E:"}), -1);
+  EXPECT_EQ(run({"/l:e:\\cat", "e:"}), -1);
+  EXPECT_EQ(testing::list_directory(dir / "e"), std::vector<std::string>{});
+  EXPECT_NE(run_report.failure.find("drive being added"), std::string::npos) << run_report.failure;
+  // Without an add, the same catalog may move to E:, and says so.
+  EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), 1);
+  EXPECT_TRUE(run_report.catalog_moved);
+  EXPECT_EQ(run_report.catalog_directory, "E:\\CAT");
+  EXPECT_NE(run_report.move_reason.find("C:\\CAT"), std::string::npos) << run_report.move_reason;
+  EXPECT_TRUE(run_report.catalog_created);
+  EXPECT_EQ(run({"/l:E:\\CAT", "/W"}), 1);
+  EXPECT_FALSE(run_report.catalog_moved);
+  EXPECT_FALSE(run_report.catalog_created);
+}
+
+TEST_F(EngineEntry, AnExistingFileZeroIsNeverReplacedAndAFileIsNoCatalog) {
+  testing::make_directories(dir / "c/CAT/00000000.KTL"); // there, but not readable as a file
+  testing::write_file(dir / "c/FILE", "not a catalog");
+  testing::DriveMapping map({{'C', dir / "c"}});
+  EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), -1);
+  EXPECT_NE(run_report.failure.find("00000000.KTL: Is a directory"), std::string::npos) << run_report.failure;
+  EXPECT_EQ(run({"/l:C:\\FILE", "/W"}), -1);
+  EXPECT_NE(run_report.failure.find("Not a directory"), std::string::npos) << run_report.failure;
+  EXPECT_EQ(testing::read_file(dir / "c/FILE"), "not a catalog");
 }
 
 TEST_F(EngineEntry, NoDriveLetterWorksAndNativePathsAreTriedOnce) {

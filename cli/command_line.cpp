@@ -2,23 +2,189 @@
 
 #include "catalog/name_matching.h"
 #include "platform/code_page.h"
+#include "results/tree_text_output.h"
 
 namespace shelvo {
+
+namespace {
+
+constexpr std::size_t shown_characters = 60;
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = upper(c);
+  return out;
+}
+
+bool is_utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// What the engine does with an option letter; nullptr for a letter it ignores.
+const char* option_meaning(char letter, bool more) {
+  switch (letter) {
+  case 'A': return "search inside archives too";
+  case 'C': return "list the content of matching directories";
+  case 'D': return "report directories too";
+  case 'I': return "only test whether the volume is in the catalog";
+  case 'J': return "only directories";
+  case 'L': return "the catalog";
+  case 'N': return more ? "count only, show no hits" : "refuse a volume already in the catalog";
+  case 'S': return "add the volume again";
+  case 'T': return "changes nothing";
+  case 'W': return "list the volumes";
+  case 'Y': return "overwrite the volume";
+  default: return nullptr;
+  }
+}
+
+// The engine reads an option by its letter and ignores what follows, except
+// after L (the catalog), N (no-display) and W (W5). These are the forms that
+// carry extra letters on purpose.
+bool is_usual_option_form(std::string_view element) {
+  const std::string form = upper(element.substr(1));
+  return form == "CD" || form == "JD" || form == "ND" || form == "SLE" || form == "W5";
+}
+
+void check_option(const std::string& arg, std::string_view element, std::vector<std::string>& warnings) {
+  const std::string q = quoted_argument(arg);
+  if (element.size() < 2) {
+    warnings.push_back(q + " has no option letter: ignored");
+    return;
+  }
+  const char letter = upper(element[1]);
+  const bool more = element.size() > 2;
+  const char* meaning = option_meaning(letter, more);
+  const std::string as_option = std::string("option ") + element[0] + letter;
+  if (letter != 'L' && element.find_first_of("/\\", 1) != std::string_view::npos) {
+    warnings.push_back(q + " looks like a path, but is read as " +
+                       (meaning ? as_option + " (" + meaning + "), the rest ignored"
+                                : "an option the engine does not know, and ignored") +
+                       "; to add a directory or use it as a catalog, give it a drive letter (see --help)");
+    return;
+  }
+  if (!meaning) {
+    warnings.push_back(q + " is read as " + as_option + ", which the engine does not know: ignored");
+    return;
+  }
+  if (letter == 'L') {
+    if (element.size() < 4)
+      warnings.push_back(q + " names no catalog: the default C:\\VOLDEPOT is used");
+    else if (element[2] != ':')
+      warnings.push_back(q + " is read as the catalog " + quoted_argument(element.substr(3)) +
+                         ": the character after the letter is skipped (write /l:DIR)");
+    return;
+  }
+  if (letter == 'T') {
+    warnings.push_back(q + " is accepted and changes nothing");
+    return;
+  }
+  if (!more || is_usual_option_form(element)) return;
+  if (letter == 'N')
+    warnings.push_back(q + " is read as /nd (count only, show no hits); /N alone refuses a volume already in the "
+                           "catalog");
+  else
+    warnings.push_back(q + " is read as " + as_option + " (" + meaning +
+                       "); the characters after the letter are ignored");
+}
+
+void check_volume_mask(const std::string& arg, std::string_view element, std::vector<std::string>& warnings) {
+  const std::string q = quoted_argument(arg);
+  std::string_view mask = element.substr(1);
+  if (const std::size_t close = mask.find(']'); close != std::string_view::npos) {
+    if (close + 1 < mask.size()) warnings.push_back(q + ": the characters after ']' are ignored");
+    mask = mask.substr(0, close);
+  }
+  if (mask.empty())
+    warnings.push_back(q + " is an empty volume mask: ignored");
+  else if (mask.size() > MaskList::volume_mask_limit)
+    warnings.push_back(q + " is cut to the 15 characters of a label: [" +
+                       printable_utf8(mask.substr(0, MaskList::volume_mask_limit)) + "]");
+}
+
+void check_search_mask(const std::string& arg, std::string_view element, std::vector<std::string>& warnings) {
+  if (element.empty()) {
+    warnings.push_back("an empty argument is ignored");
+    return;
+  }
+  // Names hold neither '/' nor '\'; only a leading '\' means something (exclusion).
+  if (element.find_first_of("/\\", 1) != std::string_view::npos || element == "\\")
+    warnings.push_back(quoted_argument(arg) +
+                       " holds a '/' or '\\': masks match single names, never paths, so it matches nothing");
+}
+
+// A drive element: the letter counts, the rest is ignored; the last one given wins.
+void check_drive(const std::string& arg, std::string_view element, std::string& previous_drive,
+                 std::vector<std::string>& warnings) {
+  const std::string q = quoted_argument(arg);
+  const char letter = upper(element[0]);
+  if (letter < 'A' || letter > 'Z') {
+    warnings.push_back(q + " is not a drive letter (A to Z): ignored");
+    return;
+  }
+  const std::string_view rest = element.substr(2);
+  if (!rest.empty() && rest != "\\" && rest != "/")
+    warnings.push_back(q + " is read as drive " + letter + ": to add; the rest is ignored (a whole drive is added, " +
+                       "and a search mask cannot have ':' as its second character)");
+  if (!previous_drive.empty())
+    warnings.push_back(quoted_argument(previous_drive) + " is replaced by the later drive " + q +
+                       ": one drive is added per call");
+  previous_drive = arg;
+}
+
+} // namespace
+
+std::string quoted_argument(std::string_view arg) {
+  std::string shown;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < arg.size(); ++i) {
+    const char c = arg[i];
+    if (!is_utf8_continuation(c)) ++characters;
+    if (characters > shown_characters) continue;
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      shown += '?';
+    } else if (byte == 0xC2 && i + 1 < arg.size() && static_cast<unsigned char>(arg[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(arg[i + 1]) <= 0x9F) {
+      shown += '?'; // a C1 control in UTF-8
+      ++i;
+    } else {
+      shown += c;
+    }
+  }
+  if (characters <= shown_characters) return "'" + shown + "'";
+  return "'" + shown + "...' (" + std::to_string(characters) + " characters)";
+}
 
 CommandLine parse_command_line(int argc, const char* const* argv) {
   CommandLine cl;
   cl.vector.emplace_back(argc > 0 ? argv[0] : "shelvo-cli");
+  if (argc <= 1) {
+    cl.no_arguments = true;
+    return cl;
+  }
   std::size_t search_masks = 0, volume_masks = 0;
+  std::string previous_drive;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "-h") {
+      cl.help = true;
+      continue;
+    }
+    if (arg == "-0") {
+      cl.null = cl.paths = true;
+      continue;
+    }
     if (arg.rfind("--", 0) == 0) {
       if (arg == "--help") cl.help = true;
       else if (arg == "--version") cl.version = true;
       else if (arg == "--drives") cl.drives = true;
       else if (arg == "--verbose") cl.verbose = true;
       else if (arg == "--numbers") cl.numbers = true;
+      else if (arg == "--paths") cl.paths = true;
+      else if (arg == "--null") cl.null = cl.paths = true;
       else {
-        cl.error = "unknown option '" + arg + "'";
+        cl.error = "unknown option " + quoted_argument(arg) + " (see --help)";
         return cl;
       }
       continue;
@@ -27,16 +193,26 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     const ElementKind kind = classify_element(element);
     if (kind == ElementKind::search_mask || kind == ElementKind::volume_mask) element = utf8_to_cp1252(element);
     if (element.size() > element_limit) {
-      cl.error = "element '" + arg + "' is longer than 63 characters";
+      cl.error = "element " + quoted_argument(arg) + " is longer than 63 characters";
       return cl;
     }
-    if (kind == ElementKind::search_mask && !element.empty() && ++search_masks > MaskList::max_masks) {
-      cl.error = "more than 31 search masks";
-      return cl;
-    }
-    if (kind == ElementKind::volume_mask && ++volume_masks > MaskList::max_masks) {
-      cl.error = "more than 31 volume masks";
-      return cl;
+    switch (kind) {
+    case ElementKind::option: check_option(arg, element, cl.warnings); break;
+    case ElementKind::volume_mask:
+      if (++volume_masks > MaskList::max_masks) {
+        cl.error = "more than 31 volume masks";
+        return cl;
+      }
+      check_volume_mask(arg, element, cl.warnings);
+      break;
+    case ElementKind::drive: check_drive(arg, element, previous_drive, cl.warnings); break;
+    case ElementKind::search_mask:
+      if (!element.empty() && ++search_masks > MaskList::max_masks) {
+        cl.error = "more than 31 search masks";
+        return cl;
+      }
+      check_search_mask(arg, element, cl.warnings);
+      break;
     }
     cl.vector.push_back(std::move(element));
   }
@@ -44,23 +220,48 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
 }
 
 std::string usage_text() {
-  return "usage: shelvo-cli [--verbose] [--numbers] ELEMENT...\n"
+  return "usage: shelvo-cli [--paths [--null]] [--numbers] [--verbose] ELEMENT...\n"
          "       shelvo-cli --drives | --help | --version\n"
          "\n"
-         "Each ELEMENT is one element of the engine's argument vector:\n"
-         "  /l:DIR        the catalog directory (default C:\\VOLDEPOT)\n"
-         "  X:            add drive X to the catalog (/Y overwrite, /N refuse, /S add again)\n"
-         "  MASK          search for names matching MASK ('?' one, '*' many, '\\X' without X)\n"
-         "  [VOLMASK]     only volumes whose label matches (case sensitive)\n"
-         "  /a /d /cd /jd search archives, directories, list content, only directories\n"
-         "  /nd           count only; /W list volumes; /W5 compact listing\n"
+         "Records whole disks in a catalog, then finds their files by name, even when\n"
+         "the disks are gone. Each ELEMENT is one of:\n"
+         "  /l:DIR        the catalog (a directory; default C:\\VOLDEPOT; at most 60 characters)\n"
+         "  X:            add the disk of drive letter X to the catalog; when it is there\n"
+         "                already: /Y overwrite it, /N refuse, /S add it again\n"
+         "  MASK          find names matching MASK: '?' any one character, '*' any run,\n"
+         "                '\\MASK' leaves out what MASK matches; quote masks: '*.txt' '\\*.bak'\n"
+         "  [VOLMASK]     only volumes whose label matches (case-sensitive, the whole\n"
+         "                15-character label: end it with '*', as in '[PHOTOS*]')\n"
+         "  /a            search inside archives too    /d   report matching directories too\n"
+         "  /cd           show what matching directories hold    /jd  only directories\n"
+         "  /nd           count only                    /W   list the volumes (/W5 compact)\n"
          "\n"
-         "  --drives      print the drive table and exit\n"
+         "Drive letters: a catalog names disks by drive letter, so each letter stands\n"
+         "for a directory of this machine:\n"
+         "  - SHELVO_DRIVES, when set, is the whole table, e.g.\n"
+         "    SHELVO_DRIVES='C:=/home/ann/catalogs;E:=/media/ann/PHOTOS|Photos 2019'\n"
+         "    (after '|' the label the volume gets; without it, the disk's own label\n"
+         "    or else the directory's last name);\n"
+         "  - otherwise $XDG_CONFIG_HOME/shelvo/drives (normally ~/.config/shelvo/drives),\n"
+         "    one X:=DIRECTORY or X:=DIRECTORY|LABEL per line;\n"
+         "  - otherwise C: is ~/.local/share/shelvo/drive_c, D: your home directory, and\n"
+         "    E: onward the mounted disks and shares.\n"
+         "  C: holds the catalogs and is created when missing. A catalog is never put on\n"
+         "  the drive being added. --drives shows the table.\n"
+         "\n"
+         "Options of this tool:\n"
+         "  --paths       one hit per line instead of the tree:\n"
+         "                LABEL:\\DIR\\NAME <tab> SIZE <tab> YYYY-MM-DD HH:MM\n"
+         "                (a directory hit ends in '\\' with size and date empty)\n"
+         "  --null, -0    as --paths, each line ended by a NUL byte (for xargs -0)\n"
+         "  --numbers     add each node's number (size, volume number) after a tab;\n"
+         "                with --paths, the volume number as a last field\n"
          "  --verbose     announce each archive read while adding\n"
-         "  --numbers     append each node's number (size, volume number) after a tab\n"
+         "  --drives      show the drive table and each drive's label\n"
+         "  --help, -h    this text          --version   the version\n"
          "\n"
          "Exit status: 0 done, 1 failed or refused, 2 volume file not written,\n"
-         "3 volume already in the catalog, 64 usage error.\n";
+         "3 volume already in the catalog (/N), 64 usage error, 130 stopped by Ctrl-C.\n";
 }
 
 } // namespace shelvo

@@ -1,8 +1,9 @@
-// The arguments of shelvo-cli: its own "--" flags, and the elements it passes to
-// the engine, checked before the engine sees them.
+// The arguments of shelvo-cli: its own flags, and the elements it passes to the
+// engine, checked before the engine sees them.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/argument_vector.h"
@@ -10,20 +11,32 @@
 namespace shelvo {
 
 struct CommandLine {
-  bool help = false;
+  bool help = false;     // --help or -h
   bool version = false;
-  bool drives = false;  // print the drive table
-  bool verbose = false; // announce each archive read
-  bool numbers = false; // append each node's number
+  bool drives = false;   // print the drive table
+  bool verbose = false;  // announce each archive read
+  bool numbers = false;  // append each node's number
+  bool paths = false;    // one hit per line instead of the tree
+  bool null = false;     // --paths lines end with a NUL byte
+  bool no_arguments = false; // nothing at all was given: show the usage
   ArgumentVector vector; // element 0 is the program
-  std::string error;     // set on a usage error
+  // One line per element that the engine ignores or cuts, saying what it takes
+  // the element for. The engine keeps its reading; the user is told.
+  std::vector<std::string> warnings;
+  std::string error; // set on a usage error
 };
 
-// Splits argv into tool flags and engine elements. Search and volume masks are
-// converted from the terminal's UTF-8 to Windows-1252, as catalogs store names.
-// An element longer than 63 characters, more than 31 search masks or 31 volume
-// masks, or an unknown "--" flag is a usage error: nothing is ever cut silently.
+// Splits argv into tool flags and engine elements. Arguments starting with "--"
+// are the tool's own, and so are "-h" (help) and "-0" (--null, which implies
+// --paths). Search and volume masks are converted from the terminal's UTF-8 to
+// Windows-1252, as catalogs store names. An element longer than 63 characters,
+// more than 31 search masks or 31 volume masks, or an unknown "--" flag is a
+// usage error.
 CommandLine parse_command_line(int argc, const char* const* argv);
+
+// An argument as a message shows it, in single quotes: control characters as
+// '?', and past 60 characters the first 60, "..." and the length.
+std::string quoted_argument(std::string_view arg);
 
 std::string usage_text();
 

@@ -1,26 +1,31 @@
 // shelvo-cli: the catalog engine as a command-line tool. Each argument is one
 // element of the engine's argument vector; arguments starting with "--" are the
 // tool's own.
+#include "catalog/catalog_store.h"
 #include "cli/command_line.h"
+#include "cli/paths_output.h"
 #include "cli/terminal_status_view.h"
 #include "engine/add_pass.h"
 #include "engine/engine_main.h"
-#include "results/run_state.h"
-#include "platform/code_page.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/result_tree.h"
+#include "results/run_state.h"
 #include "results/status_lines.h"
 #include "results/tree_text_output.h"
 #include "scanner/archive_scan.h"
 #include "scanner/broken_archive_log.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <string>
 
 namespace {
@@ -28,12 +33,49 @@ namespace {
 using namespace shelvo;
 
 constexpr int exit_usage = 64;
+constexpr int exit_interrupted = 130; // 128 + SIGINT, as a shell reports it
+
+// Set by the first Ctrl-C; stop_flag alone may also be set by a reader that went away.
+volatile std::sig_atomic_t interrupted = 0;
 
 void on_interrupt(int) {
-  // The first Ctrl-C asks the search to stop after the volume under way; a second
-  // one ends the program.
+  // The first Ctrl-C asks the run to stop: a search after the volume under way,
+  // an add at once, leaving the catalog as it was. A second one ends the program
+  // (the handler is reset by SA_RESETHAND).
   stop_flag = 1;
-  std::signal(SIGINT, SIG_DFL);
+  interrupted = 1;
+}
+
+void install_signal_handlers() {
+  struct sigaction current {};
+  ::sigaction(SIGINT, nullptr, &current);
+  // A job started with interrupts ignored (nohup, a background job) keeps them so.
+  if (current.sa_handler != SIG_IGN) {
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a Ctrl-C at the overwrite question ends the wait for a key.
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+  }
+  // A reader that closes the pipe shows as EPIPE on the write, which ends the
+  // run quietly, instead of a signal that kills it in the middle of an add.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Text from the host or the engine's paths, with control characters as '?'.
+std::string clean(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return out;
+}
+
+// "C:\CAT (/home/ann/catalogs/CAT)": the engine's name and where it is on this machine.
+std::string located(const std::string& dos_path) {
+  const auto host = resolve_dos_path(dos_path);
+  if (!host || *host == dos_path) return clean(dos_path);
+  return clean(dos_path) + " (" + clean(*host) + ")";
 }
 
 // One key, without waiting for Enter, when standard input is a terminal.
@@ -54,48 +96,119 @@ int read_one_key() {
   const ssize_t n = ::read(STDIN_FILENO, &key, 1);
   if (raw) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   std::fputc('\n', stderr);
-  return n == 1 ? key : -1;
+  return n == 1 && interrupted == 0 ? key : -1;
+}
+
+// Why a drive's directory cannot be walked, in the system's words; empty when it can.
+std::string drive_problem(char letter) {
+  const Drive* drive = drive_table().find(letter);
+  if (!drive) return "it is not in the drive table";
+  DIR* dir = ::opendir(drive->directory.c_str());
+  if (dir) {
+    ::closedir(dir);
+    return "";
+  }
+  const int error = errno;
+  return clean(drive->directory) + ": " + std::strerror(error);
+}
+
+bool drive_directory_missing(const Drive& drive) {
+  struct stat st {};
+  return ::stat(drive.directory.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 void print_drives() {
   for (const Drive& drive : drive_table().drives()) {
     std::string label;
     const bool readable = read_drive_label(drive.letter - 'A', label);
-    std::printf("%c:  %s  %s\n", drive.letter, drive.directory.c_str(),
-                !readable      ? "(not readable)"
-                : label.empty() ? "(no label)"
-                                : ("[" + cp1252_to_utf8(label) + "]").c_str());
+    std::string state;
+    if (readable) state = label.empty() ? "(no label)" : "[" + printable_utf8(label) + "]";
+    else if (drive_directory_missing(drive)) state = "(missing)";
+    else state = "(not readable)";
+    std::printf("%c:  %s  %s\n", drive.letter, clean(drive.directory).c_str(), state.c_str());
+  }
+}
+
+// The volume files of a catalog, 00000000.KTL upward until one is missing: what
+// a search will read, so its live line can show how far along it is.
+std::int16_t count_volume_files(const std::string& catalog_directory) {
+  std::int16_t count = 0;
+  while (count < std::numeric_limits<std::int16_t>::max() && file_exists(volume_file_path(catalog_directory, count)))
+    ++count;
+  return count;
+}
+
+struct Run {
+  const CommandLine& cl;
+  RunSettings plan; // what the vector asks for, as the engine reads it
+  bool searches = false;
+  bool lists = false;
+  int code = engine_ok;
+};
+
+// Where the catalog opened, and whether this call made it.
+void report_catalog(const Run& run) {
+  if (run_report.catalog_moved)
+    std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s\n",
+                 located(run_report.catalog_directory).c_str(), clean(run.plan.catalog_directory).c_str(),
+                 clean(run_report.move_reason).c_str());
+  if (run_report.catalog_created && !run_report.catalog_directory.empty()) {
+    const bool filled = run.plan.drive_given && run.code == engine_ok && !run.plan.option_i;
+    std::fprintf(stderr, "shelvo-cli: created a new %scatalog at %s\n", filled ? "" : "empty ",
+                 located(run_report.catalog_directory).c_str());
   }
 }
 
 // What went wrong, in words; the engine's codes say only which kind of failure.
-void report_failure(int code, const RunSettings& plan) {
-  if (code == engine_already_known) {
+void report_failure(const Run& run) {
+  const int code = run.code;
+  const RunSettings& plan = run.plan;
+  const char letter = static_cast<char>('A' + plan.drive_index);
+  if (run_report.stopped || (interrupted && plan.drive_given && code == engine_failed)) {
+    std::fputs("shelvo-cli: stopped: the volume was not added; the catalog is as it was\n", stderr);
+  } else if (code == engine_already_known) {
     std::fputs("This drive is already in the base...\n", stderr);
-  } else if (code == engine_cannot_create) {
-    std::fputs("shelvo-cli: the volume file could not be written (is the disk full?); the catalog is unchanged\n",
-               stderr);
-  } else if (code == engine_failed && plan.drive_given) {
-    std::string label;
-    if (volume_label_of(plan.drive_index, label) != 0)
-      std::fprintf(stderr, "shelvo-cli: drive %c: has no readable volume (see shelvo-cli --drives)\n",
-                   'A' + plan.drive_index);
+  } else if (code == engine_failed && run_report.catalog_directory.empty()) {
+    if (!run_report.failure.empty()) std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.failure).c_str());
     else
-      std::fputs("shelvo-cli: this volume is already in the catalog and was left as it is "
-                 "(/Y overwrites it, /S adds it again)\n",
-                 stderr);
-  } else if (code == engine_failed) {
-    std::fprintf(stderr, "shelvo-cli: the catalog %s can be neither opened nor created\n",
-                 plan.catalog_directory.c_str());
+      std::fprintf(stderr, "shelvo-cli: the catalog %s can be neither opened nor created\n",
+                   clean(plan.catalog_directory).c_str());
+  } else if (const std::string problem = code == engine_failed && plan.drive_given ? drive_problem(letter) : "";
+             !problem.empty()) {
+    std::fprintf(stderr, "shelvo-cli: drive %c: has no readable volume: %s (see shelvo-cli --drives)\n", letter,
+                 problem.c_str());
+  } else if (!run_report.failure.empty()) {
+    std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.failure).c_str());
+  } else if (code == engine_cannot_create) {
+    std::fputs("shelvo-cli: the volume file could not be written; the catalog is unchanged\n", stderr);
+  } else if (code == engine_failed && plan.drive_given) {
+    std::fputs("shelvo-cli: this volume is already in the catalog and was left as it is "
+               "(/Y overwrites it, /S adds it again)\n",
+               stderr);
   }
   if (counters.broken_archives > 0) {
     const std::string dos_path(broken_archive_log_path);
     const auto log = resolve_dos_path(dos_path);
     std::fprintf(stderr, "%10ld file(s) in archive seems to be broken: see %s\n",
-                 static_cast<long>(counters.broken_archives), (log ? *log : dos_path).c_str());
+                 static_cast<long>(counters.broken_archives), clean(log ? *log : dos_path).c_str());
   }
 }
 
+// Volume masks that let no volume through: the usual causes are letter case and
+// a mask that does not cover the label's padding.
+void report_unmatched_volume_masks(const Run& run) {
+  if (run.code != engine_ok || !(run.searches || run.lists) || run.plan.volume_masks.empty()) return;
+  if (run_report.volumes_selected > 0 || stop_flag == 1) return;
+  std::string masks;
+  for (const std::string& mask : run.plan.volume_masks.masks())
+    masks += (masks.empty() ? "[" : " [") + printable_utf8(mask) + "]";
+  std::fprintf(stderr,
+               "shelvo-cli: no volume label matched %s: volume masks are case-sensitive and match the whole "
+               "15-character label (end a mask with '*'; labels are stored without dots); /W lists the labels\n",
+               masks.c_str());
+}
+
+// The status of the process from the engine's code.
 int exit_status_of(int code) {
   switch (code) {
   case engine_ok:
@@ -107,17 +220,29 @@ int exit_status_of(int code) {
   }
 }
 
+// A failed write of the results: a reader that went away ends the run quietly;
+// anything else (a full disk) is an error.
+bool report_write_failure(int error) {
+  if (error == EPIPE || (error == EINTR && interrupted)) return false;
+  std::fprintf(stderr, "shelvo-cli: cannot write the results: %s\n", std::strerror(error));
+  return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   CommandLine cl = parse_command_line(argc, argv);
+  if (cl.no_arguments) {
+    std::fputs(usage_text().c_str(), stderr);
+    return exit_usage;
+  }
   if (!cl.error.empty()) {
     std::fprintf(stderr, "shelvo-cli: %s\n", cl.error.c_str());
     return exit_usage;
   }
   if (cl.help) {
     std::fputs(usage_text().c_str(), stdout);
-    return 0;
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (cl.version) {
     std::puts("shelvo-cli 0.1.0");
@@ -134,35 +259,57 @@ int main(int argc, char** argv) {
   }
 
   // What the vector will do decides which final line is drawn.
+  Run run{cl, {}, false, false, engine_ok};
   int count = static_cast<int>(cl.vector.size());
-  RunSettings plan;
-  classify_elements(count, cl.vector, plan);
-  const bool searches = !plan.search_masks.empty();
-  const bool lists = plan.option_w && !searches && !plan.drive_given;
+  classify_elements(count, cl.vector, run.plan);
+  run.searches = !run.plan.search_masks.empty();
+  run.lists = run.plan.option_w && !run.searches && !run.plan.drive_given;
+  if (cl.paths && !run.searches) {
+    std::fputs("shelvo-cli: --paths writes the hits of a search: give a search mask\n", stderr);
+    return exit_usage;
+  }
+  for (const std::string& warning : cl.warnings) std::fprintf(stderr, "shelvo-cli: warning: %s\n", warning.c_str());
 
   // Announcements share standard output with the tree only when no tree follows.
-  if (cl.verbose) set_announcement_stream((searches || lists) ? stderr : stdout);
+  if (cl.verbose) set_announcement_stream((run.searches || run.lists) ? stderr : stdout);
 
-  TerminalStatusView status(stderr, ::isatty(STDERR_FILENO) != 0);
+  const bool output_on_terminal = ::isatty(STDOUT_FILENO) != 0;
+  // Paths streamed to the same terminal would run through the live line.
+  TerminalStatusView status(stderr, ::isatty(STDERR_FILENO) != 0 && !(cl.paths && output_on_terminal));
   set_status_view(&status);
-  std::signal(SIGINT, on_interrupt);
+  install_signal_handlers();
+  if (run.searches) known_volume_count = count_volume_files(run.plan.catalog_directory);
 
   ResultTree tree;
+  PathsOutput paths(STDOUT_FILENO, cl.null, cl.numbers, output_on_terminal);
   FrontEnd front;
-  front.results = &tree;
+  front.results = cl.paths ? static_cast<ResultSink*>(&paths) : &tree;
   front.read_confirmation_key = read_one_key;
-  front.only_total = plan.no_display;
+  front.only_total = run.plan.no_display;
 
-  const int code = engine_main(static_cast<int>(cl.vector.size()), cl.vector, front);
+  run.code = engine_main(static_cast<int>(cl.vector.size()), cl.vector, front);
 
-  if (plan.drive_given && code != engine_already_known && code != engine_failed && count >= 2)
+  bool write_failed = false;
+  if (cl.paths && !paths.finish()) write_failed = report_write_failure(paths.write_error());
+  // A stop that the output asked for is no stop by the user.
+  if (interrupted == 0) stop_flag = 0;
+
+  if (run.plan.drive_given && run.code != engine_already_known && run.code != engine_failed && count >= 2)
     show_scan_status();
-  if (code == engine_ok && searches) finish_search_display();
-  else if (code == engine_ok && lists) show_volume_count();
+  if (run.code == engine_ok && run.searches) finish_search_display();
+  else if (run.code == engine_ok && run.lists) show_volume_count();
   status.finish();
-  report_failure(code, plan);
-  write_tree(tree, stdout, cl.numbers);
-  std::fflush(stdout);
+  report_catalog(run);
+  report_failure(run);
+  report_unmatched_volume_masks(run);
+  if (!cl.paths && !write_tree(tree, stdout, cl.numbers)) write_failed = report_write_failure(errno) || write_failed;
+  if (std::fflush(stdout) != 0 && !write_failed) write_failed = report_write_failure(errno);
   set_status_view(nullptr);
-  return exit_status_of(code);
+
+  int status_code = exit_status_of(run.code);
+  // An add that was done before the Ctrl-C came stands: its volume is in the catalog.
+  if (interrupted && !(run.plan.drive_given && run.code == engine_ok && !run.searches && !run_report.stopped))
+    status_code = exit_interrupted;
+  if (write_failed && status_code == 0) status_code = 1;
+  return status_code;
 }

@@ -1,19 +1,46 @@
 #include "cli/terminal_status_view.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace shelvo {
+
+namespace {
+
+// Columns of the terminal behind stream, asked at every redraw so that a
+// resized window is followed; 80 when the terminal does not say.
+std::size_t terminal_columns(std::FILE* stream) {
+  winsize size{};
+  if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+} // namespace
+
+std::string TerminalStatusView::fitted(std::string_view text) const {
+  // The last column stays free: writing into it leaves the cursor waiting to wrap.
+  const std::size_t room = terminal_columns(stream_) - 1;
+  std::string line(text);
+  if (line.size() <= room) return line;
+  std::string squeezed;
+  for (char c : line)
+    if (c != ' ' || squeezed.empty() || squeezed.back() != ' ') squeezed += c;
+  if (squeezed.size() > room) squeezed.resize(room);
+  return squeezed;
+}
 
 void TerminalStatusView::set_status_caption(std::string_view text) {
   caption_ = text;
   if (!live_) return;
   // Carriage return, the line, then erase whatever a longer previous line left.
-  std::fprintf(stream_, "\r%s\x1b[K", caption_.c_str());
+  std::fprintf(stream_, "\r%s\x1b[K", fitted(caption_).c_str());
   std::fflush(stream_);
   drawn_ = true;
 }
 
 void TerminalStatusView::finish() {
   if (caption_.empty() && !drawn_) return;
-  if (live_) std::fprintf(stream_, "\r%s\x1b[K\n", caption_.c_str());
+  if (live_) std::fprintf(stream_, "\r%s\x1b[K\n", fitted(caption_).c_str());
   else std::fprintf(stream_, "%s\n", caption_.c_str());
   std::fflush(stream_);
   drawn_ = false;

@@ -1,9 +1,11 @@
 // The status line of shelvo-cli: redrawn in place on a terminal, as a live
-// progress line; elsewhere only the final line is written.
+// progress line kept within the terminal's width; elsewhere only the final line
+// is written, exactly as the window shows it.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "results/status_view.h"
 
@@ -20,6 +22,11 @@ public:
   void finish();
 
 private:
+  // The caption as it fits a terminal row: runs of blanks squeezed to one when
+  // the line is too wide, then cut. A line as wide as the row would wrap, and
+  // the next carriage return would then redraw only its second half.
+  std::string fitted(std::string_view text) const;
+
   std::FILE* stream_;
   bool live_;
   bool drawn_ = false;

@@ -3,8 +3,19 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <regex>
+#include <map>
 #include <sstream>
+#include <thread>
 
 namespace shelvo {
 namespace {
@@ -21,10 +32,12 @@ protected:
     testing::make_directories(dir / "d");
     drives = "C:=" + (dir / "c") + ";D:=" + (dir / "d") + "|DISK;E:=" + (dir / "missing");
   }
+  std::string cli_command(const std::string& arguments, const std::string& env = "") {
+    return "env SHELVO_DRIVES=" + shell_quote(env.empty() ? drives : env) + " XDG_CONFIG_HOME=" +
+           shell_quote(dir / "config") + " " + SHELVO_CLI_PATH + " " + arguments;
+  }
   testing::CommandResult cli(const std::string& arguments, const std::string& env = "") {
-    return testing::run_command("env SHELVO_DRIVES=" + shell_quote(env.empty() ? drives : env) +
-                                " XDG_CONFIG_HOME=" + shell_quote(dir / "config") + " " + SHELVO_CLI_PATH + " " +
-                                arguments);
+    return testing::run_command(cli_command(arguments, env));
   }
   void file(const std::string& rel, std::string_view content = "0123456789") {
     testing::write_file(dir / ("d/" + rel), content);
@@ -38,12 +51,18 @@ protected:
   }
 };
 
-TEST_F(ShelvoCli, NoArgumentCreatesTheDefaultCatalogAndChangesNothingAgain) {
+TEST_F(ShelvoCli, NoArgumentShowsTheUsageAndANamedDefaultCatalogIsCreatedOnce) {
   auto r = cli("", "C:=" + (dir / "c"));
+  EXPECT_EQ(r.status, 64);
+  EXPECT_EQ(r.err.rfind("usage: shelvo-cli", 0), 0u) << r.err;
+  EXPECT_EQ(testing::list_directory(dir / "c"), std::vector<std::string>{});
+
+  // The default catalog, named: opened or created, nothing else.
+  r = cli("'/l:C:\\VOLDEPOT'", "C:=" + (dir / "c"));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(testing::list_directory(dir / "c/VOLDEPOT"), std::vector<std::string>{"00000000.KTL"});
   EXPECT_EQ(testing::read_file(dir / "c/VOLDEPOT/00000000.KTL"), "");
-  r = cli("", "C:=" + (dir / "c"));
+  r = cli("'/l:C:\\VOLDEPOT'", "C:=" + (dir / "c"));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(testing::list_directory(dir / "c"), std::vector<std::string>{"VOLDEPOT"});
   EXPECT_EQ(r.out, "");
@@ -53,6 +72,10 @@ TEST_F(ShelvoCli, UsageErrorsNameTheProblem) {
   auto r = cli(std::string(64, 'x'));
   EXPECT_EQ(r.status, 64);
   EXPECT_NE(r.err.find("longer than 63"), std::string::npos);
+  r = cli(std::string(100000, 'y'));
+  EXPECT_EQ(r.status, 64);
+  EXPECT_NE(r.err.find("'" + std::string(60, 'y') + "...' (100000 characters) is longer than 63"), std::string::npos);
+  EXPECT_LT(r.err.size(), 200u);
   std::string masks;
   for (int i = 0; i < 32; ++i) masks += " M" + std::to_string(i);
   r = cli(masks);
@@ -64,6 +87,12 @@ TEST_F(ShelvoCli, UsageErrorsNameTheProblem) {
   EXPECT_EQ(r.status, 64);
   EXPECT_NE(r.err.find("X=/bad"), std::string::npos);
   EXPECT_EQ(cli("--help").status, 0);
+  r = cli("-h");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("SHELVO_DRIVES"), std::string::npos); // how letters map to directories
+  r = cli("--paths /W");
+  EXPECT_EQ(r.status, 64);
+  EXPECT_NE(r.err.find("give a search mask"), std::string::npos);
 }
 
 TEST_F(ShelvoCli, DrivesShowsDirectoriesAndLabels) {
@@ -72,7 +101,10 @@ TEST_F(ShelvoCli, DrivesShowsDirectoriesAndLabels) {
   const auto l = lines(r.out);
   ASSERT_EQ(l.size(), 3u);
   EXPECT_EQ(l[1], "D:  " + (dir / "d") + "  [DISK]");
-  EXPECT_NE(l[2].find("(not readable)"), std::string::npos);
+  EXPECT_NE(l[2].find("(missing)"), std::string::npos);
+  testing::write_file(dir / "plain", "");
+  const auto f = cli("--drives", "C:=" + (dir / "c") + ";F:=" + (dir / "plain"));
+  EXPECT_NE(f.out.find("F:  " + (dir / "plain") + "  (not readable)"), std::string::npos) << f.out;
 }
 
 TEST_F(ShelvoCli, AddRefuseAppendAndFail) {
@@ -202,6 +234,283 @@ TEST_F(ShelvoCli, VerboseAnnouncesArchivesOutsideTheTree) {
   EXPECT_EQ(r.out.find("Scanning"), std::string::npos); // announcements left the tree alone
   EXPECT_NE(r.err.find("Scanning Zip File"), std::string::npos);
   EXPECT_NE(r.out.find("  PACK.ZIP\n    README.TXT"), std::string::npos) << r.out;
+}
+
+// Every file of a directory with its bytes, for "left as it was" checks.
+std::map<std::string, std::string> snapshot(const std::string& host_dir) {
+  std::map<std::string, std::string> files;
+  for (const std::string& name : testing::list_directory(host_dir)) files[name] = testing::read_file(host_dir + "/" + name);
+  return files;
+}
+
+// A command line run by sh on a new pseudo-terminal of the given width; all it
+// wrote to the terminal.
+std::string run_on_terminal(const std::string& command_line, unsigned short columns) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = columns;
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, &size);
+  if (child == 0) {
+    ::execl("/bin/sh", "sh", "-c", command_line.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::string seen;
+  if (child < 0) return seen;
+  char chunk[4096];
+  for (;;) {
+    const ssize_t n = ::read(terminal, chunk, sizeof chunk);
+    if (n > 0) seen.append(chunk, static_cast<std::size_t>(n));
+    else if (n < 0 && errno == EINTR) continue;
+    else break; // EIO once the child has gone
+  }
+  ::close(terminal);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return seen;
+}
+
+TEST_F(ShelvoCli, TheCatalogNeverLandsOnTheDriveBeingAdded) {
+  file("a.txt");
+  // C: not created yet: it is made, as the drive that holds catalogs.
+  const std::string table = "C:=" + (dir / "new_c") + ";E:=" + (dir / "d") + "|USRSHARE";
+  auto r = cli("'/l:C:\\CAT' E:", table);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::list_directory(dir / "new_c/CAT").size(), 2u);
+  EXPECT_EQ(testing::list_directory(dir / "d"), std::vector<std::string>{"a.txt"});
+
+  // Only the added drive is mapped: no catalog anywhere, and the add fails.
+  r = cli("E:", "E:=" + (dir / "d") + "|USRSHARE");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(testing::list_directory(dir / "d"), std::vector<std::string>{"a.txt"});
+  EXPECT_NE(r.err.find("catalog"), std::string::npos) << r.err;
+}
+
+TEST_F(ShelvoCli, ACatalogOpenedOnAnotherLetterIsAnnounced) {
+  file("a.txt");
+  testing::make_directories(dir / "e");
+  testing::write_file(dir / "c/CAT", "not a directory");
+  const std::string table = "C:=" + (dir / "c") + ";D:=" + (dir / "d") + "|DISK;E:=" + (dir / "e");
+  auto r = cli("'/l:C:\\CAT' D:", table);
+  EXPECT_EQ(r.status, 0) << r.err;
+  // D: is the drive being added, so the catalog goes to E:.
+  EXPECT_EQ(testing::list_directory(dir / "e/CAT").size(), 2u);
+  EXPECT_NE(r.err.find("the catalog opened at E:\\CAT"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("not at C:\\CAT as asked"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
+  EXPECT_EQ(testing::list_directory(dir / "d"), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(ShelvoCli, ASearchOrListingThatCreatesAnEmptyCatalogSaysSo) {
+  auto r = cli("'/l:C:\\CTA' '*.txt'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("created a new empty catalog at C:\\CTA (" + (dir / "c/CTA") + ")"), std::string::npos)
+      << r.err;
+  r = cli("'/l:C:\\CTA' /W");
+  EXPECT_EQ(r.err.find("created"), std::string::npos) << r.err; // it exists now
+  r = cli("/W");
+  EXPECT_NE(r.err.find("created a new empty catalog at C:\\VOLDEPOT"), std::string::npos) << r.err;
+}
+
+TEST_F(ShelvoCli, CtrlCDuringAnAddLeavesTheCatalogByteForByte) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  const auto before = snapshot(dir / "c/CAT");
+  // A large archive full of zeros keeps the walk busy while the signal comes.
+  ASSERT_EQ(testing::run_command("cd " + shell_quote(dir / "d") + " && zip -q pack.zip a.txt && truncate -s 200M pack.zip")
+                .status,
+            0);
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGINT, SIG_DFL);
+    ::setenv("SHELVO_DRIVES", drives.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    if (!std::freopen((dir / "out").c_str(), "w", stdout) || !std::freopen((dir / "err").c_str(), "w", stderr))
+      ::_exit(126);
+    ::execl(SHELVO_CLI_PATH, "shelvo-cli", "/l:C:\\CAT", "D:", "/Y", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The add is under way once its temporary file exists.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (snapshot(dir / "c/CAT").size() == before.size() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ::kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130) << testing::read_file(dir / "err");
+  EXPECT_NE(testing::read_file(dir / "err").find("the catalog is as it was"), std::string::npos);
+  EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+}
+
+TEST_F(ShelvoCli, AFailedWriteOfTheResultsIsAnErrorAndAClosedPipeIsQuiet) {
+  // Enough hits to fill a pipe many times over.
+  std::string volume = "MANY           \x05";
+  encode_directory_record(volume, "\\");
+  for (int i = 0; i < 20000; ++i) encode_file_record(volume, "FILE" + std::to_string(i) + ".TXT", 1, 0x2822, 0x1883);
+  testing::make_directories(dir / "c/CAT");
+  testing::write_file(dir / "c/CAT/00000000.KTL", "");
+  testing::write_file(dir / "c/CAT/00000001.KTL", volume);
+
+  for (const char* mode : {"", "--paths"}) {
+    auto r = testing::run_command("{ " + cli_command("'/l:C:\\CAT' '*' " + std::string(mode)) + " >/dev/full; }");
+    EXPECT_EQ(r.status, 1) << mode;
+    EXPECT_NE(r.err.find("shelvo-cli: cannot write the results: No space left on device"), std::string::npos)
+        << mode << r.err;
+
+    r = testing::run_command("{ ( " + cli_command("'/l:C:\\CAT' '*' " + std::string(mode)) +
+                             "; echo \"status $?\" >&2 ) | head -n 1; }");
+    EXPECT_NE(r.err.find("status 0"), std::string::npos) << mode << r.err;
+    EXPECT_EQ(r.err.find("shelvo-cli:"), std::string::npos) << mode << r.err;
+    EXPECT_EQ(lines(r.out).size(), 1u);
+  }
+}
+
+TEST_F(ShelvoCli, ElementsTheEngineIgnoresOrCutsAreWarnedOnce) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  const struct {
+    const char* element;
+    const char* says;
+  } cases[] = {
+      {"/x", "'/x' is read as option /X, which the engine does not know: ignored"},
+      {"/Z", "'/Z' is read as option /Z"},
+      {"1:", "'1:' is not a drive letter"},
+      {"/media/ann/disk", "'/media/ann/disk' looks like a path"},
+      {"/data/x", "read as option /D (report directories too)"},
+      {"'[ABCDEFGHIJKLMNOPQRS*]'", "is cut to the 15 characters of a label: [ABCDEFGHIJKLMNO]"},
+      {"/no", "'/no' is read as /nd"},
+      {"/ad", "'/ad' is read as option /A (search inside archives too); the characters after the letter are "
+              "ignored"},
+      {"'/l:'", "'/l:' names no catalog: the default C:\\VOLDEPOT is used"},
+      {"'docs/*.txt'", "masks match single names, never paths"},
+  };
+  for (const auto& c : cases) {
+    const auto r = cli("'/l:C:\\CAT' '*.TXT' " + std::string(c.element));
+    const auto warnings = lines(r.err);
+    ASSERT_FALSE(warnings.empty()) << c.element;
+    EXPECT_NE(warnings[0].find(c.says), std::string::npos) << c.element << "\n" << r.err;
+    EXPECT_EQ(warnings[0].rfind("shelvo-cli: warning: ", 0), 0u) << warnings[0];
+    EXPECT_EQ(warnings[1].rfind("shelvo-cli: warning", 0), std::string::npos) << r.err; // once
+  }
+  // The engine still reads them as before: '/x' changes nothing, 'c:*' adds drive C.
+  EXPECT_EQ(cli("'/l:C:\\CAT' '*.TXT' /x").out, cli("'/l:C:\\CAT' '*.TXT'").out);
+  const auto r = cli("'/l:C:\\CAT' D: E: /Y");
+  EXPECT_NE(r.err.find("'D:' is replaced by the later drive 'E:'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("drive E: has no readable volume"), std::string::npos) << r.err;
+}
+
+TEST_F(ShelvoCli, FailuresSayWhatTheSystemSaid) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  // Permissions do not stop root: run the tool as nobody then.
+  std::string as_user;
+  if (::geteuid() == 0) {
+    as_user = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod((dir / "c").c_str(), 0777);
+  }
+  const auto add = [&] { return testing::run_command(as_user + cli_command("'/l:C:\\CAT' D: /Y")); };
+  for (const mode_t mode : {0000, 0555}) {
+    ::chmod((dir / "c/CAT").c_str(), mode);
+    const auto r = add();
+    EXPECT_NE(r.status, 0) << mode;
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << mode << r.err;
+    EXPECT_NE(r.err.find("C:\\CAT"), std::string::npos) << mode << r.err;
+    EXPECT_EQ(r.err.find("already in the catalog"), std::string::npos) << mode << r.err;
+    EXPECT_EQ(r.err.find("disk full"), std::string::npos) << mode << r.err;
+  }
+  ::chmod((dir / "c/CAT").c_str(), 0755);
+}
+
+TEST_F(ShelvoCli, VolumeMasksThatMatchNoLabelAreExplained) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  for (const char* mask : {"'[disk*]'", "'[DISK]'", "'[D.ISK*]'"}) {
+    for (const char* run : {"'*.TXT'", "/W"}) {
+      const auto r = cli("'/l:C:\\CAT' " + std::string(run) + " " + mask);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_NE(r.err.find("no volume label matched"), std::string::npos) << mask << run << r.err;
+      EXPECT_NE(r.err.find("case-sensitive and match the whole 15-character label"), std::string::npos);
+    }
+  }
+  const auto r = cli("'/l:C:\\CAT' '*.TXT' '[DISK*]'");
+  EXPECT_EQ(r.err.find("no volume label matched"), std::string::npos) << r.err;
+  EXPECT_EQ(lines(r.out).size(), 2u);
+}
+
+TEST_F(ShelvoCli, PathsWriteOneHitPerLineForScripts) {
+  testing::make_directories(dir / "d/My Docs");
+  file("My Docs/café smørrebrød.txt", "12345"); // é is folded, ø is kept
+  file("My Docs/evil\x1b[2J.txt", "1");
+  ASSERT_EQ(testing::run_command("cd " + shell_quote(dir / "d") + " && zip -q 'old pack.zip' 'My Docs/café smørrebrød.txt'")
+                .status,
+            0);
+  testing::set_local_mtime(dir / "d/old pack.zip", 1998, 3, 5, 14, 7, 0);
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+
+  auto r = cli("'/l:C:\\CAT' '*' /a /d --paths");
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto l = lines(r.out);
+  std::sort(l.begin(), l.end()); // the walk's order is the directory's
+  ASSERT_EQ(l.size(), 6u) << r.out;
+  const std::string zip_size = std::to_string(testing::read_file(dir / "d/old pack.zip").size());
+  EXPECT_EQ(l[0], "DISK:\\\t\t"); // the root: its empty name matches '*'
+  EXPECT_EQ(l[1], "DISK:\\MY DOCS\\\t\t");
+  EXPECT_EQ(l[2], "DISK:\\MY DOCS\\CAFE SM\xC3\xB8RREBR\xC3\xB8" "D.TXT\t5\t1998-03-05 14:07");
+  EXPECT_EQ(l[3], "DISK:\\MY DOCS\\EVIL?[2J.TXT\t1\t1998-03-05 14:07");
+  EXPECT_EQ(l[4], "DISK:\\OLD PACK.ZIP\t" + zip_size + "\t1998-03-05 14:07");
+  const std::string member = "DISK:\\OLD PACK.ZIP\\CAFE SM\xC3\xB8RREBR\xC3\xB8" "D.TXT\t5\t";
+  EXPECT_EQ(l[5].substr(0, member.size()), member);
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+
+  // NUL-ended lines, and the volume number as a last field.
+  r = cli("'/l:C:\\CAT' 'CAFE*' -0 --numbers");
+  EXPECT_EQ(r.out, "DISK:\\MY DOCS\\CAFE SM\xC3\xB8RREBR\xC3\xB8" "D.TXT\t5\t1998-03-05 14:07\t1" + std::string(1, '\0'));
+}
+
+TEST_F(ShelvoCli, PathsShowTheWholeYearOfEveryDosDate) {
+  testing::make_directories(dir / "c/CAT");
+  testing::write_file(dir / "c/CAT/00000000.KTL", "");
+  std::string volume = "EDGES          \x05";
+  encode_directory_record(volume, "\\");
+  encode_file_record(volume, "FIRST.TXT", 0, 0x0021, 0x0000);  // 1980-01-01 00:00
+  encode_file_record(volume, "LAST.TXT", 7, 0xFF9F, 0xBF60);   // 2107-12-31 23:59
+  encode_file_record(volume, "HUGE.ISO", 0x7FFFFFFF, 0x2822, 0x1883);
+  testing::write_file(dir / "c/CAT/00000001.KTL", volume);
+  const auto r = cli("'/l:C:\\CAT' '*' --paths");
+  EXPECT_EQ(r.out, "EDGES:\\FIRST.TXT\t0\t1980-01-01 00:00\n"
+                   "EDGES:\\LAST.TXT\t7\t2107-12-31 23:59\n"
+                   "EDGES:\\HUGE.ISO\t2147483647\t2000-01-02 03:04\n");
+}
+
+TEST_F(ShelvoCli, TheLiveStatusLineStaysWithinAnEightyColumnTerminal) {
+  file("a.txt");
+  for (const char* label : {"ONE", "TWO"}) {
+    ASSERT_EQ(cli("'/l:C:\\CAT' D:", "C:=" + (dir / "c") + ";D:=" + (dir / "d") + "|" + label).status, 0);
+  }
+  const std::string seen = run_on_terminal(cli_command("'/l:C:\\CAT' '*.TXT'") + " >/dev/null", 80);
+  // Each redraw starts at a carriage return; the final line ends with the one newline.
+  std::vector<std::string> drawn;
+  std::string piece;
+  for (char c : seen) {
+    if (c == '\r' || c == '\n') {
+      if (!piece.empty()) drawn.push_back(piece);
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  ASSERT_GE(drawn.size(), 3u) << seen;
+  const std::regex known_three(R"(Vol: *\d+ \[ *\d+/ *3\])");
+  for (std::string line : drawn) {
+    if (const std::size_t erase = line.find("\x1b[K"); erase != std::string::npos) line.erase(erase);
+    EXPECT_LT(line.size(), 80u) << line;
+    EXPECT_TRUE(std::regex_search(line, known_three)) << line; // three volume files: 0, ONE, TWO
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), '\n'), 1) << seen;
 }
 
 } // namespace

@@ -1,0 +1,62 @@
+// The hits of a search as lines a script can read, written while the search runs
+// (no tree is held, so millions of hits cost no memory):
+//
+//   LABEL:\DIR\SUB\NAME <tab> SIZE <tab> YYYY-MM-DD HH:MM
+//
+// LABEL is the volume label without its trailing blanks; an archive member is
+// ...\ARCHIVE.ZIP\MEMBER; a directory hit ends in '\' and has its size and date
+// fields empty. The date and time are the record's own, as stored (the full
+// year, 1980 to 2107). With volume numbers, a tab and the volume number end the
+// line. Lines end with '\n', or with a NUL byte for xargs -0. Text is converted
+// to UTF-8 as the tree is, with every control character written as '?'.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "results/result_sink.h"
+
+namespace shelvo {
+
+class PathsOutput final : public ResultSink {
+public:
+  // fd: where lines go (standard output). line_at_a_time: write each line as
+  // soon as it is complete (for a terminal); otherwise lines go out in large
+  // blocks.
+  PathsOutput(int fd, bool null_terminated, bool with_volume_numbers, bool line_at_a_time);
+
+  NodeId add_volume_node(std::string_view label, std::int16_t volume_number, VolumeNodeMode mode) override;
+  void append_volume_version(char, int) override {}
+  NodeId add_directory_path(std::string_view path) override;
+  NodeId add_file_line(std::string_view directory_path, std::string_view name, std::int32_t size, unsigned day,
+                       unsigned month, unsigned year, unsigned hour, unsigned minute) override;
+  NodeId add_found_file(std::string_view directory_path, std::string_view name, std::int32_t size,
+                        std::uint16_t dos_date, std::uint16_t dos_time) override;
+  void clear_result_tree() override {}
+
+  // Writes what is still buffered. False when any write failed.
+  bool finish();
+  // The reader went away (a closed pipe): the search was asked to stop, and
+  // nothing more is written. Not an error.
+  bool reader_gone() const { return reader_gone_; }
+  // errno of the first failed write other than a closed pipe; 0 when none.
+  int write_error() const { return write_error_; }
+
+private:
+  void start_line(std::string_view directory_path);
+  void end_line();
+  void write_buffer();
+
+  int fd_;
+  char terminator_;
+  bool with_volume_numbers_;
+  bool line_at_a_time_;
+  std::string buffer_;
+  std::string label_; // UTF-8, trailing blanks removed
+  std::int16_t volume_number_ = 0;
+  bool reader_gone_ = false;
+  int write_error_ = 0;
+};
+
+} // namespace shelvo

@@ -44,11 +44,16 @@ constexpr std::size_t off_name = 22;
 
 // Level 2:
 //
-//   0  2  total header size T, extended headers included
+//   0  2  total header size T, extended headers included (LHA for OS-9/68k,
+//         operating system 'K', states it two bytes short)
+//  23  1  operating system
 //  24  2  size of the first extended header (0: none)
 //  26     extended headers: type (1), data, size of the next one (2); the size
 //         counts all three. Type 0x01 holds the file name.
 constexpr std::size_t off_total_size = 0;
+constexpr std::size_t off_os = 23;
+constexpr std::uint8_t os_os9_68k = 'K';
+constexpr std::size_t os9_missing_bytes = 2;
 constexpr std::size_t off_first_extension = 24;
 constexpr std::size_t level2_minimum = 26;
 constexpr std::uint8_t extension_file_name = 0x01;
@@ -79,7 +84,7 @@ std::string_view level2_file_name(const ByteCursor& h) {
 void read_lzh_members(ArchiveFrame& frame) {
   ArchiveStream& archive = frame.archive;
   std::array<char, common_part> common{};
-  std::string level2(0xFFFF, '\0');
+  std::string level2(0xFFFF + os9_missing_bytes, '\0');
 
   while (find_signature(method_signature, archive) == 1) {
     const std::uint64_t after_signature = archive.position();
@@ -120,8 +125,13 @@ void read_lzh_members(ArchiveFrame& frame) {
         archive.seek_to(after_signature);
         continue;
       }
-      const std::span<char> whole = std::span(level2).first(header_length);
+      std::span<char> whole = std::span(level2).first(header_length);
       if (!archive.read_at(start, whole)) return;
+      if (ByteCursor(whole).u8(off_os) == os_os9_68k) {
+        header_length += os9_missing_bytes;
+        whole = std::span(level2).first(header_length);
+        if (!archive.read_at(start, whole)) return;
+      }
       if (!empty) {
         const DosDateTime dos = dos_date_time_from_unix(static_cast<std::time_t>(c.u32le(off_time)));
         frame.take_member(level2_file_name(ByteCursor(whole)), original,

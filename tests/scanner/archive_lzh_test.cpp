@@ -1,5 +1,6 @@
-// The LZH reader on hand-made headers of every level (no free archiver here
-// writes LZH; the real samples are checked in archive_samples_test.cpp).
+// The LZH reader on archives made by lha (jlha-utils) at test time, at header
+// levels 0, 1 and 2, and on hand-made headers for what it never writes (the
+// real samples are checked in archive_samples_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,8 +30,11 @@ std::string lzh_level1(std::string_view name, std::string_view data, std::uint32
   return static_cast<char>(body.size()) + std::string(1, '\0') + body + extension + std::string(data);
 }
 
+// os is the operating-system byte at offset 23; LHA for OS-9/68k ('K') states a
+// total two bytes short of its extended headers, which stated_short_by imitates.
 std::string lzh_level2(std::string_view method, std::string_view name, std::string_view directory,
-                       std::string_view data, std::uint32_t original, std::uint32_t unix_time) {
+                       std::string_view data, std::uint32_t original, std::uint32_t unix_time, char os = 'U',
+                       std::uint32_t stated_short_by = 0) {
   std::string extensions;
   auto add = [&](char type, std::string_view payload) {
     extensions += le16(static_cast<std::uint32_t>(payload.size() + 3)); // size of the header that follows
@@ -41,11 +45,11 @@ std::string lzh_level2(std::string_view method, std::string_view name, std::stri
   if (!directory.empty()) add('\x02', directory);
   extensions += le16(0);
   std::string h = std::string(method) + le32(static_cast<std::uint32_t>(data.size())) + le32(original) +
-                  le32(unix_time) + "\x20" + "\x02" + le16(0) + "U";
+                  le32(unix_time) + "\x20" + "\x02" + le16(0) + os;
   // The size of the first extended header sits at offset 24: it is the first
   // two bytes of the chain built above.
   const std::uint32_t total = static_cast<std::uint32_t>(2 + h.size() + extensions.size());
-  return le16(total) + h + extensions + std::string(data);
+  return le16(total - stated_short_by) + h + extensions + std::string(data);
 }
 
 std::string lzh_level3(std::string_view name, std::string_view data) {
@@ -68,6 +72,34 @@ protected:
   TempDir log_drive;
   DriveMapping drives{{{'C', log_drive.path()}}};
 };
+
+TEST_F(LzhReader, ArchivesMadeByLhaAtEveryHeaderLevel) {
+  make_directories(work / "tree/sub");
+  write_file(work / "tree/a.txt", std::string(300, 'a'));
+  write_file(work / "tree/sub/b.txt", "bb");
+  for (const char* level : {"0", "1", "2"}) {
+    SCOPED_TRACE(std::string("level ") + level);
+    const std::string archive = work / (std::string("L") + level + ".LZH");
+    const CommandResult made = run_command("cd " + shell_quote(work / "tree") + " && lha aq" + level + " " +
+                                           shell_quote(archive) + " a.txt sub/b.txt");
+    ASSERT_EQ(made.status, 0) << made.err;
+    const ScanOutcome out = scan_into_volume(archive);
+    ASSERT_EQ(out.members.size(), 2u) << out.problem;
+    EXPECT_EQ(out.members[0].name, "A.TXT");
+    EXPECT_EQ(out.members[0].size, 300u);
+    EXPECT_EQ(out.members[1].name, "B.TXT");
+    EXPECT_EQ(out.members[1].size, 2u);
+  }
+  EXPECT_EQ(counters.broken_archives, 0);
+}
+
+TEST_F(LzhReader, Os9LevelTwoHeadersAreTwoBytesLongerThanTheyState) {
+  const ScanOutcome out = scan(lzh_level2("-lh0-", "os9.txt", "", "nine", 4, 990095400, 'K', 2) +
+                               lzh_level2("-lh0-", "next.txt", "", "n", 1, 990095400));
+  ASSERT_EQ(out.members.size(), 2u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "OS9.TXT");
+  EXPECT_EQ(out.members[1].name, "NEXT.TXT");
+}
 
 TEST_F(LzhReader, LevelsZeroOneAndTwoMixedInOneArchive) {
   // 2001-05-17 10:30:00 UTC as a Unix time.

@@ -4,7 +4,7 @@
 //
 // What the readers leave out by design, and so is missing from the records:
 // directory entries; files with both sizes 0 (empty files); ZIP members whose
-// sizes follow their data (local sizes 0, also as Zip64 zeros); RAR archives
+// sizes follow their data when no central directory holds them; RAR archives
 // with encrypted headers and RAR5; self-extracting archives (no signature at
 // offset 0, so not recognised). Dates that differ from the listing by design are
 // marked per member below.
@@ -137,8 +137,9 @@ const std::vector<Sample>& samples() {
        {{"BAR.TXT", 495, "2014-08-16 06:38:20", zip_extra}, {"FOO.TXT", 495, "2014-08-16 06:38:48", zip_extra}}},
       // Two empty files with Zip64 sizes of 0.
       {"zip/test_read_format_zip_with_invalid_traditional_eocd.zip", 1, {}},
-      // One streamed member: Zip64 sizes 0 in the local header.
-      {"zip/test_read_format_zip_zip64a.zip", 1, {}},
+      // One streamed member: Zip64 sizes 0 in the local header, the real ones in
+      // the central directory.
+      {"zip/test_read_format_zip_zip64a.zip", 1, {{"-", 6, "2013-11-24 15:10:30"}}},
   };
   return all;
 }

@@ -72,7 +72,7 @@ TEST_F(ZipReader, DirectoriesOnlyGiveAnEmptyBlock) {
 }
 
 TEST_F(ZipReader, UnknownMethodIsLoggedOnceAndNotRecorded) {
-  const std::string archive = zip_local("good.txt", 4, 4, "good") + zip_local("odd.bin", 3, 9, "abc", 9) +
+  const std::string archive = zip_local("good.txt", 4, 4, "good") + zip_local("odd.bin", 3, 9, "abc", 21) +
                               zip_local("late.txt", 2, 2, "ok", 8);
   write_file(work / "M9.ZIP", archive);
   const ScanOutcome out = scan_into_volume(work / "M9.ZIP", "\\DOWNLOAD\\M9.ZIP");
@@ -97,6 +97,42 @@ TEST_F(ZipReader, NamesWithCharactersNoFileNameHoldsAreBroken) {
   EXPECT_EQ(counters.broken_archives, 2);
   EXPECT_EQ(log_text(), "BROKEN file: \\PACK.ARC (or header looks like an Zip)\n"
                         "BROKEN file: \\C.ZIP (or header looks like an Zip)\n");
+}
+
+TEST_F(ZipReader, EveryRegisteredMethodIsRecorded) {
+  // Deflate64, bzip2, LZMA, the last registered one, zstd, xz, AES: current tools write them.
+  std::string archive;
+  for (const std::uint16_t method : {9, 12, 14, 20, 93, 95, 99})
+    archive += zip_local("m" + std::to_string(method) + ".bin", 1, 1, "x", method);
+  write_file(work / "METHODS.ZIP", archive);
+  EXPECT_EQ(scan_into_volume(work / "METHODS.ZIP").members.size(), 7u);
+  EXPECT_EQ(counters.broken_archives, 0);
+  // And one made by zip itself with bzip2.
+  write_file(work / "big.txt", std::string(5000, 'b'));
+  const ScanOutcome out = scan_into_volume(zip("bz.zip", "-Z bzip2 big.txt"));
+  ASSERT_EQ(out.members.size(), 1u) << out.problem;
+  EXPECT_EQ(out.members[0].size, 5000u);
+}
+
+TEST_F(ZipReader, SizesAfterTheDataComeFromTheCentralDirectory) {
+  // Python's zipfile writing to a pipe: both sizes 0 in every local header, the
+  // data, a descriptor, then the central directory with the real sizes.
+  const CommandResult r = run_command(
+      "cd " + shell_quote(work.path()) +
+      " && (python3 -c \"import sys, zipfile\n"
+      "with zipfile.ZipFile(sys.stdout.buffer, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "    z.writestr('docs/readme.txt', 'hello' * 300)\n"
+      "    z.writestr('b.txt', 'bee')\n"
+      "\" | cat > py.zip)");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(read_file(work / "py.zip").substr(6, 1), "\x08"); // flag bit 3 set
+  const ScanOutcome out = scan_into_volume(work / "py.zip");
+  ASSERT_EQ(out.members.size(), 2u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "README.TXT");
+  EXPECT_EQ(out.members[0].size, 1500u);
+  EXPECT_EQ(out.members[1].name, "B.TXT");
+  EXPECT_EQ(out.members[1].size, 3u);
+  EXPECT_EQ(counters.broken_archives, 0);
 }
 
 TEST_F(ZipReader, DataDescriptorMemberIsSkippedAndTheSearchFindsTheNext) {

@@ -1,0 +1,189 @@
+#include "engine/command_vectors.h"
+
+#include <array>
+#include <cstdio>
+
+#include "engine/engine_main.h"
+#include "platform/code_page.h"
+#include "platform/file_access.h"
+#include "results/run_state.h"
+#include "results/status_lines.h"
+#include "results/status_view.h"
+#include "scanner/broken_archive_log.h"
+
+namespace shelvo {
+
+namespace {
+
+constexpr std::size_t catalog_element_prefix = 3; // "/l:"
+
+class VectorBuilder {
+public:
+  VectorBuilder() { built_.vector.emplace_back(); }
+
+  // Appends an element unless it is too long; the first refusal is kept.
+  void push(std::string element, const std::string& refusal) {
+    if (!built_.refusal.empty()) return;
+    if (element.size() > element_limit) built_.refusal = refusal;
+    else built_.vector.push_back(std::move(element));
+  }
+  void catalog(const std::string& path) {
+    push("/l:" + path, "The catalog path \"" + path + "\" is too long: a catalog path holds at most " +
+                           std::to_string(element_limit - catalog_element_prefix) +
+                           " characters. A drive letter of the drive table keeps it short.");
+  }
+  void volume_masks(const std::array<std::string, 4>& masks) {
+    for (std::size_t k = 0; k < masks.size(); ++k) {
+      if (masks[k].empty()) continue;
+      const std::string mask = utf8_to_cp1252(masks[k]);
+      // A volume label has 15 characters: the engine would cut a longer mask and
+      // select other volumes than the user asked for.
+      if (mask.size() > MaskList::volume_mask_limit && built_.refusal.empty()) {
+        built_.refusal = "Volume mask " + std::to_string(k + 1) + " is too long: a volume label has " +
+                         std::to_string(MaskList::volume_mask_limit) + " characters, so a volume mask holds at most " +
+                         std::to_string(MaskList::volume_mask_limit) + ".";
+        return;
+      }
+      push("[" + mask + "]", "");
+    }
+  }
+  void refuse(std::string why) {
+    if (built_.refusal.empty()) built_.refusal = std::move(why);
+  }
+  BuiltVector take() { return std::move(built_); }
+
+private:
+  BuiltVector built_;
+};
+
+bool refused(const BuiltVector& built, const RunServices& services) {
+  if (built.refusal.empty()) return false;
+  if (services.dialogs) services.dialogs->show_message(built.refusal, "Shelvo", DialogButtons::ok, DialogIcon::warning);
+  return true;
+}
+
+int run_engine(const BuiltVector& built, const RunServices& services, bool only_total) {
+  if (services.results) services.results->clear_result_tree();
+  FrontEnd front;
+  front.results = services.results;
+  front.only_total = only_total; // the window has no console: a duplicate without /Y or /N is refused
+  return engine_main(static_cast<int>(built.vector.size()), built.vector, front);
+}
+
+// What the engine's code alone does not say: where the catalog really opened,
+// and why a run failed, in the system's words.
+void report_run(int code, const RunServices& services) {
+  if (!services.dialogs) return;
+  if (run_report.catalog_moved)
+    services.dialogs->show_message("The catalog could not be used (" + run_report.move_reason + ").\nThis run used " +
+                                       run_report.catalog_directory + " instead.",
+                                   "Shelvo", DialogButtons::ok, DialogIcon::warning);
+  if ((code == engine_failed || code == engine_cannot_create) && !run_report.failure.empty() && !run_report.stopped)
+    services.dialogs->show_message(run_report.failure, "Shelvo", DialogButtons::ok, DialogIcon::warning);
+}
+
+} // namespace
+
+std::string add_stars(std::string_view text) {
+  if (text.empty()) return {};
+  std::string out(text);
+  // An exclusion mask keeps its backslash in front of the stars.
+  const std::size_t body = out.front() == '\\' ? 1 : 0;
+  if (out.size() == body) return out;
+  if (out[body] != '*') out.insert(body, 1, '*');
+  if (out.back() != '*') out += '*';
+  return out;
+}
+
+std::string broken_archives_question(long broken) {
+  std::array<char, 160> text{};
+  std::snprintf(text.data(), text.size(),
+                "%10ld file(s) in archive seems to be broken.\n\nDo you want to see last error(s) logging file ?",
+                broken);
+  return text.data();
+}
+
+BuiltVector add_vector(const AddControls& controls) {
+  VectorBuilder b;
+  b.push(controls.drive_text, "The drive \"" + controls.drive_text + "\" is not a drive letter.");
+  b.catalog(controls.catalog_path);
+  if (controls.add_again) b.push("/SLE", "");
+  b.push(controls.overwrite ? "/Y" : "/N", "");
+  return b.take();
+}
+
+BuiltVector list_vector(const ListControls& controls) {
+  VectorBuilder b;
+  b.push("/W", "");
+  b.catalog(controls.catalog_path);
+  b.volume_masks(controls.volume_masks);
+  return b.take();
+}
+
+BuiltVector search_vector(const SearchControls& controls) {
+  VectorBuilder b;
+  b.catalog(controls.catalog_path);
+  for (std::size_t k = 0; k < controls.masks.size(); ++k) {
+    if (controls.masks[k].empty()) continue;
+    const std::string mask = utf8_to_cp1252(controls.masks[k]);
+    const std::string box = "Search mask " + std::to_string(k + 1);
+    // The engine takes an element whose second character is ':' for a drive to
+    // add: a search box must never add a drive to the catalog.
+    if (classify_element(mask) != ElementKind::search_mask)
+      b.refuse(box + " \"" + controls.masks[k] +
+               "\" would not be read as a mask (it starts with '-', '/' or '[', or its second character is ':'). "
+               "Put a '*' or a '?' in front of it.");
+    b.push(mask, box + " is too long: a mask holds at most " + std::to_string(element_limit) + " characters.");
+  }
+  if (!controls.option.empty())
+    b.push(utf8_to_cp1252(controls.option),
+           "The option text is too long: it holds at most " + std::to_string(element_limit) + " characters.");
+  if (controls.archive) b.push("/a", "");
+  if (controls.directory) b.push("/d", "");
+  if (controls.contains_dir) b.push("/cd", "");
+  if (controls.only_directory) b.push("/jd", "");
+  if (controls.only_total) b.push("/nd", "");
+  b.volume_masks(controls.volume_masks);
+  return b.take();
+}
+
+int build_add_vector(const AddControls& controls, const RunServices& services) {
+  const BuiltVector built = add_vector(controls);
+  if (refused(built, services)) return run_refused;
+  const int code = run_engine(built, services, false);
+  if (code == engine_already_known) {
+    if (StatusView* view = status_view()) view->set_status_caption(duplicate_drive_status);
+    if (!controls.advanced_mode && services.dialogs)
+      services.dialogs->show_message(duplicate_drive_message, "Message", DialogButtons::ok, DialogIcon::none);
+    return code;
+  }
+  show_scan_status();
+  report_run(code, services);
+  if (counters.broken_archives > 0 && services.dialogs &&
+      services.dialogs->show_message(broken_archives_question(counters.broken_archives), "WARNING",
+                                     DialogButtons::yes_no, DialogIcon::warning) == DialogAnswer::yes &&
+      services.launcher) {
+    if (const auto log = resolve_dos_path(broken_archive_log_path)) services.launcher->open_text_file(*log);
+  }
+  return code;
+}
+
+int build_list_vector(const ListControls& controls, const RunServices& services) {
+  const BuiltVector built = list_vector(controls);
+  if (refused(built, services)) return run_refused;
+  const int code = run_engine(built, services, controls.only_total);
+  show_volume_count();
+  report_run(code, services);
+  return code;
+}
+
+int build_search_vector(const SearchControls& controls, const RunServices& services) {
+  const BuiltVector built = search_vector(controls);
+  if (refused(built, services)) return run_refused;
+  const int code = run_engine(built, services, false);
+  finish_search_display();
+  report_run(code, services);
+  return code;
+}
+
+} // namespace shelvo

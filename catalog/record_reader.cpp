@@ -112,7 +112,7 @@ const char* RecordReader::scan_file_records(const char* p, const char* end, std:
     if (remaining > 0 && base + static_cast<std::uint64_t>(p - begin) >= block_end_) remaining = 0;
     const std::string_view name(p, std::min(static_cast<std::size_t>(nul - p), max_record_name));
     const bool member = remaining > 0;
-    if (!filter || filter->matches(name)) {
+    if (!filter || (may_match(*filter, p, nul, end) && filter->matches(name))) {
       handler_.file_record(name, RecordTail(reinterpret_cast<const unsigned char*>(nul + 1), record_tail_length),
                            member ? archive_path() : directory_path_, member);
       filter = handler_.name_filter;
@@ -124,6 +124,18 @@ const char* RecordReader::scan_file_records(const char* p, const char* end, std:
   remaining_members_ = remaining;
   last_name_ = last;
   return p;
+}
+
+bool RecordReader::may_match(const CompiledMaskList& filter, const char* name, const char* nul, const char* end) {
+  const NameProbe* probe = filter.probe();
+  if (!probe) return true;
+  // The first find at or after the name, kept while the names before it are
+  // passed over; only a name that holds a find can be a hit.
+  if (probe_for_ != &filter || probe_hit_ < name) {
+    probe_hit_ = probe->find(name, end);
+    probe_for_ = &filter;
+  }
+  return probe_hit_ < nul;
 }
 
 void RecordReader::skipped(std::uint64_t count) {
@@ -140,6 +152,7 @@ void RecordReader::feed(std::span<const char> bytes) {
   const std::uint64_t base = position_;
   auto at = [&](const char* q) { return base + static_cast<std::uint64_t>(q - begin); };
   bool last_name_in_chunk = false;
+  probe_for_ = nullptr; // finds point into the chunk
 
   while (p < end) {
     switch (mode_) {

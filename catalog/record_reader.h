@@ -94,6 +94,9 @@ private:
   // Reads the whole file records that follow one another from p, in place, and
   // returns the first byte not consumed (p itself when there is none).
   const char* scan_file_records(const char* p, const char* end, std::uint64_t base, const char* begin);
+  // False when the name [name, nul) of the chunk ending at end cannot pass the
+  // filter: it holds none of the byte pairs of the filter's probe.
+  bool may_match(const CompiledMaskList& filter, const char* name, const char* nul, const char* end);
   void finish_archive_header(std::uint64_t position_after);
   void append_limited(std::string& to, std::string_view bytes, std::size_t limit);
 
@@ -116,6 +119,10 @@ private:
   std::string archive_path_;        // built from it when a member is first reported
   bool archive_path_stale_ = false;
   std::uint64_t skip_left_ = 0;
+  // The first probe find at or after the names already passed over in the
+  // current chunk, for the filter it was looked up for.
+  const CompiledMaskList* probe_for_ = nullptr;
+  const char* probe_hit_ = nullptr;
 };
 
 } // namespace shelvo

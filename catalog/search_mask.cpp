@@ -1,73 +1,224 @@
 #include "catalog/search_mask.h"
 
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace shelvo {
 
 namespace {
 
-// Patterns at least this long are left to match_mask, which refuses them.
+// Patterns at least this long are refused by match_mask: they match nothing.
 constexpr std::size_t general_matcher_limit = 256;
 
-// The '?'-aware comparison of a literal piece against name bytes of equal length.
-// Pieces are a few bytes long, where a plain loop beats a call of memcmp; it runs
-// from the end, where names differ most (their extensions).
-bool piece_matches(std::string_view piece, const char* name, bool has_any) {
-  for (std::size_t k = piece.size(); k-- > 0;)
-    if (piece[k] != name[k] && !(has_any && piece[k] == '?')) return false;
+// How common a byte is in folded file names, roughly: vowels, frequent
+// consonants, digits and the dot high, rare letters low. Only used to choose
+// which bytes of a mask to look for first; any choice gives the same answers.
+constexpr std::array<std::uint8_t, 256> make_byte_weights() {
+  std::array<std::uint8_t, 256> w{};
+  w.fill(2);
+  constexpr std::string_view letters = "ETAOINSHRDLCUMWFGYPBVKJXQZ";
+  constexpr std::array<std::uint8_t, 26> letter_weights = {40, 30, 28, 26, 25, 24, 22, 20, 20, 14, 13, 10, 10,
+                                                           9,  8,  8,  7,  7,  7,  5,  4,  3,  1,  1,  1,  1};
+  for (std::size_t k = 0; k < letters.size(); ++k) w[static_cast<unsigned char>(letters[k])] = letter_weights[k];
+  for (char d = '0'; d <= '9'; ++d) w[static_cast<unsigned char>(d)] = 20;
+  w['.'] = 40;
+  w[' '] = 20;
+  w['_'] = 15;
+  w['-'] = 10;
+  return w;
+}
+
+constexpr std::array<std::uint8_t, 256> byte_weights = make_byte_weights();
+
+unsigned weight(char c) { return byte_weights[static_cast<unsigned char>(c)]; }
+
+bool contains_star(std::string_view name) { return name.find('*') != std::string_view::npos; }
+
+MaskPiece make_piece(std::string_view text) {
+  MaskPiece piece;
+  piece.text = text;
+  piece.has_any = text.find('?') != std::string_view::npos;
+  piece.anchor = text.size();
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == '?') continue;
+    if (piece.anchor == text.size() || weight(text[k]) < weight(text[piece.anchor])) piece.anchor = k;
+  }
+  return piece;
+}
+
+// The '?'-aware comparison of a piece against name bytes of its length. Pieces
+// are a few bytes long, where a plain loop beats a call of memcmp; it runs from
+// the end, where names differ most (their extensions).
+bool piece_matches(const MaskPiece& piece, const char* name) {
+  const std::string& text = piece.text;
+  for (std::size_t k = text.size(); k-- > 0;)
+    if (text[k] != name[k] && !(piece.has_any && text[k] == '?')) return false;
   return true;
 }
 
-bool contains_star(std::string_view name) { return name.find('*') != std::string_view::npos; }
+// The leftmost start s in [from, limit - piece length] where the piece matches the
+// name, or npos. Leftmost is enough: a later match never leaves more room for the
+// pieces after it.
+std::size_t find_piece(const MaskPiece& piece, std::string_view name, std::size_t from, std::size_t limit) {
+  const std::size_t length = piece.text.size();
+  if (from > limit || limit - from < length) return std::string_view::npos;
+  const std::size_t last = limit - length;
+  if (piece.anchor == length) return from; // only '?': any place that fits
+  const char wanted = piece.text[piece.anchor];
+  const char* const base = name.data();
+  for (std::size_t s = from; s <= last; ++s) {
+    const void* hit = std::memchr(base + s + piece.anchor, wanted, last - s + 1);
+    if (!hit) break;
+    s = static_cast<std::size_t>(static_cast<const char*>(hit) - base) - piece.anchor;
+    if (piece_matches(piece, base + s)) return s;
+  }
+  return std::string_view::npos;
+}
+
+// The pair of literal bytes of a piece that names hold least often, if any.
+bool rarest_pair(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
+  const std::string& t = piece.text;
+  bool found = false;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == '?') continue;
+    for (std::size_t j = i + 1; j < t.size() && j - i <= NameProbe::max_distance; ++j) {
+      if (t[j] == '?') continue;
+      const unsigned score = (weight(t[i]) + 1) * (weight(t[j]) + 1);
+      if (score < best_score) {
+        best_score = score;
+        best = BytePair{static_cast<unsigned char>(t[i]), static_cast<unsigned char>(t[j]),
+                        static_cast<std::uint8_t>(j - i)};
+        found = true;
+      }
+    }
+  }
+  return found;
+}
 
 } // namespace
 
 CompiledMask::CompiledMask(std::string_view pattern) : pattern_(pattern) {
-  if (pattern.size() >= general_matcher_limit) return;
-  const std::size_t first_star = pattern.find('*');
-  if (first_star == std::string_view::npos) {
+  if (pattern.size() >= general_matcher_limit) return; // Shape::nothing
+  std::size_t star = pattern.find('*');
+  if (star == std::string_view::npos) {
     shape_ = Shape::literal;
-    head_has_any_ = pattern.find('?') != std::string_view::npos;
+    head_ = make_piece(pattern);
     return;
   }
-  std::size_t after_stars = first_star;
-  while (after_stars < pattern.size() && pattern[after_stars] == '*') ++after_stars;
-  const std::string_view tail = pattern.substr(after_stars);
-  if (tail.find('*') != std::string_view::npos) return; // several runs of '*'
-  // A '*' looks only one character ahead, so "**X" matches no name without a '*';
-  // that quirk is left to the general matcher rather than reproduced here.
-  if (after_stars - first_star > 1 && !tail.empty()) return;
-  if (first_star == 0 && tail.empty()) {
+  head_ = make_piece(pattern.substr(0, star));
+  bool several_stars_before_a_byte = false;
+  for (;;) {
+    std::size_t after = star;
+    while (after < pattern.size() && pattern[after] == '*') ++after;
+    if (after == pattern.size()) break; // a trailing run: any rest of the name
+    if (after - star > 1) several_stars_before_a_byte = true;
+    star = pattern.find('*', after);
+    if (star == std::string_view::npos) {
+      tail_ = make_piece(pattern.substr(after));
+      break;
+    }
+    middle_.push_back(make_piece(pattern.substr(after, star - after)));
+  }
+  min_length_ = head_.text.size() + tail_.text.size();
+  for (const MaskPiece& piece : middle_) min_length_ += piece.text.size();
+  if (several_stars_before_a_byte) {
+    shape_ = Shape::star_names_only;
+  } else if (min_length_ == 0) {
     shape_ = Shape::anything;
-    return;
+  } else {
+    shape_ = Shape::glob;
+    if (!head_.text.empty() && head_.text.front() != '?') head_first_ = static_cast<unsigned char>(head_.text.front());
+    if (!tail_.text.empty() && tail_.text.back() != '?') tail_last_ = static_cast<unsigned char>(tail_.text.back());
   }
-  shape_ = Shape::prefix_suffix;
-  head_ = pattern.substr(0, first_star);
-  tail_ = tail;
-  head_has_any_ = head_.find('?') != std::string::npos;
-  tail_has_any_ = tail_.find('?') != std::string::npos;
 }
 
-// The fast shapes answer as a plain glob. The general matcher differs from a glob
-// only on names that hold a '*' themselves (there a '*' of the pattern takes the
-// name's '*' literally), and it never says yes where the glob says no; so a glob
-// "no" is final and a glob "yes" on such a name is confirmed by match_mask.
+bool CompiledMask::glob_matches(std::string_view name) const {
+  const std::size_t n = name.size();
+  if (n < min_length_) return false;
+  if (!piece_matches(head_, name.data())) return false;
+  const std::size_t limit = n - tail_.text.size();
+  if (!piece_matches(tail_, name.data() + limit)) return false;
+  std::size_t at = head_.text.size();
+  for (const MaskPiece& piece : middle_) {
+    const std::size_t found = find_piece(piece, name, at, limit);
+    if (found == std::string_view::npos) return false;
+    at = found + piece.text.size();
+  }
+  return true;
+}
+
 bool CompiledMask::matches_slowly(std::string_view name) const {
   switch (shape_) {
   case Shape::literal:
-    // No '*' in the pattern: the general matcher compares position by position.
-    return name.size() == pattern_.size() && piece_matches(pattern_, name.data(), head_has_any_);
+    return name.size() == head_.text.size() && piece_matches(head_, name.data());
   case Shape::anything:
     return !contains_star(name) || match_mask(pattern_, name);
-  case Shape::prefix_suffix: {
-    if (name.size() < head_.size() + tail_.size()) return false;
-    if (!piece_matches(head_, name.data(), head_has_any_)) return false;
-    if (!piece_matches(tail_, name.data() + name.size() - tail_.size(), tail_has_any_)) return false;
-    return !contains_star(name) || match_mask(pattern_, name);
-  }
-  case Shape::general:
-    return match_mask(pattern_, name);
+  case Shape::glob:
+    // A glob "no" is final; a "yes" on a name with a '*' is confirmed.
+    return glob_matches(name) && (!contains_star(name) || match_mask(pattern_, name));
+  case Shape::star_names_only:
+    return contains_star(name) && match_mask(pattern_, name);
+  case Shape::nothing:
+    return false;
   }
   return false;
+}
+
+bool CompiledMask::required_pair(BytePair& pair, bool& accepts_nothing) const {
+  accepts_nothing = shape_ == Shape::nothing;
+  if (shape_ == Shape::nothing || shape_ == Shape::anything) return false;
+  unsigned best = ~0u;
+  bool found = rarest_pair(head_, pair, best);
+  for (const MaskPiece& piece : middle_) found = rarest_pair(piece, pair, best) || found;
+  found = rarest_pair(tail_, pair, best) || found;
+  return found;
+}
+
+bool NameProbe::add(BytePair pair) {
+  for (std::size_t k = 0; k < count_; ++k)
+    if (pairs_[k].first == pair.first && pairs_[k].second == pair.second && pairs_[k].distance == pair.distance)
+      return true;
+  if (count_ == max_pairs) return false;
+  pairs_[count_++] = pair;
+  return true;
+}
+
+const char* NameProbe::find(const char* from, const char* end) const {
+  if (count_ == 0 || from >= end) return end;
+  const char* p = from;
+#if defined(__SSE2__)
+  std::size_t reach = 0;
+  __m128i firsts[max_pairs], seconds[max_pairs];
+  for (std::size_t k = 0; k < count_; ++k) {
+    firsts[k] = _mm_set1_epi8(static_cast<char>(pairs_[k].first));
+    seconds[k] = _mm_set1_epi8(static_cast<char>(pairs_[k].second));
+    reach = std::max<std::size_t>(reach, pairs_[k].distance);
+  }
+  // 16 starting positions at a time, while both loads of every pair fit.
+  while (static_cast<std::size_t>(end - p) >= 16 + reach) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i any = _mm_setzero_si128();
+    for (std::size_t k = 0; k < count_; ++k) {
+      const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pairs_[k].distance));
+      any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(here, firsts[k]), _mm_cmpeq_epi8(there, seconds[k])));
+    }
+    if (const int hits = _mm_movemask_epi8(any); hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+    p += 16;
+  }
+#endif
+  for (; p < end; ++p) {
+    for (std::size_t k = 0; k < count_; ++k) {
+      const BytePair& pair = pairs_[k];
+      if (static_cast<unsigned char>(*p) == pair.first && end - p > pair.distance &&
+          static_cast<unsigned char>(p[pair.distance]) == pair.second)
+        return p;
+    }
+  }
+  return end;
 }
 
 CompiledMaskList::CompiledMaskList(const MaskList& masks) {
@@ -76,9 +227,17 @@ CompiledMaskList::CompiledMaskList(const MaskList& masks) {
     if (mask[0] == '\\') exclusions_.emplace_back(std::string_view(mask).substr(1));
     else positive_.emplace_back(mask);
   }
+  has_probe_ = true;
   for (const CompiledMask& mask : positive_) {
     const std::string& pattern = mask.pattern();
-    if (pattern.size() >= general_matcher_limit) continue; // matches nothing
+    BytePair pair;
+    bool accepts_nothing = false;
+    if (mask.required_pair(pair, accepts_nothing)) {
+      if (!probe_.add(pair)) has_probe_ = false;
+    } else if (!accepts_nothing) {
+      has_probe_ = false;
+    }
+    if (accepts_nothing) continue;
     const char last = pattern.back();
     if (last == '*' || last == '?') last_byte_may_match_.fill(true);
     else last_byte_may_match_[static_cast<unsigned char>(last)] = true;

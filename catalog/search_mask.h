@@ -1,10 +1,29 @@
 // Search masks compiled once before a search, so that testing the millions of
-// names of a large catalog costs a prefix or suffix comparison instead of a run
-// of the general matcher. The result always equals match_mask / match_mask_list.
+// names of a large catalog costs a few comparisons instead of a run of the
+// general matcher. The result always equals match_mask / match_mask_list.
+//
+// Why a plain glob gives the right answer. match_mask differs from a glob (where
+// '*' is any run and '?' any one byte) in two ways only:
+// - a '*' of the pattern meets a '*' of the name as a literal first, so on a name
+//   that holds a '*' it may say no where the glob says yes (never the reverse:
+//   each of its steps is also a step of the glob);
+// - a '*' looks one character ahead, so a run of two or more '*' followed by any
+//   other character can be passed only by a '*' of the name: on every other name
+//   such a pattern matches nothing. A run at the end of the pattern is one '*'.
+// So a compiled mask answers as a glob on names without a '*', and asks
+// match_mask on the rare name that has one.
+//
+// Why a mask's pieces are in every name it accepts. Each step of match_mask
+// consumes one byte of the name, and a pattern character other than '*' moves on
+// only by consuming a byte ('?' any, a literal its equal). The characters between
+// two runs of '*' (a piece) therefore lie on consecutive bytes of the name, every
+// literal one on its equal. A search may look for two literal bytes of a piece,
+// at their distance, in the whole read buffer and skip the names without them.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +31,41 @@
 #include "catalog/name_matching.h"
 
 namespace shelvo {
+
+// Two literal bytes at a fixed distance within one piece of a mask.
+struct BytePair {
+  unsigned char first = 0;
+  unsigned char second = 0;
+  std::uint8_t distance = 0; // second - first, at least 1
+};
+
+// What every name accepted by a mask list holds: one of a few byte pairs.
+class NameProbe {
+public:
+  static constexpr std::size_t max_pairs = 4;
+  static constexpr std::size_t max_distance = 32;
+
+  // The first position p in [from, end) where some pair starts (p[0] is its first
+  // byte, p[distance] its second, before end); end when there is none. A name
+  // lying wholly in [from, end) without such a position is rejected by the list.
+  const char* find(const char* from, const char* end) const;
+
+  std::size_t size() const { return count_; }
+  const BytePair& operator[](std::size_t k) const { return pairs_[k]; }
+
+private:
+  friend class CompiledMaskList;
+  bool add(BytePair pair);
+  std::array<BytePair, max_pairs> pairs_{};
+  std::size_t count_ = 0;
+};
+
+// A star-free piece of a pattern: literal bytes, '?' for any one byte.
+struct MaskPiece {
+  std::string text;
+  bool has_any = false;    // holds a '?'
+  std::size_t anchor = 0;  // a literal byte to look for first (text.size() when all '?')
+};
 
 // One pattern (a positive mask, or an exclusion mask without its '\').
 class CompiledMask {
@@ -21,37 +75,43 @@ public:
 
   // Same answer as match_mask(pattern, name), for every name.
   bool matches(std::string_view name) const {
-    // Inline, as it runs once per record of the catalog: a literal or a head
-    // and tail that do not fit settle most names at their last byte.
-    switch (shape_) {
-    case Shape::literal:
-      if (name.size() != pattern_.size()) return false;
-      break;
-    case Shape::prefix_suffix:
-      if (name.size() < head_.size() + tail_.size()) return false;
-      if (!tail_.empty() && tail_.back() != '?' && name.back() != tail_.back()) return false;
-      break;
-    case Shape::anything:
-    case Shape::general:
-      break;
+    // Inline, as it runs once per record of the catalog: a length, a first or a
+    // last byte that do not fit settle most names before any search.
+    if (shape_ == Shape::literal) {
+      if (name.size() != head_.text.size()) return false;
+    } else if (shape_ == Shape::glob) {
+      if (name.size() < min_length_) return false;
+      if (tail_last_ >= 0 && static_cast<unsigned char>(name.back()) != tail_last_) return false;
+      if (head_first_ >= 0 && static_cast<unsigned char>(name.front()) != head_first_) return false;
+    } else if (shape_ == Shape::nothing) {
+      return false;
     }
     return matches_slowly(name);
   }
 
+  // A byte pair every accepted name holds; false when the pattern has no piece
+  // with two literal bytes. *accepts_nothing is set for a pattern that matches
+  // no name at all (then no pair is needed).
+  bool required_pair(BytePair& pair, bool& accepts_nothing) const;
+
 private:
   bool matches_slowly(std::string_view name) const;
+  bool glob_matches(std::string_view name) const;
 
-  // literal: no '*' (a '?' compares as any one byte); anything: only '*'; prefix_suffix: a literal
-  // head (may hold '?'), one run of '*', a literal tail ('?' allowed);
-  // general: everything else, left to match_mask.
-  enum class Shape { literal, anything, prefix_suffix, general };
+  // literal: no '*' at all; anything: only '*'; glob: head, pieces, tail (the
+  // head or the tail may be empty); star_names_only: a run of several '*' before
+  // another character, so only names holding a '*' can match; nothing: too long
+  // for match_mask, which refuses it.
+  enum class Shape { literal, anything, glob, star_names_only, nothing };
 
   std::string pattern_;
-  Shape shape_ = Shape::general;
-  std::string head_;
-  std::string tail_;
-  bool head_has_any_ = false; // the head (or the literal) holds a '?'
-  bool tail_has_any_ = false;
+  Shape shape_ = Shape::nothing;
+  MaskPiece head_;                 // the whole pattern when literal
+  std::vector<MaskPiece> middle_;  // pieces between runs of '*', in order
+  MaskPiece tail_;
+  std::size_t min_length_ = 0;     // bytes of all pieces
+  int head_first_ = -1;            // the head's first byte when literal, else -1
+  int tail_last_ = -1;             // the tail's last byte when literal, else -1
 };
 
 // A mask list compiled: positive masks are alternatives, exclusions apply to all.
@@ -69,13 +129,20 @@ public:
   }
   bool can_match() const { return !positive_.empty(); }
 
+  // The pairs one of which every hit holds, or nullptr when some positive mask
+  // has none (or there are too many to look for at once). With no positive mask
+  // the probe is empty: no name is a hit.
+  const NameProbe* probe() const { return has_probe_ ? &probe_ : nullptr; }
+
 private:
   bool excluded(std::string_view name) const;
   // The last bytes a hit can have: a pattern that ends in a literal byte only
-  // matches names ending in it. Most names of a catalog are settled here.
+  // matches names ending in it.
   std::array<bool, 256> last_byte_may_match_{};
   std::vector<CompiledMask> positive_;
   std::vector<CompiledMask> exclusions_;
+  NameProbe probe_;
+  bool has_probe_ = false;
 };
 
 } // namespace shelvo

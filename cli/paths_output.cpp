@@ -16,8 +16,8 @@ namespace {
 
 constexpr std::size_t block_size = 1 << 16;
 
-// The UTF-8 of every Windows-1252 byte as the tree shows it (controls as '?'),
-// looked up once per byte: the lines are written at the search's speed.
+// The UTF-8 of every Windows-1252 byte as the tree shows it (controls as '?').
+// Runs of plain ASCII, most of every name, are copied at once.
 class PrintableBytes {
 public:
   PrintableBytes() {
@@ -27,14 +27,21 @@ public:
     }
   }
   void append(std::string& out, std::string_view cp1252_text) const {
-    for (char ch : cp1252_text) {
-      const auto byte = static_cast<unsigned char>(ch);
-      if (byte >= 0x20 && byte < 0x7F) out += ch;
-      else out += text_[byte];
+    const char* p = cp1252_text.data();
+    const char* const end = p + cp1252_text.size();
+    while (p < end) {
+      const char* run = p;
+      while (p < end && is_plain(*p)) ++p;
+      out.append(run, static_cast<std::size_t>(p - run));
+      if (p < end) out += text_[static_cast<unsigned char>(*p++)];
     }
   }
 
 private:
+  static bool is_plain(char ch) {
+    const auto byte = static_cast<unsigned char>(ch);
+    return byte >= 0x20 && byte < 0x7F;
+  }
   std::array<std::string, 256> text_;
 };
 
@@ -43,15 +50,10 @@ const PrintableBytes& printable_bytes() {
   return table;
 }
 
-void append_number(std::string& out, long value) {
-  std::array<char, 24> digits{};
-  const auto end = std::to_chars(digits.begin(), digits.end(), value).ptr;
-  out.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
-}
-
-void append_two_digits(std::string& out, unsigned value) {
-  out += static_cast<char>('0' + value / 10 % 10);
-  out += static_cast<char>('0' + value % 10);
+char* put_two_digits(char* p, unsigned value) {
+  *p++ = static_cast<char>('0' + value / 10 % 10);
+  *p++ = static_cast<char>('0' + value % 10);
+  return p;
 }
 
 } // namespace
@@ -68,16 +70,20 @@ NodeId PathsOutput::add_volume_node(std::string_view label, std::int16_t volume_
   label_.clear();
   printable_bytes().append(label_, label);
   volume_number_ = volume_number;
+  last_directory_.clear();
+  prefix_valid_ = false;
   if (mode == VolumeNodeMode::listing) show_volume_count();
   else refresh_search_status();
   return 0;
 }
 
 NodeId PathsOutput::add_directory_path(std::string_view path) {
-  if (!reader_gone_ && write_error_ == 0) {
-    start_line(path);
-    buffer_ += "\t\t";
-    end_line();
+  path = path.substr(0, path.find('\0'));
+  if (path.empty()) path = "\\";
+  if (!reader_gone_ && write_error_ == 0 && !names_ancestor_of_last(path)) {
+    last_directory_ = path;
+    append_prefix(path);
+    end_line("\t\t", 2);
   }
   refresh_search_status();
   return 0;
@@ -86,21 +92,24 @@ NodeId PathsOutput::add_directory_path(std::string_view path) {
 NodeId PathsOutput::add_found_file(std::string_view directory_path, std::string_view name, std::int32_t size,
                                    std::uint16_t dos_date, std::uint16_t dos_time) {
   if (!reader_gone_ && write_error_ == 0) {
-    start_line(directory_path);
+    append_prefix(directory_path);
     printable_bytes().append(buffer_, name);
-    buffer_ += '\t';
-    append_number(buffer_, size);
-    buffer_ += '\t';
-    append_number(buffer_, 1980L + (dos_date >> 9));
-    buffer_ += '-';
-    append_two_digits(buffer_, (dos_date >> 5) & 15u);
-    buffer_ += '-';
-    append_two_digits(buffer_, dos_date & 31u);
-    buffer_ += ' ';
-    append_two_digits(buffer_, dos_time >> 11);
-    buffer_ += ':';
-    append_two_digits(buffer_, (dos_time >> 5) & 63u);
-    end_line();
+    // "\tSIZE\tYYYY-MM-DD HH:MM", the DOS fields as stored.
+    std::array<char, 48> tail{};
+    char* p = tail.data();
+    *p++ = '\t';
+    p = std::to_chars(p, tail.data() + 16, size).ptr;
+    *p++ = '\t';
+    p = std::to_chars(p, p + 4, 1980 + (dos_date >> 9)).ptr;
+    *p++ = '-';
+    p = put_two_digits(p, (dos_date >> 5) & 15u);
+    *p++ = '-';
+    p = put_two_digits(p, dos_date & 31u);
+    *p++ = ' ';
+    p = put_two_digits(p, dos_time >> 11);
+    *p++ = ':';
+    p = put_two_digits(p, (dos_time >> 5) & 63u);
+    end_line(tail.data(), static_cast<std::size_t>(p - tail.data()));
   }
   refresh_search_status();
   return 0;
@@ -115,19 +124,35 @@ NodeId PathsOutput::add_file_line(std::string_view directory_path, std::string_v
   return add_found_file(directory_path, name, size, dos_date, dos_time);
 }
 
-void PathsOutput::start_line(std::string_view directory_path) {
-  buffer_ += label_;
-  buffer_ += ':';
-  directory_path = directory_path.substr(0, directory_path.find('\0'));
-  if (directory_path.empty() || directory_path.front() != '\\') buffer_ += '\\';
-  printable_bytes().append(buffer_, directory_path);
-  if (buffer_.back() != '\\') buffer_ += '\\';
+bool PathsOutput::names_ancestor_of_last(std::string_view path) const {
+  if (last_directory_.empty()) return false;
+  if (path == "\\") return true;
+  const std::string_view last = last_directory_;
+  return last.starts_with(path) && (last.size() == path.size() || last[path.size()] == '\\');
 }
 
-void PathsOutput::end_line() {
+void PathsOutput::append_prefix(std::string_view directory_path) {
+  directory_path = directory_path.substr(0, directory_path.find('\0'));
+  // Hits come directory by directory: the prefix is built once for each.
+  if (!prefix_valid_ || directory_path != prefix_directory_) {
+    prefix_directory_ = directory_path;
+    prefix_ = label_;
+    prefix_ += ':';
+    if (directory_path.empty() || directory_path.front() != '\\') prefix_ += '\\';
+    printable_bytes().append(prefix_, directory_path);
+    if (prefix_.back() != '\\') prefix_ += '\\';
+    prefix_valid_ = true;
+  }
+  buffer_ += prefix_;
+}
+
+void PathsOutput::end_line(const char* tail, std::size_t length) {
+  buffer_.append(tail, length);
   if (with_volume_numbers_) {
-    buffer_ += '\t';
-    append_number(buffer_, volume_number_);
+    std::array<char, 8> digits{};
+    digits[0] = '\t';
+    const char* end = std::to_chars(digits.data() + 1, digits.data() + digits.size(), volume_number_).ptr;
+    buffer_.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
   }
   buffer_ += terminator_;
   if (line_at_a_time_ || buffer_.size() >= block_size) write_buffer();

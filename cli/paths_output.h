@@ -5,7 +5,7 @@
 //
 // LABEL is the volume label without its trailing blanks; an archive member is
 // ...\ARCHIVE.ZIP\MEMBER; a directory hit ends in '\' and has its size and date
-// fields empty. The date and time are the record's own, as stored (the full
+// fields empty, and comes once however often the volume file repeats its record. The date and time are the record's own, as stored (the full
 // year, 1980 to 2107). With volume numbers, a tab and the volume number end the
 // line. Lines end with '\n', or with a NUL byte for xargs -0. Text is converted
 // to UTF-8 as the tree is, with every control character written as '?'.
@@ -44,8 +44,11 @@ public:
   int write_error() const { return write_error_; }
 
 private:
-  void start_line(std::string_view directory_path);
-  void end_line();
+  bool names_ancestor_of_last(std::string_view path) const;
+  // "LABEL:\DIR\" of a directory path as stored.
+  void append_prefix(std::string_view directory_path);
+  // The rest of the line, the volume number when asked for, the terminator.
+  void end_line(const char* tail, std::size_t length);
   void write_buffer();
 
   int fd_;
@@ -55,6 +58,14 @@ private:
   std::string buffer_;
   std::string label_; // UTF-8, trailing blanks removed
   std::int16_t volume_number_ = 0;
+  // The last directory hit written, as stored. The walk writes a directory's
+  // record again when it comes back from a subdirectory; such a record names an
+  // ancestor of (or the same as) the last directory written, and is not repeated.
+  std::string last_directory_;
+  // The prefix of the last directory path, kept while its hits follow.
+  std::string prefix_directory_;
+  std::string prefix_;
+  bool prefix_valid_ = false;
   bool reader_gone_ = false;
   int write_error_ = 0;
 };

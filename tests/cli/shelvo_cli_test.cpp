@@ -3,7 +3,9 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -425,6 +427,22 @@ TEST_F(ShelvoCli, FailuresSayWhatTheSystemSaid) {
   ::chmod((dir / "c/CAT").c_str(), 0755);
 }
 
+TEST_F(ShelvoCli, ASecondWriterIsTurnedAwayWithTheReason) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  const auto before = snapshot(dir / "c/CAT");
+  // Another program changing the catalog holds the lock on its directory.
+  const int held = ::open((dir / "c/CAT").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  const auto r = cli("'/l:C:\\CAT' D: /Y");
+  ::close(held);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("shelvo-cli: the catalog C:\\CAT is being changed by another program"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+}
+
 TEST_F(ShelvoCli, VolumeMasksThatMatchNoLabelAreExplained) {
   file("a.txt");
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
@@ -471,19 +489,24 @@ TEST_F(ShelvoCli, PathsWriteOneHitPerLineForScripts) {
   EXPECT_EQ(r.out, "DISK:\\MY DOCS\\CAFE SM\xC3\xB8RREBR\xC3\xB8" "D.TXT\t5\t1998-03-05 14:07\t1" + std::string(1, '\0'));
 }
 
-TEST_F(ShelvoCli, PathsShowTheWholeYearOfEveryDosDate) {
+TEST_F(ShelvoCli, PathsShowWholeYearsAndEachDirectoryOnce) {
   testing::make_directories(dir / "c/CAT");
   testing::write_file(dir / "c/CAT/00000000.KTL", "");
   std::string volume = "EDGES          \x05";
   encode_directory_record(volume, "\\");
-  encode_file_record(volume, "FIRST.TXT", 0, 0x0021, 0x0000);  // 1980-01-01 00:00
-  encode_file_record(volume, "LAST.TXT", 7, 0xFF9F, 0xBF60);   // 2107-12-31 23:59
+  encode_file_record(volume, "FIRST.TXT", 0, 0x0021, 0x0000); // 1980-01-01 00:00
+  encode_directory_record(volume, "\\DOCS");
+  encode_directory_record(volume, "\\DOCS\\SUB");
+  encode_file_record(volume, "LAST.TXT", 7, 0xFF9F, 0xBF60); // 2107-12-31 23:59
+  encode_directory_record(volume, "\\DOCS"); // written again after its subdirectory
   encode_file_record(volume, "HUGE.ISO", 0x7FFFFFFF, 0x2822, 0x1883);
   testing::write_file(dir / "c/CAT/00000001.KTL", volume);
-  const auto r = cli("'/l:C:\\CAT' '*' --paths");
+  auto r = cli("'/l:C:\\CAT' '*.*' --paths");
   EXPECT_EQ(r.out, "EDGES:\\FIRST.TXT\t0\t1980-01-01 00:00\n"
-                   "EDGES:\\LAST.TXT\t7\t2107-12-31 23:59\n"
-                   "EDGES:\\HUGE.ISO\t2147483647\t2000-01-02 03:04\n");
+                   "EDGES:\\DOCS\\SUB\\LAST.TXT\t7\t2107-12-31 23:59\n"
+                   "EDGES:\\DOCS\\HUGE.ISO\t2147483647\t2000-01-02 03:04\n");
+  r = cli("'/l:C:\\CAT' 'DOCS' 'SUB' /d --paths");
+  EXPECT_EQ(r.out, "EDGES:\\DOCS\\\t\t\nEDGES:\\DOCS\\SUB\\\t\t\n");
 }
 
 TEST_F(ShelvoCli, TheLiveStatusLineStaysWithinAnEightyColumnTerminal) {

@@ -1,0 +1,195 @@
+// Paths benchmark: `shelvo-cli --paths`, which writes one line per hit while the
+// search runs, against what a find user would otherwise run: grep over a list
+// that find wrote of the same tree. Then, on a generated catalog of millions of
+// records, --paths against the same search counting only (the search's own
+// speed) and against the tree, with the peak memory of each.
+//
+//   paths_bench [--entries N] [--records N] [--runs N] [--keep DIR]
+//
+// Both sides write their lines into a file (GNU grep stops at the first match
+// when its output is /dev/null). Exit status 1 when a run fails or the two sides
+// do not report the same number of lines.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/catalog_generator.h"
+#include "common/tree_generator.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Run {
+  double seconds = 0;
+  long peak_kb = 0;
+  bool ok = false;
+};
+
+// Runs a program directly (no shell), its standard output into out_path, and
+// reports its wall time and peak resident memory.
+Run run_measured(const std::vector<std::string>& arguments, const std::string& out_path) {
+  std::vector<char*> argv;
+  for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const auto start = Clock::now();
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  Run run;
+  if (rc != 0) return run;
+  int status = 0;
+  rusage usage{};
+  if (::wait4(pid, &status, 0, &usage) != pid) return run;
+  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  run.peak_kb = usage.ru_maxrss;
+  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return run;
+}
+
+long count_lines(const std::string& path) {
+  long lines = 0;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) lines += std::count(chunk, chunk + n, '\n');
+    std::fclose(f);
+  }
+  return lines;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Pair {
+  std::vector<double> ours, theirs;
+  long our_lines = 0, their_lines = 0;
+  long our_peak = 0, their_peak = 0;
+};
+
+// Alternates the two commands, after one warm-up pair for the page cache.
+bool measure_pair(const std::vector<std::string>& ours, const std::vector<std::string>& theirs, int runs,
+                  const std::string& scratch, Pair& pair) {
+  for (int r = 0; r <= runs; ++r) {
+    const Run a = run_measured(ours, scratch + "/ours.out");
+    const Run b = run_measured(theirs, scratch + "/theirs.out");
+    if (!a.ok || !b.ok) return false;
+    if (r == 0) continue;
+    pair.ours.push_back(a.seconds);
+    pair.theirs.push_back(b.seconds);
+    pair.our_peak = std::max(pair.our_peak, a.peak_kb);
+    pair.their_peak = std::max(pair.their_peak, b.peak_kb);
+  }
+  pair.our_lines = count_lines(scratch + "/ours.out");
+  pair.their_lines = count_lines(scratch + "/theirs.out");
+  return true;
+}
+
+void print_pair(const char* what, const char* ours, const char* theirs, const Pair& p) {
+  const double a = median(p.ours), b = median(p.theirs);
+  std::printf("%s\n", what);
+  std::printf("  %-34s median %.3f s  %9ld lines  %8.0f lines/s  peak %ld KiB\n", ours, a, p.our_lines,
+              static_cast<double>(p.our_lines) / a, p.our_peak);
+  std::printf("  %-34s median %.3f s  %9ld lines  %8.0f lines/s  peak %ld KiB\n", theirs, b, p.their_lines,
+              static_cast<double>(p.their_lines) / b, p.their_peak);
+  std::printf("  time ratio %.2f\n", a / b);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  long entries = 200000;
+  long records = 2000000;
+  int runs = 5;
+  std::string keep;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--entries") entries = std::atol(argv[i + 1]);
+    else if (flag == "--records") records = std::atol(argv[i + 1]);
+    else if (flag == "--runs") runs = std::atoi(argv[i + 1]);
+    else if (flag == "--keep") keep = argv[i + 1];
+  }
+  const std::string root =
+      keep.empty() ? (std::filesystem::temp_directory_path() / "shelvo-paths-bench").string() : keep;
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root + "/c/BIG");
+  const std::string tree = root + "/tree";
+  if (!shelvo::bench::generate_tree(tree, entries).ok) {
+    std::fprintf(stderr, "paths_bench: cannot generate the tree under %s\n", root.c_str());
+    return 1;
+  }
+  const auto catalog = shelvo::bench::generate_catalog(root + "/c/BIG", 100, records);
+  if (!catalog.ok) {
+    std::fprintf(stderr, "paths_bench: cannot generate the catalog under %s\n", root.c_str());
+    return 1;
+  }
+  ::setenv("SHELVO_DRIVES", ("C:=" + root + "/c;E:=" + tree + "|BENCH").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+
+  const std::string cli = SHELVO_CLI_PATH;
+  // The tree as a volume, and as the list a find user keeps.
+  if (!run_measured({cli, "/l:C:\\CAT", "E:", "/Y"}, root + "/add.out").ok ||
+      !run_measured({"find", tree, "-printf", "%p\t%s\t%TY-%Tm-%Td %TH:%TM\n"}, root + "/list").ok) {
+    std::fprintf(stderr, "paths_bench: cannot add the tree or list it\n");
+    return 1;
+  }
+
+  Pair every, pdf, stream;
+  const std::string list = root + "/list";
+  // Every entry: directories (the root's empty name included) and files.
+  const bool ok_every = measure_pair({cli, "/l:C:\\CAT", "*", "/d", "--paths"}, {"grep", "", list}, runs, root, every);
+  // One extension in eight; in the list the name ends at the first tab.
+  const bool ok_pdf =
+      measure_pair({cli, "/l:C:\\CAT", "*.PDF", "--paths"}, {"grep", "-i", "-F", ".pdf\t", list}, runs, root, pdf);
+  // Millions of hits: grep streams a list of exactly these lines (the output of
+  // --paths itself); then the search counting only, and the tree.
+  const std::vector<std::string> all_records = {cli, "/l:C:\\BIG", "*", "/a", "--paths"};
+  Pair tree_pair, count_only;
+  const bool ok_stream =
+      run_measured(all_records, root + "/big_list").ok &&
+      measure_pair(all_records, {"grep", "", root + "/big_list"}, runs, root, stream) &&
+      measure_pair(all_records, {cli, "/l:C:\\BIG", "*", "/a", "/nd"}, runs, root, count_only) &&
+      measure_pair(all_records, {cli, "/l:C:\\BIG", "*", "/a"}, std::min(runs, 3), root, tree_pair);
+  if (!ok_every || !ok_pdf || !ok_stream) {
+    std::fprintf(stderr, "paths_bench: a run failed\n");
+    return 1;
+  }
+
+  // A child's peak includes what this program held when it started the child.
+  rusage self{};
+  ::getrusage(RUSAGE_SELF, &self);
+  std::printf("tree %ld entries; catalog %ld volumes, %ld file and %ld member records\n", entries, catalog.volumes,
+              catalog.file_records, catalog.member_records);
+  std::printf("peaks below %ld KiB are this program's own resident set, not the child's\n\n", self.ru_maxrss);
+  print_pair("every entry of the tree", "shelvo-cli '*' /d --paths", "grep '' LIST", every);
+  print_pair("one extension in eight", "shelvo-cli '*.PDF' --paths", "grep -i -F '.pdf<TAB>' LIST", pdf);
+  print_pair("every record of the catalog", "shelvo-cli '*' /a --paths", "grep '' (a list of the same lines)",
+             stream);
+  print_pair("the same, against the search counting only", "shelvo-cli '*' /a --paths",
+             "shelvo-cli '*' /a /nd (no lines)", count_only);
+  print_pair("the same, tree instead of paths", "shelvo-cli '*' /a --paths", "shelvo-cli '*' /a (tree)", tree_pair);
+
+  bool agree = every.our_lines == every.their_lines && pdf.our_lines == pdf.their_lines &&
+               stream.our_lines == catalog.file_records + catalog.member_records;
+  if (!agree) std::fprintf(stderr, "paths_bench: the line counts differ\n");
+  if (keep.empty()) std::filesystem::remove_all(root);
+  return agree ? 0 : 1;
+}

@@ -91,15 +91,19 @@ void check_option(const std::string& arg, std::string_view element, std::vector<
 void check_volume_mask(const std::string& arg, std::string_view element, std::vector<std::string>& warnings) {
   const std::string q = quoted_argument(arg);
   std::string_view mask = element.substr(1);
+  bool trailing = false;
   if (const std::size_t close = mask.find(']'); close != std::string_view::npos) {
-    if (close + 1 < mask.size()) warnings.push_back(q + ": the characters after ']' are ignored");
+    trailing = close + 1 < mask.size();
     mask = mask.substr(0, close);
   }
+  const std::string after = trailing ? "; the characters after ']' are ignored" : "";
   if (mask.empty())
     warnings.push_back(q + " is an empty volume mask: ignored");
   else if (mask.size() > MaskList::volume_mask_limit)
     warnings.push_back(q + " is cut to the 15 characters of a label: [" +
-                       printable_utf8(mask.substr(0, MaskList::volume_mask_limit)) + "]");
+                       printable_utf8(mask.substr(0, MaskList::volume_mask_limit)) + "]" + after);
+  else if (trailing)
+    warnings.push_back(q + " is read as the volume mask [" + printable_utf8(mask) + "]" + after);
 }
 
 void check_search_mask(const std::string& arg, std::string_view element, std::vector<std::string>& warnings) {

@@ -146,12 +146,21 @@ struct Run {
   int code = engine_ok;
 };
 
+// A catalog asked for on a letter the drive table lacks fails with "No such
+// file or directory", which names no cause a user can act on.
+std::string missing_drive_hint(const std::string& dos_path) {
+  if (dos_path.size() < 2 || dos_path[1] != ':') return "";
+  const char letter = dos_path[0];
+  if (drive_table().find(letter)) return "";
+  return std::string(" (there is no drive ") + letter + ": in the drive table; see shelvo-cli --drives)";
+}
+
 // Where the catalog opened, and whether this call made it.
 void report_catalog(const Run& run) {
   if (run_report.catalog_moved)
-    std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s\n",
+    std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s%s\n",
                  located(run_report.catalog_directory).c_str(), clean(run.plan.catalog_directory).c_str(),
-                 clean(run_report.move_reason).c_str());
+                 clean(run_report.move_reason).c_str(), missing_drive_hint(run.plan.catalog_directory).c_str());
   if (run_report.catalog_created && !run_report.catalog_directory.empty()) {
     const bool filled = run.plan.drive_given && run.code == engine_ok && !run.plan.option_i;
     std::fprintf(stderr, "shelvo-cli: created a new %scatalog at %s\n", filled ? "" : "empty ",
@@ -169,10 +178,12 @@ void report_failure(const Run& run) {
   } else if (code == engine_already_known) {
     std::fputs("This drive is already in the base...\n", stderr);
   } else if (code == engine_failed && run_report.catalog_directory.empty()) {
-    if (!run_report.failure.empty()) std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.failure).c_str());
+    const std::string hint = missing_drive_hint(plan.catalog_directory);
+    if (!run_report.failure.empty())
+      std::fprintf(stderr, "shelvo-cli: %s%s\n", clean(run_report.failure).c_str(), hint.c_str());
     else
-      std::fprintf(stderr, "shelvo-cli: the catalog %s can be neither opened nor created\n",
-                   clean(plan.catalog_directory).c_str());
+      std::fprintf(stderr, "shelvo-cli: the catalog %s can be neither opened nor created%s\n",
+                   clean(plan.catalog_directory).c_str(), hint.c_str());
   } else if (const std::string problem = code == engine_failed && plan.drive_given ? drive_problem(letter) : "";
              !problem.empty()) {
     std::fprintf(stderr, "shelvo-cli: drive %c: has no readable volume: %s (see shelvo-cli --drives)\n", letter,

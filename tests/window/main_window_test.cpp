@@ -1,0 +1,354 @@
+// The window's behaviour on the offscreen platform: its controls, the modes and
+// their rules, the layout on resize, and the Go action on real catalogs.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <cstdlib>
+#include <memory>
+
+#include "engine/engine_main.h"
+#include "results/run_state.h"
+#include "support/test_support.h"
+#include "window/controls.h"
+#include "window/main_window.h"
+#include "window/result_tree_model.h"
+
+using namespace shelvo;
+
+namespace {
+
+class FakeDialogs final : public DialogService {
+public:
+  DialogAnswer show_message(std::string_view text, std::string_view caption, DialogButtons, DialogIcon) override {
+    shown.push_back(std::string(caption) + ": " + std::string(text));
+    return DialogAnswer::no;
+  }
+  std::vector<std::string> shown;
+};
+
+QColor text_colour(const QWidget* w) { return w->palette().color(QPalette::Text); }
+
+} // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<testing::TempDir> dir;
+  std::unique_ptr<testing::DriveMapping> drives;
+  std::unique_ptr<TForm1> form;
+  FakeDialogs dialogs;
+
+  template <class T> T* get(const char* name) {
+    T* w = form->findChild<T*>(QString::fromLatin1(name));
+    if (!w) qFatal("no control %s", name);
+    return w;
+  }
+  bool seen(const char* name) { return get<QWidget>(name)->isVisibleTo(form.get()); }
+  // Adds a volume with the engine, as the add pass writes it.
+  void add_volume(char letter, int files) {
+    const std::string root = dir->path() + "/" + letter;
+    testing::make_directories(root + "/sub");
+    for (int i = 0; i < files; ++i) testing::write_file(root + "/sub/f" + std::to_string(i) + ".txt", "x");
+    ArgumentVector vector{"", "/l:C:\\CAT\\", std::string(1, letter) + ":", "/Y"};
+    QCOMPARE(engine_main(4, vector, FrontEnd{}), 1);
+  }
+
+private slots:
+  void init() {
+    dir = std::make_unique<testing::TempDir>();
+    testing::make_directories(dir->path() + "/c");
+    for (char v : {'D', 'E', 'F'}) testing::make_directories(dir->path() + "/" + v);
+    drives = std::make_unique<testing::DriveMapping>(
+        std::vector<std::pair<char, std::string>>{
+            {'C', dir->path() + "/c"}, {'D', dir->path() + "/D"}, {'E', dir->path() + "/E"}, {'F', dir->path() + "/F"}},
+        std::vector<std::pair<char, std::string>>{{'D', "DISK ONE"}, {'E', "DISK TWO"}, {'F', "DISK THREE"}});
+    form = std::make_unique<TForm1>();
+    form->set_services(&dialogs, nullptr);
+    get<QLineEdit>("Ed_pathbase")->setText(QStringLiteral("C:\\CAT\\"));
+    dialogs.shown.clear();
+    stop_flag = 0;
+  }
+  void cleanup() {
+    form.reset();
+    drives.reset();
+    dir.reset();
+  }
+
+  void controlsHaveTheirNamesKindsTextsAndPlaces() {
+    struct Row {
+      const char* name;
+      const char* kind;
+      const char* text;
+      QRect place;
+    };
+    const Row rows[] = {
+        {"Button1", "QPushButton", "&Add Drive to the Base", {16, 8, 113, 25}},
+        {"Button3", "QPushButton", "&Search", {16, 36, 113, 25}},
+        {"Button2", "QPushButton", "&List Volumes in Base", {16, 64, 113, 25}},
+        {"TrackBarFonction", "QSlider", "", {0, 10, 17, 81}},
+        {"Lab_help8", "QLabel", "Right Click on a directory to access it.", {16, 102, 113, 39}},
+        {"Lab_onlytotal", "QLabel", "Print only number of files and dir found", {36, 105, 105, 25}},
+        {"GroupBoxRecherche", "QGroupBox", " Search ", {144, 0, 537, 137}},
+        {"GroupBoxNewDisk", "QGroupBox", "Add Drive ", {144, 0, 425, 65}},
+        {"GroupBoxVolume", "QGroupBox", " Volume ", {144, 0, 361, 81}},
+        {"Lab_help2", "QLabel", "eg: 'docu*' will display all file beginning by 'docu'...", {166, 24, 323, 17}},
+        {"Ed_search1", "QLineEdit", "*.*", {16, 24, 127, 21}},
+        {"Com_search1", "QComboBox", "", {16, 24, 145, 21}},
+        {"Ed_search6", "QLineEdit", "", {320, 48, 145, 21}},
+        {"Che_containsdir", "QCheckBox", "...and list content", {348, 110, 165, 17}},
+        {"Lab_help6", "QLabel", "Chose a Drive to  Add to the Base", {184, 19, 185, 17}},
+        {"Che_overwriteolddisk", "QCheckBox", "Don't overwrite disk if already in the base", {192, 26, 225, 17}},
+        {"Ed_volumemask1", "QLineEdit", "*", {8, 16, 73, 21}},
+        {"Lab_help5", "QLabel", "(Warning: CaSe SeNsItIvE)", {88, 26, 225, 17}},
+        {"BitBtnGo", "QPushButton", "", {688, 6, 49, 49}},
+        {"Bou_stop", "QPushButton", "Stop!", {688, 58, 49, 17}},
+        {"Panel1", "QLabel", "Please wait...", {8, 144, 716, 219}},
+        {"Lab_found", "QLabel", "Found:", {24, 366, 41, 13}},
+        {"Bou_collapseall", "QPushButton", "Reduce All", {729, 233, 73, 17}},
+    };
+    for (const Row& row : rows) {
+      QWidget* w = get<QWidget>(row.name);
+      QVERIFY2(w->inherits(row.kind), row.name);
+      QCOMPARE(w->geometry(), row.place);
+      QString text;
+      if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+      else if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+      else if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
+      else if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
+      QCOMPARE(text, QString::fromUtf8(row.text));
+    }
+    QVERIFY(get<QCheckBox>("Che_archive")->isChecked() && get<QCheckBox>("Che_directory")->isChecked());
+    QVERIFY(!get<QSlider>("TrackBarFonction")->isEnabled());
+    QVERIFY(get<QLineEdit>("Ed_pathbase")->isHidden() && get<QLineEdit>("Ed_option")->isHidden());
+    QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("(none)"));
+    // Ed_search1 lies over the text part of Com_search1; the tree over Panel1 and the bar.
+    QVERIFY(get<QWidget>("client")->children().indexOf(get<QWidget>("TreeView1")) >
+            get<QWidget>("client")->children().indexOf(get<QWidget>("ProgressBar1")));
+  }
+
+  void menuBarHasItsItemsAndLaterOnesAreOff() {
+    const QStringList enabled = {"Exit1", "AdvancedMode1", "About1"};
+    for (const char* name : {"ChooseNew", "ImportDatabaseincurrentone1", "Exportdatalinktovolumeinthetree1", "Exit1",
+                             "D_1", "D_2", "D_3", "D_4", "AdvancedMode1", "About1", "N1", "N2", "N3"}) {
+      auto* action = form->findChild<QAction*>(QString::fromLatin1(name));
+      QVERIFY2(action, name);
+      if (!action->isSeparator()) QCOMPARE(action->isEnabled(), enabled.contains(QString::fromLatin1(name)));
+    }
+    QVERIFY(get<QAction>("AdvancedMode1")->isCheckable());
+  }
+
+  void modesAndAdvancedModeShowTheirControls() {
+    // Start-up: Search mode, simple, help texts in place of the rarer options.
+    QVERIFY(seen("GroupBoxRecherche") && !seen("GroupBoxNewDisk") && !seen("GroupBoxVolume"));
+    for (const char* help : {"Lab_help1", "Lab_help2", "Lab_help3", "Lab_help4", "Lab_help5", "Lab_help8"})
+      QVERIFY2(seen(help), help);
+    for (const char* hidden : {"Ed_search2", "Ed_search6", "Ed_volumemask4", "Che_addstar", "Che_onlytotal",
+                               "Che_reversesort", "Che_onlydirectory", "Che_autoexpand"})
+      QVERIFY2(!seen(hidden), hidden);
+    QCOMPARE(get<QSlider>("TrackBarFonction")->value(), 2);
+    QCOMPARE(get<QWidget>("Pan_sousbouton")->y(), 32);
+
+    form->Button2Click();
+    QVERIFY(seen("GroupBoxVolume") && seen("GroupBoxVolumeMask") && !seen("GroupBoxRecherche"));
+    QVERIFY(seen("Lab_help9") && !seen("Bou_expandall") && !seen("Bou_collapseall"));
+    QCOMPARE(get<QWidget>("GroupBoxVolumeMask")->y(), 20);
+    QCOMPARE(get<QSlider>("TrackBarFonction")->value(), 3);
+    QCOMPARE(get<QWidget>("Pan_sousbouton")->y(), 60);
+
+    form->AdvancedMode1Click(); // on, in List volumes mode: autoexpand stays hidden
+    QVERIFY(get<QAction>("AdvancedMode1")->isChecked());
+    QVERIFY(!seen("Che_autoexpand") && !seen("TrackBarFonction") && !seen("Lab_help9") && seen("Che_onlytotal"));
+    QCOMPARE(get<QWidget>("Pan_sousbouton")->palette().color(QPalette::Window), QColor(0, 0, 128));
+    form->Button3Click(true);
+    QVERIFY(seen("Che_autoexpand") && seen("Ed_search6") && seen("Che_addstar") && seen("Bou_expandall"));
+    QCOMPARE(get<QWidget>("GroupBoxVolumeMask")->y(), 76);
+
+    form->Button1Click();
+    QVERIFY(seen("GroupBoxNewDisk") && !seen("GroupBoxVolumeMask") && seen("Che_overwriteolddisk"));
+    QVERIFY(seen("Bou_expandall")); // kept from the previous mode
+    form->AdvancedMode1Click(); // off again
+    QVERIFY(seen("Lab_help6") && seen("Lab_help7") && !seen("Che_overwriteolddisk"));
+    QCOMPARE(get<QWidget>("Pan_sousbouton")->palette().color(QPalette::Window), QColor(0, 0, 255));
+  }
+
+  void optionRulesAndRedExclusionMasks() {
+    auto* directory = get<QCheckBox>("Che_directory");
+    auto* only = get<QCheckBox>("Che_onlydirectory");
+    directory->setChecked(false);
+    only->setChecked(true); // set by the program: the rule runs as for a click
+    QVERIFY(directory->isChecked());
+    QCOMPARE(text_colour(only), QColor(Qt::black));
+    only->setChecked(false);
+    QCOMPARE(text_colour(only), QColor(128, 128, 128));
+    directory->setChecked(false);
+    get<QCheckBox>("Che_containsdir")->setChecked(false);
+    get<QCheckBox>("Che_containsdir")->setChecked(true);
+    QVERIFY(directory->isChecked());
+
+    auto* mask = get<QLineEdit>("Ed_search1");
+    mask->setText(QStringLiteral("\\tmp*"));
+    QCOMPARE(text_colour(mask), QColor(255, 0, 0));
+    mask->setText(QStringLiteral("*.*"));
+    QCOMPARE(text_colour(mask), QColor(Qt::black));
+    get<QLineEdit>("Ed_volumemask3")->setText(QStringLiteral("\\OLD*"));
+    QCOMPARE(text_colour(get<QLineEdit>("Ed_volumemask3")), QColor(255, 0, 0));
+  }
+
+  void theLayoutFollowsTheClientArea() {
+    form->show();
+    const int menu = form->menuBar()->height();
+    form->resize(1000, 600 + menu);
+    QTRY_COMPARE(get<QWidget>("client")->size(), QSize(1000, 600));
+    QCOMPARE(get<QWidget>("TreeView1")->size(), QSize(912, 438));
+    QCOMPARE(get<QWidget>("Lab_found")->y(), 144 + 438 + 4 - 1);
+    form->resize(804, 381 + menu);
+    QTRY_COMPARE(get<QWidget>("client")->size(), QSize(804, 381));
+    QCOMPARE(get<QWidget>("TreeView1")->size(), QSize(716, 219));
+    QCOMPARE(get<QWidget>("Bou_sortbyname")->x(), 729);
+    QCOMPARE(get<QWidget>("Che_autoexpand")->x(), 729);
+    QCOMPARE(get<QWidget>("Lab_status")->y(), 367);
+    QCOMPARE(get<QWidget>("ProgressBar1")->y(), 263);
+    QCOMPARE(get<QWidget>("ProgressBar1")->width(), 700);
+    QCOMPARE(get<QWidget>("Panel1")->size(), QSize(716, 219));
+  }
+
+  void goInEachModeOnARealCatalog() {
+    testing::write_file(dir->path() + "/D/readme.txt", "hello");
+    form->Button1Click();
+    get<DriveComboBox>("DriveComboBox1")->select_letter('D');
+    form->BitBtnGoClick();
+    QCOMPARE(testing::read_file(dir->path() + "/c/CAT/00000001.KTL").substr(0, 15), std::string("DISK ONE       "));
+    QVERIFY(get<QLabel>("Lab_status")->text().startsWith(QStringLiteral("File:")));
+    QCOMPARE(form->volumes_listed_flag, 0);
+
+    form->Button2Click();
+    form->BitBtnGoClick();
+    QCOMPARE(form->result_model().rowCount(), 2); // the empty file 0 and DISK ONE, filled live
+    QCOMPARE(form->result_model().index(1, 0).data().toString(), QStringLiteral("DISK ONE       v2.2"));
+    QCOMPARE(form->volumes_listed_flag, 1);
+    QCOMPARE(get<QPushButton>("Bou_sortbysize")->text(), QStringLiteral("Sort by Date"));
+    QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("2 volume(s)"));
+
+    form->Button3Click(false);
+    form->AdvancedMode1Click();
+    get<QCheckBox>("Che_addstar")->setChecked(true);
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("readme"));
+    get<QLineEdit>("Ed_search2")->setText(QStringLiteral("\\tmp"));
+    QTest::keyClick(get<QLineEdit>("Ed_search1"), Qt::Key_Return); // Enter runs Go
+    QCOMPARE(get<QLineEdit>("Ed_search1")->text(), QStringLiteral("*readme*"));
+    QCOMPARE(get<QLineEdit>("Ed_search2")->text(), QStringLiteral("\\*tmp*")); // still an exclusion
+    QCOMPARE(counters.found_files, 1);
+    QCOMPARE(form->search_results_flag, 1);
+    QCOMPARE(form->volumes_listed_flag, 0);
+    QCOMPARE(get<QPushButton>("Bou_sortbysize")->text(), QStringLiteral("Sort by Size"));
+    QVERIFY(!get<QWidget>("TreeView1")->isHidden());
+    QCOMPARE(form->result_model().rowCount(), 1);
+    QVERIFY(get<QPushButton>("BitBtnGo")->isEnabled());
+
+    get<QCheckBox>("Che_onlytotal")->setChecked(true); // empties the tree at once
+    QCOMPARE(form->result_model().rowCount(), 0);
+    QCOMPARE(get<QWidget>("TreeView1")->palette().color(QPalette::Base), QColor(192, 192, 192));
+  }
+
+  void aStopEndsASearchAfterTheVolumeUnderWay() {
+    add_volume('D', 30);
+    add_volume('E', 30);
+    add_volume('F', 30);
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("*"));
+    // The click arrives while the pass processes events at its first status line.
+    QTimer::singleShot(0, get<QPushButton>("Bou_stop"), &QPushButton::click);
+    form->BitBtnGoClick();
+    QVERIFY(counters.volume_number < 4);
+    QVERIFY(get<QLabel>("Lab_status")->text().endsWith(QStringLiteral("(stopped by the user)")));
+    QVERIFY(get<QPushButton>("BitBtnGo")->isEnabled());
+  }
+
+  void aRealMessageBoxIsAnsweredAndTooLongPathsAreRefused() {
+    add_volume('D', 1);
+    form->set_services(nullptr, nullptr); // the window's own boxes
+    form->Button1Click();
+    get<QCheckBox>("Che_overwriteolddisk")->setChecked(true);
+    get<DriveComboBox>("DriveComboBox1")->select_letter('D');
+    QString seen_text;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      seen_text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    form->BitBtnGoClick();
+    QVERIFY(seen_text.startsWith(QStringLiteral("This drive is already in the base...")));
+    QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("This drive is already in the base..."));
+
+    form->set_services(&dialogs, nullptr);
+    get<QLineEdit>("Ed_pathbase")->setText(QStringLiteral("C:\\") + QString(58, QLatin1Char('x'))); // 61
+    form->Button3Click(false);
+    form->BitBtnGoClick();
+    QCOMPARE(dialogs.shown.size(), std::size_t{1});
+    QVERIFY(dialogs.shown[0].find("at most 60 characters") != std::string::npos);
+  }
+
+  void aCloseDuringARunWaitsForTheRun() {
+    add_volume('D', 30);
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("*"));
+    form->show();
+    bool refused_while_running = false;
+    QTimer::singleShot(0, [&] {
+      QVERIFY(form->run_in_progress());
+      QVERIFY(!form->findChild<QPushButton*>(QStringLiteral("Button2"))->isEnabled());
+      refused_while_running = !form->close();
+    });
+    form->BitBtnGoClick();
+    QVERIFY(refused_while_running);
+    QVERIFY(!form->run_in_progress());
+    QVERIFY(form->isHidden()); // closed once the pass had returned
+  }
+
+  void theDriveListShowsTheDriveTable() {
+    auto* drives_box = get<QComboBox>("DriveComboBox1");
+    QCOMPARE(drives_box->count(), 4);
+    QCOMPARE(drives_box->itemText(1), QStringLiteral("D:  DISK ONE"));
+  }
+
+  void theModelFollowsTheTreeWithoutCopying() {
+    ResultTree& tree = form->result_tree();
+    ResultTreeModel& model = form->result_model();
+    tree.add_volume_node("VOL", 3, VolumeNodeMode::listing);
+    tree.add_file_line("\\A\\B", "\x8F" "X.TXT", 5, 1, 2, 3, 4, 5);
+    QCOMPARE(model.rowCount(), 1);
+    const QModelIndex b = model.index(0, 0, model.index(0, 0, model.index(0, 0)));
+    QCOMPARE(b.data().toString(), QStringLiteral("B"));
+    QCOMPARE(model.parent(b).data().toString(), QStringLiteral("A"));
+    QVERIFY(model.index(0, 0, b).data().toString().startsWith(QString(QChar(0xFFFD)) + "X.TXT"));
+    QVERIFY(b.internalId() != quintptr{2}); // ids are spread, not dense
+    QCOMPARE(model.node_of(b), NodeId{2});
+    model.set_frozen(true);
+    QCOMPARE(model.rowCount(), 0);
+    tree.add_volume_node("MORE", 4, VolumeNodeMode::search);
+    model.set_frozen(false);
+    QCOMPARE(model.rowCount(), 2);
+  }
+};
+
+int main(int argc, char** argv) {
+  testing::TempDir runtime;
+  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  WindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"

@@ -1,0 +1,634 @@
+#include "window/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTreeView>
+
+#include "results/run_state.h"
+#include "results/status_lines.h"
+#include "window/controls.h"
+#include "window/result_tree_model.h"
+
+namespace shelvo {
+
+namespace {
+
+const QColor help_blue(0, 0, 255);
+const QColor marker_blue(0, 0, 255);
+const QColor marker_navy(0, 0, 128);
+const QColor exclusion_red(255, 0, 0);
+const QColor only_grey(128, 128, 128);
+const QColor only_total_silver(192, 192, 192);
+
+// The automatic expansion after a search stops at these counts.
+constexpr std::int32_t autoexpand_file_limit = 1500;
+constexpr std::int32_t autoexpand_dir_limit = 250;
+
+// The indent of the tree per level, in pixels.
+constexpr int tree_indent = 19;
+// A file line is the name field and 25 columns; the fixed width of the tree's one
+// section holds it at any depth (the field narrows by three characters a level
+// while the indent grows by about as much), and a wider line scrolls.
+constexpr int tree_line_characters = 112;
+
+template <class Widget>
+Widget* place(Widget* widget, const char* name, int left, int top, int width, int height) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+void set_text_colour(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  palette.setColor(QPalette::Text, colour);
+  palette.setColor(QPalette::ButtonText, colour);
+  widget->setPalette(palette);
+}
+
+void set_background(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, colour);
+  palette.setColor(QPalette::Base, colour);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+QLabel* help_label(QWidget* parent, const char* name, const char* text, int left, int top, int width, int height,
+                   bool wrap = false) {
+  auto* label = place(new QLabel(QString::fromUtf8(text), parent), name, left, top, width, height);
+  set_text_colour(label, help_blue);
+  // Opaque, so that the label brought to the front hides those that share its place.
+  label->setAutoFillBackground(true);
+  label->setWordWrap(wrap);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
+
+// The stand-in for "Terminal", the fixed-pitch font of the tree and the status.
+QFont terminal_font(int pixel_size) {
+  QFont font(QStringLiteral("Liberation Mono"));
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setPixelSize(pixel_size);
+  return font;
+}
+
+// The picture of the Go button: there is no text on it.
+QIcon go_picture() {
+  QPixmap picture(36, 36);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(0, 160, 0));
+  painter.setPen(QPen(QColor(0, 90, 0), 2));
+  painter.drawEllipse(2, 2, 32, 32);
+  painter.setPen(Qt::white);
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(13);
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(QRect(0, 0, 36, 36), Qt::AlignCenter, QStringLiteral("Go!"));
+  return QIcon(picture);
+}
+
+std::string text_of(const QLineEdit* edit) { return edit->text().toStdString(); }
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("TForm1"));
+  setWindowTitle(QStringLiteral("Shelvo"));
+  // "MS Sans Serif" 8 pt stands in as a metric-compatible sans at 10 pixels.
+  QFont design_font(QStringLiteral("Liberation Sans"));
+  design_font.setPixelSize(10);
+  setFont(design_font);
+
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("client"));
+
+  setCentralWidget(client_);
+  client_->installEventFilter(this);
+
+  create_controls();
+  create_menu();
+  set_tab_order();
+
+  model_ = new ResultTreeModel(tree_, this);
+  TreeView1->setModel(model_);
+  status_view_ = std::make_unique<WindowStatusView>(Lab_status, ProgressBar1);
+  set_status_view(status_view_.get());
+  connect_handlers();
+
+  resize(design_client_width, design_client_height + menuBar()->sizeHint().height());
+  client_->resize(design_client_width, design_client_height);
+  FormResize(); // a hidden window gets its first resize event only when shown
+  ApplyAdvancedMode();
+  Button3Click(false); // the window opens in Search mode, without a search
+}
+
+TForm1::~TForm1() {
+  if (status_view() == status_view_.get()) set_status_view(nullptr);
+  TreeView1->setModel(nullptr);
+}
+
+void TForm1::create_controls() {
+  QWidget* form = client_;
+
+  // Left column. Where controls overlap, the later one lies on top.
+  TrackBarFonction = place(new QSlider(Qt::Vertical, form), "TrackBarFonction", 0, 10, 17, 81);
+  TrackBarFonction->setRange(1, 3);
+  TrackBarFonction->setInvertedAppearance(true); // 1, the top button, at the top
+  TrackBarFonction->setValue(2);
+  TrackBarFonction->setTickPosition(QSlider::NoTicks);
+  TrackBarFonction->setEnabled(false);
+  Pan_sousbouton = place(new QFrame(form), "Pan_sousbouton", 12, 32, 120, 33);
+  Pan_sousbouton->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  set_background(Pan_sousbouton, marker_blue);
+  Button1 = place(new QPushButton(QStringLiteral("&Add Drive to the Base"), form), "Button1", 16, 8, 113, 25);
+  Button3 = place(new QPushButton(QStringLiteral("&Search"), form), "Button3", 16, 36, 113, 25);
+  Button2 = place(new QPushButton(QStringLiteral("&List Volumes in Base"), form), "Button2", 16, 64, 113, 25);
+  Lab_help8 = help_label(form, "Lab_help8", "Right Click on a directory to access it.", 16, 102, 113, 39, true);
+  Lab_help9 = help_label(form, "Lab_help9", "Right Click on a volume to delete it.", 16, 102, 113, 39, true);
+  Lab_help10 = help_label(form, "Lab_help10", "  ", 16, 102, 113, 39, true);
+  Lab_option = place(new QLabel(QStringLiteral("Adv. option:"), form), "Lab_option", 8, 108, 57, 13);
+  Lab_option->hide();
+  Ed_option = place(new QLineEdit(form), "Ed_option", 72, 104, 57, 21);
+  Ed_option->hide();
+  Lab_onlytotal = place(new ClickableLabel(QStringLiteral("Print only number of files and dir found"), form),
+                        "Lab_onlytotal", 36, 105, 105, 25);
+  Lab_onlytotal->setWordWrap(true);
+  Lab_onlytotal->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Che_onlytotal = place(new QCheckBox(form), "Che_onlytotal", 16, 108, 21, 17);
+  Lab_onlytotal->setBuddy(Che_onlytotal);
+  Ed_pathbase = place(new QLineEdit(QStringLiteral("C:\\voldepot\\"), form), "Ed_pathbase", 32, 128, 81, 21);
+  Ed_pathbase->hide();
+
+  // The group boxes of the modes.
+  GroupBoxNewDisk = place(new DesignGroupBox(QStringLiteral("Add Drive "), form), "GroupBoxNewDisk", 144, 0, 425, 65);
+  GroupBoxRecherche = place(new DesignGroupBox(QStringLiteral(" Search "), form), "GroupBoxRecherche", 144, 0, 537, 137);
+  GroupBoxVolume = place(new DesignGroupBox(QStringLiteral(" Volume "), form), "GroupBoxVolume", 144, 0, 361, 81);
+  GroupBoxVolumeMask =
+      place(new DesignGroupBox(QStringLiteral(" VolumeMask "), form), "GroupBoxVolumeMask", 156, 100, 329, 49);
+
+  QWidget* add = GroupBoxNewDisk;
+  Lab_help6 = help_label(add, "Lab_help6", "Chose a Drive to  Add to the Base", 184, 19, 185, 17);
+  Lab_help7 = help_label(add, "Lab_help7", "Then press Go! ---------------------------->", 184, 35, 195, 17);
+  DriveComboBox1 = place(new DriveComboBox(add), "DriveComboBox1", 16, 24, 161, 19);
+  Che_overwriteolddisk = place(new QCheckBox(QStringLiteral("Don't overwrite disk if already in the base"), add),
+                               "Che_overwriteolddisk", 192, 26, 225, 17);
+
+  QWidget* search = GroupBoxRecherche;
+  Lab_help1 = help_label(search, "Lab_help1", "Enter filemask to look for ('?': any one letter; '*': many letters)",
+                         166, 8, 323, 17);
+  Lab_help2 = help_label(search, "Lab_help2", "eg: 'docu*' will display all file beginning by 'docu'...", 166, 24,
+                         323, 17);
+  Lab_help3 = help_label(search, "Lab_help3", "Then press Go! ---------------------------->", 166, 40, 323, 17);
+  Com_search1 = place(new QComboBox(search), "Com_search1", 16, 24, 145, 21);
+  Com_search1->setEditable(true);
+  Com_search1->setMaxVisibleItems(32);
+  Che_directory = place(new QCheckBox(QStringLiteral("Search directory name"), search), "Che_directory", 348, 94,
+                        142, 17);
+  Che_directory->setChecked(true);
+  Che_archive = place(new QCheckBox(QStringLiteral("Search in archives"), search), "Che_archive", 348, 78, 113, 17);
+  Che_archive->setChecked(true);
+  const QString hint = QStringLiteral("'?': any one letter; '*': many letter; '\\string': whithout 'string'");
+  // In the design's order, so that Ed_search1 lies over the text part of Com_search1.
+  Ed_search[0] = place(new QLineEdit(QStringLiteral("*.*"), search), "Ed_search1", 16, 24, 127, 21);
+  Ed_search[3] = place(new QLineEdit(search), "Ed_search4", 16, 48, 145, 21);
+  Ed_search[5] = place(new QLineEdit(search), "Ed_search6", 320, 48, 145, 21);
+  Ed_search[1] = place(new QLineEdit(search), "Ed_search2", 168, 24, 145, 21);
+  Ed_search[1]->setToolTip(hint);
+  Ed_search[4] = place(new QLineEdit(search), "Ed_search5", 168, 48, 145, 21);
+  Ed_search[2] = place(new QLineEdit(search), "Ed_search3", 320, 24, 145, 21);
+  Ed_search[2]->setToolTip(hint);
+  Che_containsdir = place(new QCheckBox(QStringLiteral("...and list content"), search), "Che_containsdir", 348, 110,
+                          165, 17);
+  Che_containsdir->setChecked(true);
+  Che_onlydirectory = place(new QCheckBox(QStringLiteral("only"), search), "Che_onlydirectory", 474, 94, 41, 16);
+  Che_onlydirectory->setLayoutDirection(Qt::RightToLeft); // the caption left of the box
+  set_text_colour(Che_onlydirectory, only_grey);
+  Che_addstar = place(new QCheckBox(QStringLiteral("Add Stars"), search), "Che_addstar", 468, 26, 65, 17);
+
+  QWidget* masks = GroupBoxVolumeMask;
+  Lab_help4 = help_label(masks, "Lab_help4", "Enter mask to restrain search to certain volumes", 88, 10, 233, 17);
+  Lab_help5 = help_label(masks, "Lab_help5", "(Warning: CaSe SeNsItIvE)", 88, 26, 225, 17);
+  Ed_volumemask[0] = place(new QLineEdit(QStringLiteral("*"), masks), "Ed_volumemask1", 8, 16, 73, 21);
+  Ed_volumemask[1] = place(new QLineEdit(masks), "Ed_volumemask2", 88, 16, 73, 21);
+  Ed_volumemask[2] = place(new QLineEdit(masks), "Ed_volumemask3", 168, 16, 73, 21);
+  Ed_volumemask[3] = place(new QLineEdit(masks), "Ed_volumemask4", 248, 16, 73, 21);
+
+  // The Go area and the result area.
+  BitBtnGo = place(new QPushButton(form), "BitBtnGo", 688, 6, 49, 49);
+  BitBtnGo->setIcon(go_picture());
+  BitBtnGo->setIconSize(QSize(36, 36));
+  BitBtnGo->setAccessibleName(QStringLiteral("Go"));
+  Bou_stop = place(new QPushButton(QStringLiteral("Stop!"), form), "Bou_stop", 688, 58, 49, 17);
+  Panel1 = place(new QLabel(QStringLiteral("Please wait..."), form), "Panel1", 8, 144, 433, 161);
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel1->setAlignment(Qt::AlignCenter);
+  Panel1->setEnabled(false);
+  set_background(Panel1, palette().color(QPalette::Base));
+  ProgressBar1 = place(new QProgressBar(form), "ProgressBar1", 16, 304, 409, 17);
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+  TreeView1 = place(new QTreeView(form), "TreeView1", 8, 144, 593, 161);
+  TreeView1->setFont(terminal_font(11));
+  TreeView1->setIndentation(tree_indent);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView1->setUniformRowHeights(true);
+  TreeView1->setTextElideMode(Qt::ElideNone); // the default elision eats the date column
+  TreeView1->header()->setStretchLastSection(false);
+  TreeView1->header()->setSectionResizeMode(QHeaderView::Fixed);
+  TreeView1->header()->setDefaultSectionSize(QFontMetrics(TreeView1->font()).horizontalAdvance(QLatin1Char('0')) *
+                                             tree_line_characters);
+  TreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  TreeView1->setContextMenuPolicy(Qt::PreventContextMenu);
+  Lab_status = place(new QLabel(QStringLiteral("(none)"), form), "Lab_status", 72, 328, 1000, 17);
+  // At 11 pixels the longest search line fits the design's width beside "Found:".
+  Lab_status->setFont(terminal_font(11));
+  Lab_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Lab_found = place(new QLabel(QStringLiteral("Found:"), form), "Lab_found", 24, 344, 41, 13);
+  Bou_sortbyname = place(new QPushButton(QStringLiteral("Sort by Name"), form), "Bou_sortbyname", 608, 146, 73, 17);
+  Bou_sortbysize = place(new QPushButton(QStringLiteral("Sort by Size"), form), "Bou_sortbysize", 608, 163, 73, 17);
+  Che_reversesort = place(new QCheckBox(QStringLiteral("reverse sort"), form), "Che_reversesort", 608, 180, 73, 17);
+  Bou_expandall = place(new QPushButton(QStringLiteral("Expand All"), form), "Bou_expandall", 608, 216, 73, 17);
+  Bou_collapseall = place(new QPushButton(QStringLiteral("Reduce All"), form), "Bou_collapseall", 608, 233, 73, 17);
+  Che_autoexpand = place(new QCheckBox(QStringLiteral("autoexpand"), form), "Che_autoexpand", 608, 250, 79, 17);
+  // The sorts come with the tree actions; until then their buttons are off.
+  Bou_sortbyname->setEnabled(false);
+  Bou_sortbysize->setEnabled(false);
+}
+
+void TForm1::create_menu() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+  auto named = [](QAction* action, const char* name) {
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+  };
+  Database1 = bar->addMenu(QStringLiteral("&Database"));
+  Database1->setObjectName(QStringLiteral("Database1"));
+  ChooseNew = named(Database1->addAction(QStringLiteral("Choose &New...")), "ChooseNew");
+  named(Database1->addSeparator(), "N3");
+  ImportDatabaseincurrentone1 = named(Database1->addAction(QStringLiteral("&Import extern database in current one...")),
+                                      "ImportDatabaseincurrentone1");
+  Exportdatalinktovolumeinthetree1 =
+      named(Database1->addAction(QStringLiteral("&Export volumes found...")), "Exportdatalinktovolumeinthetree1");
+  named(Database1->addSeparator(), "N1");
+  Exit1 = named(Database1->addAction(QStringLiteral("&Quit")), "Exit1");
+  named(Database1->addSeparator(), "N2");
+  for (std::size_t k = 0; k < D_.size(); ++k) {
+    const std::string name = "D_" + std::to_string(k + 1);
+    D_[k] = named(Database1->addAction(QString()), name.c_str());
+  }
+  // The choice of catalog, import and export arrive with their own work; their
+  // items are there, but off until then.
+  for (QAction* later : {ChooseNew, ImportDatabaseincurrentone1, Exportdatalinktovolumeinthetree1})
+    later->setEnabled(false);
+  for (QAction* recent : D_) recent->setEnabled(false);
+
+  Preferences1 = bar->addMenu(QStringLiteral("&Preferences"));
+  Preferences1->setObjectName(QStringLiteral("Preferences1"));
+  AdvancedMode1 = named(Preferences1->addAction(QStringLiteral("Advanced Mode")), "AdvancedMode1");
+  AdvancedMode1->setCheckable(true);
+  About1 = named(bar->addAction(QStringLiteral("About...")), "About1");
+}
+
+void TForm1::set_tab_order() {
+  const std::vector<QWidget*> order = {
+      Ed_search[0],     Ed_search[1],      Ed_search[2],     Ed_search[3],     Ed_search[4],
+      Ed_search[5],     Che_directory,     Che_archive,      Che_containsdir,  Che_onlydirectory,
+      Che_addstar,      Com_search1,       Button1,          Button3,          Button2,
+      BitBtnGo,         Ed_pathbase,       TreeView1,        Ed_option,        DriveComboBox1,
+      Che_overwriteolddisk, Ed_volumemask[0], Ed_volumemask[1], Ed_volumemask[2], Ed_volumemask[3],
+      Bou_sortbyname,   Bou_expandall,     Bou_collapseall,  ProgressBar1,     Bou_stop,
+      Panel1,           TrackBarFonction,  Pan_sousbouton,   Che_autoexpand,   Bou_sortbysize,
+      Che_reversesort,  Che_onlytotal};
+  for (std::size_t k = 1; k < order.size(); ++k) setTabOrder(order[k - 1], order[k]);
+}
+
+void TForm1::connect_handlers() {
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(true); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  connect(AdvancedMode1, &QAction::triggered, this, [this] { AdvancedMode1Click(); });
+  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+  // The rules run whenever a state or a text changes, also when the program
+  // sets it (a recalled search, the settings), as they do on the desktop the
+  // window was designed for: toggled and textChanged, not clicked and textEdited.
+  connect(Che_containsdir, &QCheckBox::toggled, this, [this] { Che_containsdirClick(); });
+  connect(Che_onlydirectory, &QCheckBox::toggled, this, [this] { Che_onlydirectoryClick(); });
+  connect(Che_onlytotal, &QCheckBox::toggled, this, [this] { Che_onlytotalClick(); });
+  Lab_onlytotal->on_click = [this] { Lab_onlytotalClick(); };
+  for (QLineEdit* edit : Ed_search)
+    connect(edit, &QLineEdit::textChanged, this, [this, edit] { MarkExclusionMask(edit); });
+  for (QLineEdit* edit : Ed_volumemask)
+    connect(edit, &QLineEdit::textChanged, this, [this, edit] { MarkExclusionMask(edit); });
+  for (QLineEdit* edit : Ed_search) edit->installEventFilter(this);
+  for (QLineEdit* edit : Ed_volumemask) edit->installEventFilter(this);
+  connect(BitBtnGo, &QPushButton::clicked, this, [this] { BitBtnGoClick(); });
+  connect(Bou_stop, &QPushButton::clicked, this, [this] { Bou_stopClick(); });
+  connect(Bou_expandall, &QPushButton::clicked, this, [this] { Bou_expandallClick(); });
+  connect(Bou_collapseall, &QPushButton::clicked, this, [this] { Bou_collapseallClick(); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_ && event->type() == QEvent::Resize) FormResize();
+  if (event->type() == QEvent::KeyPress && watched != client_) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      GoOnEnter(key);
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::GoOnEnter(int key) {
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) BitBtnGoClick();
+}
+
+// --- Function modes -------------------------------------------------------------
+
+void TForm1::switch_mode(int mode) {
+  QLabel* help = mode == 1 ? Lab_help10 : mode == 2 ? Lab_help8 : Lab_help9;
+  QPushButton* button = mode == 1 ? Button1 : mode == 2 ? Button3 : Button2;
+  help->raise();
+  GroupBoxNewDisk->setHidden(mode != 1);
+  GroupBoxRecherche->setHidden(mode != 2);
+  GroupBoxVolume->setHidden(mode != 3);
+  if (mode == 2) {
+    Bou_expandall->show();
+    Bou_collapseall->show();
+    if (advanced_mode()) Che_autoexpand->show();
+  } else if (mode == 3) {
+    Bou_expandall->hide();
+    Bou_collapseall->hide();
+    Che_autoexpand->hide();
+  }
+  if (mode == 1) {
+    GroupBoxVolumeMask->hide();
+  } else {
+    GroupBoxVolumeMask->move(GroupBoxVolumeMask->x(), GroupBoxVolume->y() + (mode == 2 ? 76 : 20));
+    GroupBoxVolumeMask->show();
+    GroupBoxVolumeMask->raise();
+  }
+  TrackBarFonction->setValue(mode);
+  Pan_sousbouton->move(Pan_sousbouton->x(), button->y() - 4);
+}
+
+void TForm1::Button1Click() { switch_mode(1); }
+
+void TForm1::Button3Click(bool by_user) {
+  if (!GroupBoxRecherche->isHidden() && by_user) BitBtnGoClick();
+  switch_mode(2);
+  if (by_user) Ed_search[0]->setFocus();
+}
+
+void TForm1::Button2Click() {
+  if (!GroupBoxVolume->isHidden()) BitBtnGoClick();
+  switch_mode(3);
+  QCoreApplication::processEvents();
+  Ed_volumemask[0]->setFocus();
+}
+
+void TForm1::AdvancedMode1Click() {
+  advanced_mode_ = advanced_mode_ == 1 ? 0 : 1;
+  ApplyAdvancedMode();
+}
+
+void TForm1::ApplyAdvancedMode() {
+  const bool on = advanced_mode();
+  AdvancedMode1->setChecked(on);
+  Che_onlytotal->setVisible(on);
+  Lab_onlytotal->setVisible(on);
+  for (std::size_t k = 1; k < Ed_search.size(); ++k) Ed_search[k]->setVisible(on);
+  for (std::size_t k = 1; k < Ed_volumemask.size(); ++k) Ed_volumemask[k]->setVisible(on);
+  Che_overwriteolddisk->setVisible(on);
+  Che_addstar->setVisible(on);
+  if (!on) Che_autoexpand->hide();
+  else if (!GroupBoxRecherche->isHidden()) Che_autoexpand->show();
+  Che_reversesort->setVisible(on);
+  Che_onlydirectory->setVisible(on);
+  if (!on) {
+    Lab_option->hide();
+    Ed_option->hide();
+  }
+  for (QLabel* help : {Lab_help1, Lab_help2, Lab_help3, Lab_help4, Lab_help5, Lab_help6, Lab_help7, Lab_help8,
+                       Lab_help9, Lab_help10})
+    help->setVisible(!on);
+  set_background(Pan_sousbouton, on ? marker_navy : marker_blue);
+  TrackBarFonction->setVisible(!on);
+}
+
+// --- Option rules -----------------------------------------------------------------
+
+void TForm1::Che_containsdirClick() {
+  if (Che_containsdir->isChecked()) Che_directory->setChecked(true);
+}
+
+void TForm1::Che_onlydirectoryClick() {
+  if (Che_onlydirectory->isChecked()) {
+    set_text_colour(Che_onlydirectory, Qt::black);
+    Che_directory->setChecked(true);
+  } else {
+    set_text_colour(Che_onlydirectory, only_grey);
+  }
+}
+
+void TForm1::Che_onlytotalClick() { ApplyOnlyTotal(); }
+
+void TForm1::Lab_onlytotalClick() {
+  Che_onlytotal->setChecked(!Che_onlytotal->isChecked()); // runs Che_onlytotalClick
+  ApplyOnlyTotal();
+}
+
+void TForm1::ApplyOnlyTotal() {
+  const QColor background = Che_onlytotal->isChecked() ? only_total_silver : QApplication::palette().color(QPalette::Base);
+  QPalette palette = TreeView1->palette();
+  palette.setColor(QPalette::Base, background);
+  TreeView1->setPalette(palette);
+  // During a run the tree belongs to the pass; the next run empties it anyway.
+  if (!running_) {
+    TreeView1->hide();
+    tree_.clear_result_tree();
+    TreeView1->show();
+  }
+  set_background(Panel1, background);
+}
+
+void TForm1::MarkExclusionMask(QLineEdit* edit) {
+  set_text_colour(edit, edit->text().startsWith(QLatin1Char('\\')) ? exclusion_red : QColor(Qt::black));
+}
+
+void TForm1::FormResize() {
+  const int client_width = client_->width();
+  const int client_height = client_->height();
+  TreeView1->resize(client_width - 88, client_height - 162);
+  const int sort_left = TreeView1->width() + 13;
+  for (QWidget* w : std::initializer_list<QWidget*>{Bou_sortbyname, Bou_sortbysize, Che_reversesort, Bou_expandall,
+                                                    Bou_collapseall, Che_autoexpand})
+    w->move(sort_left, w->y());
+  Panel1->resize(TreeView1->size());
+  Lab_status->move(Lab_status->x(), TreeView1->y() + TreeView1->height() + 4);
+  Lab_found->move(Lab_found->x(), Lab_status->y() - 1);
+  ProgressBar1->setGeometry(ProgressBar1->x(), TreeView1->y() + TreeView1->height() / 2 + 10,
+                            TreeView1->width() - 16, ProgressBar1->height());
+}
+
+void TForm1::About1Click() {
+  auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("THE Credit"),
+                              QStringLiteral("Shelvo v0.97beta\n"
+                                             "A cataloguer of volumes: disks, sticks, shares and their archives.\n\n"
+                                             "Built on C++20 and Qt 6.\n"
+                                             "Thanks to everyone who keeps old disks readable."),
+                              QMessageBox::Ok, nullptr);
+  box->setObjectName(QStringLiteral("AboutBox"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  // During a run the box must not hold the pass inside its own event loop.
+  if (running_) box->open();
+  else box->exec();
+}
+
+void TForm1::Exit1Click() { close(); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // A window closed during a run would leave the pass working on a destroyed
+  // window: the run is stopped (an add then keeps the catalog as it was) and
+  // the window closes when the pass has returned.
+  if (running_) {
+    close_requested_ = true;
+    stop_flag = 1;
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+// --- The Go action ----------------------------------------------------------------
+
+void TForm1::set_services(DialogService* dialogs, Launcher* launcher) {
+  dialogs_ = dialogs ? dialogs : &window_dialogs_;
+  launcher_ = launcher ? launcher : &desktop_launcher_;
+}
+
+RunServices TForm1::services() { return RunServices{&tree_, dialogs_, launcher_}; }
+
+std::string TForm1::catalog_path() const { return text_of(Ed_pathbase); }
+
+// What could disturb a pass while it processes events is off for its duration:
+// another mode, another catalog, import, export, quitting (deferred instead).
+void TForm1::begin_run() {
+  running_ = true;
+  for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button3, Button2}) w->setEnabled(false);
+  Database1->setEnabled(false);
+  Preferences1->setEnabled(false);
+}
+
+void TForm1::end_run() {
+  running_ = false;
+  for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button3, Button2}) w->setEnabled(true);
+  Database1->setEnabled(true);
+  Preferences1->setEnabled(true);
+  if (close_requested_) close();
+}
+
+void TForm1::BitBtnGoClick() {
+  if (!GroupBoxNewDisk->isHidden()) run_add();
+  else if (GroupBoxRecherche->isHidden() && !GroupBoxVolume->isHidden()) run_list();
+  else if (!GroupBoxRecherche->isHidden()) run_search();
+}
+
+void TForm1::run_add() {
+  if (!BitBtnGo->isEnabled()) return;
+  stop_flag = 0;
+  BitBtnGo->setEnabled(false);
+  begin_run();
+  const char letter = DriveComboBox1->selected_letter();
+  AddControls controls;
+  controls.catalog_path = catalog_path();
+  controls.drive_text = letter ? std::string(1, letter) + ":" : std::string();
+  controls.overwrite = !Che_overwriteolddisk->isChecked();
+  controls.advanced_mode = advanced_mode();
+  if (letter) build_add_vector(controls, services());
+  else dialogs_->show_message("No drive is chosen: the drive table is empty.", "Shelvo", DialogButtons::ok,
+                              DialogIcon::warning);
+  BitBtnGo->setEnabled(true);
+  end_run();
+}
+
+void TForm1::run_list() {
+  if (running_) return;
+  stop_flag = 0;
+  begin_run();
+  ListControls controls;
+  controls.catalog_path = catalog_path();
+  for (std::size_t k = 0; k < Ed_volumemask.size(); ++k) controls.volume_masks[k] = text_of(Ed_volumemask[k]);
+  controls.only_total = Che_onlytotal->isChecked();
+  build_list_vector(controls, services());
+  if (!Che_onlytotal->isChecked()) volumes_listed_flag = 1;
+  search_results_flag = 0;
+  Bou_sortbysize->setText(QStringLiteral("Sort by Date"));
+  end_run();
+}
+
+void TForm1::run_search() {
+  if (!BitBtnGo->isEnabled()) return;
+  stop_flag = 0;
+  if (Che_addstar->isChecked())
+    for (QLineEdit* edit : Ed_search) edit->setText(QString::fromStdString(add_stars(text_of(edit))));
+  BitBtnGo->setEnabled(false);
+  begin_run();
+  SearchControls controls;
+  controls.catalog_path = catalog_path();
+  for (std::size_t k = 0; k < Ed_search.size(); ++k) controls.masks[k] = text_of(Ed_search[k]);
+  controls.option = text_of(Ed_option);
+  controls.archive = Che_archive->isChecked();
+  controls.directory = Che_directory->isChecked();
+  controls.contains_dir = Che_containsdir->isChecked();
+  controls.only_directory = Che_onlydirectory->isChecked();
+  controls.only_total = Che_onlytotal->isChecked();
+  for (std::size_t k = 0; k < Ed_volumemask.size(); ++k) controls.volume_masks[k] = text_of(Ed_volumemask[k]);
+
+  // The tree stays hidden while the pass fills it, behind "Please wait..." and
+  // the progress bar, and is shown once, whole, when the pass is over.
+  model_->set_frozen(true);
+  TreeView1->hide();
+  build_search_vector(controls, services());
+  TreeView1->show();
+  model_->set_frozen(false);
+  if (Che_autoexpand->isChecked() && counters.found_files < autoexpand_file_limit &&
+      counters.found_dirs < autoexpand_dir_limit)
+    Bou_expandallClick();
+
+  Bou_sortbysize->setText(QStringLiteral("Sort by Size"));
+  volumes_listed_flag = 0;
+  if (!Che_onlytotal->isChecked()) search_results_flag = 1;
+  BitBtnGo->setEnabled(true);
+  end_run();
+}
+
+void TForm1::Bou_stopClick() { stop_flag = 1; }
+
+void TForm1::Bou_expandallClick() { TreeView1->expandAll(); }
+
+void TForm1::Bou_collapseallClick() { TreeView1->collapseAll(); }
+
+} // namespace shelvo

@@ -1,0 +1,179 @@
+// TForm1, the one window of Shelvo: the three function modes and their group
+// boxes, advanced mode, the option rules, the Go action that runs the engine for
+// the mode on screen, and the result tree with its status line.
+//
+// Every control has the objectName of its role (Ed_search1, Che_archive,
+// BitBtnGo, ...), so tests and accessibility tools find it by that name. The mode
+// on screen is read with isHidden(), never isVisible(), which is false for every
+// control before the window is shown.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "engine/command_vectors.h"
+#include "results/result_tree.h"
+#include "window/window_services.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTreeView;
+
+namespace shelvo {
+
+class ClickableLabel;
+class DriveComboBox;
+class ResultTreeModel;
+
+class TForm1 final : public QMainWindow {
+public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The mode switches. by_user: a click on the button (Search: a second click
+  // runs the search); the program switches without it.
+  void Button1Click();
+  void Button3Click(bool by_user);
+  void Button2Click();
+
+  void AdvancedMode1Click();
+  void ApplyAdvancedMode();
+  bool advanced_mode() const { return advanced_mode_ == 1; }
+
+  void Che_containsdirClick();
+  void Che_onlydirectoryClick();
+  void Che_onlytotalClick();
+  void Lab_onlytotalClick();
+  void ApplyOnlyTotal();
+  void MarkExclusionMask(QLineEdit* edit);
+
+  // The layout rules for the client area's size.
+  void FormResize();
+  void About1Click();
+  void Exit1Click();
+
+  // The Go action, for the mode on screen.
+  void BitBtnGoClick();
+  void Bou_stopClick();
+  void Bou_expandallClick();
+  void Bou_collapseallClick();
+  // Enter in a mask edit runs Go.
+  void GoOnEnter(int key);
+
+  bool run_in_progress() const { return running_; }
+  std::uint8_t volumes_listed_flag = 0; // the tree holds a volume listing
+  std::uint8_t search_results_flag = 0; // the tree holds search results
+
+  ResultTree& result_tree() { return tree_; }
+  ResultTreeModel& result_model() { return *model_; }
+  // Replaces how the window asks and opens things (tests answer with fakes).
+  void set_services(DialogService* dialogs, Launcher* launcher);
+
+  // The design's client area, in pixels at 96 dots per inch.
+  static constexpr int design_client_width = 804;
+  static constexpr int design_client_height = 381;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void create_controls();
+  void create_menu();
+  void set_tab_order();
+  void connect_handlers();
+  void switch_mode(int mode);
+  void begin_run();
+  void end_run();
+  RunServices services();
+  std::string catalog_path() const;
+  void run_add();
+  void run_list();
+  void run_search();
+
+  ResultTree tree_;
+  ResultTreeModel* model_ = nullptr;
+  std::unique_ptr<WindowStatusView> status_view_;
+  WindowDialogs window_dialogs_{this};
+  DesktopLauncher desktop_launcher_;
+  DialogService* dialogs_ = &window_dialogs_;
+  Launcher* launcher_ = &desktop_launcher_;
+
+  std::uint8_t advanced_mode_ = 0;
+  bool running_ = false;
+  bool close_requested_ = false;
+
+  QWidget* client_ = nullptr;
+  // Left column.
+  QSlider* TrackBarFonction = nullptr;
+  QFrame* Pan_sousbouton = nullptr;
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* Button2 = nullptr;
+  QLabel* Lab_help8 = nullptr;
+  QLabel* Lab_help9 = nullptr;
+  QLabel* Lab_help10 = nullptr;
+  QLabel* Lab_option = nullptr;
+  QLineEdit* Ed_option = nullptr;
+  ClickableLabel* Lab_onlytotal = nullptr;
+  QCheckBox* Che_onlytotal = nullptr;
+  QLineEdit* Ed_pathbase = nullptr;
+  // Group boxes of the modes.
+  QGroupBox* GroupBoxNewDisk = nullptr;
+  QGroupBox* GroupBoxRecherche = nullptr;
+  QGroupBox* GroupBoxVolume = nullptr;
+  QGroupBox* GroupBoxVolumeMask = nullptr;
+  QLabel* Lab_help6 = nullptr;
+  QLabel* Lab_help7 = nullptr;
+  DriveComboBox* DriveComboBox1 = nullptr;
+  QCheckBox* Che_overwriteolddisk = nullptr;
+  QLabel* Lab_help1 = nullptr;
+  QLabel* Lab_help2 = nullptr;
+  QLabel* Lab_help3 = nullptr;
+  QComboBox* Com_search1 = nullptr;
+  QCheckBox* Che_directory = nullptr;
+  QCheckBox* Che_archive = nullptr;
+  std::array<QLineEdit*, 6> Ed_search{};
+  QCheckBox* Che_containsdir = nullptr;
+  QCheckBox* Che_onlydirectory = nullptr;
+  QCheckBox* Che_addstar = nullptr;
+  QLabel* Lab_help4 = nullptr;
+  QLabel* Lab_help5 = nullptr;
+  std::array<QLineEdit*, 4> Ed_volumemask{};
+  // Go area and result area.
+  QPushButton* BitBtnGo = nullptr;
+  QPushButton* Bou_stop = nullptr;
+  QLabel* Panel1 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QTreeView* TreeView1 = nullptr;
+  QLabel* Lab_status = nullptr;
+  QLabel* Lab_found = nullptr;
+  QPushButton* Bou_sortbyname = nullptr;
+  QPushButton* Bou_sortbysize = nullptr;
+  QCheckBox* Che_reversesort = nullptr;
+  QPushButton* Bou_expandall = nullptr;
+  QPushButton* Bou_collapseall = nullptr;
+  QCheckBox* Che_autoexpand = nullptr;
+  // Menu.
+  QMenu* Database1 = nullptr;
+  QAction* ChooseNew = nullptr;
+  QAction* ImportDatabaseincurrentone1 = nullptr;
+  QAction* Exportdatalinktovolumeinthetree1 = nullptr;
+  QAction* Exit1 = nullptr;
+  std::array<QAction*, 4> D_{};
+  QMenu* Preferences1 = nullptr;
+  QAction* AdvancedMode1 = nullptr;
+  QAction* About1 = nullptr;
+};
+
+} // namespace shelvo

@@ -1,11 +1,13 @@
-# make run   installs what is missing, builds the programs, and runs the demo (add, search, list)
+# make run   installs what is missing, builds the programs, and runs the demo (add, search, list),
+#            then opens the window on the demo catalog when there is a display
+# make screenshot  the window under a virtual display after a search, as build/screenshot.png
 # make test  installs what is missing, builds everything, and runs every test
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # CI sets WERROR=ON so that no compiler warning comes back.
 WERROR ?= OFF
 
-.PHONY: all setup configure build programs run test bench clean
+.PHONY: all setup configure build programs run screenshot test bench clean
 
 all: build
 
@@ -21,10 +23,13 @@ build: configure
 
 # Only what the demo runs.
 programs: configure
-	cmake --build $(BUILD) -j $(JOBS) --target shelvo-cli
+	cmake --build $(BUILD) -j $(JOBS) --target shelvo-cli shelvo
 
 run: programs
 	scripts/demo $(BUILD)
+
+screenshot: programs
+	scripts/screenshot $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -7,6 +7,7 @@
 //
 // Prints each time and the ratios that bench/README.md records.
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
   std::string work = std::string(base && *base ? base : "/tmp") + "/shelvo-window-bench-XXXXXX";
   if (!::mkdtemp(work.data())) return 2;
   ::setenv("XDG_RUNTIME_DIR", work.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (work + "/config").c_str(), 1); // the window's defaults, not the user's settings
   QApplication app(argc, argv);
 
   DriveTable table;
@@ -89,6 +91,7 @@ int main(int argc, char** argv) {
   TForm1 form;
   form.findChild<QLineEdit*>(QStringLiteral("Ed_pathbase"))->setText(QStringLiteral("C:\\HITS\\"));
   form.findChild<QLineEdit*>(QStringLiteral("Ed_search1"))->setText(QStringLiteral("*.TXT"));
+  form.findChild<QCheckBox*>(QStringLiteral("Che_addstar"))->setChecked(false); // the very same mask as the core's
   form.show();
   QApplication::processEvents();
   std::int32_t found = 0;

@@ -14,7 +14,7 @@ std::string volume_file_name(long number) {
 
 std::string volume_file_path(std::string_view catalog_directory, long number) {
   std::string path(catalog_directory);
-  if (path.empty() || path.back() != '\\') path += '\\';
+  if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += '\\';
   return path + volume_file_name(number);
 }
 

@@ -268,6 +268,31 @@ const DriveTable& drive_table() {
 
 void set_drive_table(DriveTable table) { process_table() = std::move(table); }
 
+bool catalog_path_for_directory(const std::string& host_directory, std::string& path, std::string& why) {
+  std::string host = host_directory;
+  while (host.size() > 1 && host.back() == '/') host.pop_back();
+  if (host.find('\\') != std::string::npos) {
+    why = "the directory " + host + " has a '\\' in a name, which a catalog path cannot hold";
+    return false;
+  }
+  const Drive* best = nullptr;
+  for (const Drive& drive : drive_table().drives()) {
+    if (!under(host, drive.directory) && drive.directory != "/") continue;
+    if (!best || drive.directory.size() > best->directory.size()) best = drive_table().find(drive.letter);
+  }
+  if (best) {
+    std::string rest = best->directory == "/" ? host : host.substr(best->directory.size());
+    for (char& c : rest)
+      if (c == '/') c = '\\';
+    if (rest.empty() || rest.back() != '\\') rest += '\\';
+    if (rest.front() != '\\') rest.insert(0, 1, '\\');
+    path = std::string(1, best->letter) + ":" + rest;
+  } else {
+    path = host.back() == '/' ? host : host + "/";
+  }
+  return true;
+}
+
 int current_drive() { return process_current_drive(); }
 void set_current_drive(int drive_index) { process_current_drive() = drive_index; }
 

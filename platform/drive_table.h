@@ -69,6 +69,13 @@ const DriveTable& drive_table();
 // Replaces the process's table; for front ends and tests.
 void set_drive_table(DriveTable table);
 
+// The catalog path the engine understands for a directory of the host: "X:\REST\"
+// on the drive whose directory holds it (the deepest one, so the path is as
+// short as it can be), else the host path itself; it always ends with a
+// separator, so a volume file's name can follow it. False, with why set, when a
+// component of the directory holds a '\', which no such path can express.
+bool catalog_path_for_directory(const std::string& host_directory, std::string& path, std::string& why);
+
 // The process's current drive, 0 = A. Starts at C.
 int current_drive();
 void set_current_drive(int drive_index);

@@ -12,12 +12,11 @@
 #include <cstdio>
 
 #include "platform/drive_table.h"
+#include "window/application.h"
 #include "window/main_window.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Shelvo"));
-  QApplication::setOrganizationName(QStringLiteral("Brenwick"));
+  shelvo::ShelvoApplication app(argc, argv);
 
   QCommandLineParser parser;
   parser.addHelpOption();

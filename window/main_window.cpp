@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,13 +15,23 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSlider>
+#include <QTimer>
 #include <QTreeView>
+
+#include <utility>
+
+#include "catalog/catalog_store.h"
+#include "engine/argument_vector.h"
+#include "platform/drive_table.h"
+#include "platform/file_access.h"
 
 #include "results/run_state.h"
 #include "results/status_lines.h"
 #include "window/controls.h"
 #include "window/result_tree_model.h"
+#include "window/settings_store.h"
 
 namespace shelvo {
 
@@ -107,6 +118,32 @@ QIcon go_picture() {
 
 std::string text_of(const QLineEdit* edit) { return edit->text().toStdString(); }
 
+// The catalog travels as the element "/l:PATH" of at most 63 characters.
+constexpr std::size_t max_catalog_path = element_limit - 3;
+
+const QString default_catalog = QStringLiteral("c:\\voldepot\\");
+const QString window_title_prefix = QStringLiteral("Shelvo - current database: ");
+
+// The menu shows '&' as an accelerator mark; a catalog path shows it as it is.
+QString menu_text(const QString& text) {
+  QString out = text;
+  return out.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// OpenDialog1: a file in the directory of the catalog; the name is ignored and
+// need not exist.
+std::optional<QString> choose_with_dialog(QWidget* parent, const QString& title, const QString& directory,
+                                          const QString& name) {
+  QFileDialog dialog(parent, title, directory, QStringLiteral("*.*"));
+  dialog.setObjectName(QStringLiteral("OpenDialog1"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.selectFile(name);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -136,8 +173,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   resize(design_client_width, design_client_height + menuBar()->sizeHint().height());
   client_->resize(design_client_width, design_client_height);
   FormResize(); // a hidden window gets its first resize event only when shown
-  ApplyAdvancedMode();
-  Button3Click(false); // the window opens in Search mode, without a search
+  choose_file_ = [this](const QString& title, const QString& directory, const QString& name) {
+    return choose_with_dialog(this, title, directory, name);
+  };
+  open_dialog_title_ = QStringLiteral("Locating new database");
+  open_dialog_name_ = QStringLiteral("(filename will be ignored)");
+  FormCreate();
 }
 
 TForm1::~TForm1() {
@@ -260,8 +301,9 @@ void TForm1::create_controls() {
   TreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   TreeView1->setContextMenuPolicy(Qt::PreventContextMenu);
   Lab_status = place(new QLabel(QStringLiteral("(none)"), form), "Lab_status", 72, 328, 1000, 17);
-  // At 11 pixels the longest search line fits the design's width beside "Found:".
-  Lab_status->setFont(terminal_font(11));
+  // At 10 pixels the longest search line fits beside "Found:" in the design's
+  // width and in that of the default window, 771 pixels outside its frame.
+  Lab_status->setFont(terminal_font(10));
   Lab_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Lab_found = place(new QLabel(QStringLiteral("Found:"), form), "Lab_found", 24, 344, 41, 13);
   Bou_sortbyname = place(new QPushButton(QStringLiteral("Sort by Name"), form), "Bou_sortbyname", 608, 146, 73, 17);
@@ -297,11 +339,9 @@ void TForm1::create_menu() {
     const std::string name = "D_" + std::to_string(k + 1);
     D_[k] = named(Database1->addAction(QString()), name.c_str());
   }
-  // The choice of catalog, import and export arrive with their own work; their
-  // items are there, but off until then.
-  for (QAction* later : {ChooseNew, ImportDatabaseincurrentone1, Exportdatalinktovolumeinthetree1})
-    later->setEnabled(false);
-  for (QAction* recent : D_) recent->setEnabled(false);
+  // Import and export arrive with their own work; their items are there, but
+  // off until then.
+  for (QAction* later : {ImportDatabaseincurrentone1, Exportdatalinktovolumeinthetree1}) later->setEnabled(false);
 
   Preferences1 = bar->addMenu(QStringLiteral("&Preferences"));
   Preferences1->setObjectName(QStringLiteral("Preferences1"));
@@ -347,6 +387,13 @@ void TForm1::connect_handlers() {
   connect(Bou_stop, &QPushButton::clicked, this, [this] { Bou_stopClick(); });
   connect(Bou_expandall, &QPushButton::clicked, this, [this] { Bou_expandallClick(); });
   connect(Bou_collapseall, &QPushButton::clicked, this, [this] { Bou_collapseallClick(); });
+  // The user's pick only: the list also changes when a search is remembered,
+  // which must not load an older search over the controls.
+  connect(Com_search1, &QComboBox::activated, this, [this](int item) { Com_search1Change(item); });
+  for (std::size_t k = 0; k < D_.size(); ++k)
+    connect(D_[k], &QAction::triggered, this, [this, k] { OpenRecentCatalog(static_cast<int>(k)); });
+  connect(ChooseNew, &QAction::triggered, this, [this] { ChooseNewClick(); });
+  connect(Ed_pathbase, &QLineEdit::textChanged, this, [this] { Ed_pathbaseChange(); });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -519,6 +566,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  FormDestroy();
   QMainWindow::closeEvent(event);
 }
 
@@ -623,6 +671,7 @@ void TForm1::run_search() {
   if (!Che_onlytotal->isChecked()) search_results_flag = 1;
   BitBtnGo->setEnabled(true);
   end_run();
+  PushRecentSearch();
 }
 
 void TForm1::Bou_stopClick() { stop_flag = 1; }
@@ -630,5 +679,239 @@ void TForm1::Bou_stopClick() { stop_flag = 1; }
 void TForm1::Bou_expandallClick() { TreeView1->expandAll(); }
 
 void TForm1::Bou_collapseallClick() { TreeView1->collapseAll(); }
+
+// --- Settings -------------------------------------------------------------------
+
+QPoint TForm1::clamped_place(int left, int top) {
+  if (top > 480) top = 480;
+  if (left > 640) left = 640;
+  if (top < -240) top = 0;
+  if (left < -320) left = 0;
+  return {left, top};
+}
+
+void TForm1::FormCreate() {
+  loading_ = true;
+  SettingsStore store;
+  const bool stored_advanced = store.ReadIntSetting(QStringLiteral("flag_advanced_users"), 0) == 1;
+  const auto check = [&](QCheckBox* box, const char* name, int fallback) {
+    box->setChecked(store.ReadIntSetting(QString::fromLatin1(name), fallback) != 0);
+  };
+
+  QString catalog = store.ReadStringSetting(QStringLiteral("path_voldepot"), default_catalog);
+  QStringList refused;
+  if (static_cast<std::size_t>(catalog.toUtf8().size()) > max_catalog_path) {
+    refused.push_back(QStringLiteral("the catalog %1 (longer than %2 characters; %3 is used instead)")
+                          .arg(catalog).arg(max_catalog_path).arg(default_catalog));
+    catalog = default_catalog;
+  }
+  Ed_pathbase->setText(catalog);
+  Ed_pathbaseChange(); // the title, also when the text was already the default
+  for (std::size_t k = 0; k < D_.size(); ++k) {
+    recent_catalogs_[k] = store.ReadStringSetting(QStringLiteral("D_%1").arg(k + 1), QString());
+    D_[k]->setText(menu_text(recent_catalogs_[k]));
+  }
+  Ed_search[0]->setText(store.ReadStringSetting(QStringLiteral("RecentSearch1"), QStringLiteral("*.*")));
+  if (stored_advanced)
+    for (std::size_t k = 1; k < Ed_search.size(); ++k)
+      Ed_search[k]->setText(store.ReadStringSetting(QStringLiteral("RecentSearch%1").arg(k + 1), QString()));
+  check(Che_archive, "archive", 1);
+  check(Che_directory, "directory", 1);
+  check(Che_containsdir, "containsdir", 1);
+  check(Che_onlydirectory, "onlydirectory", 0);
+  if (Che_onlydirectory->isChecked()) Che_onlydirectoryClick();
+  if (stored_advanced) check(Che_onlytotal, "onlytotal", 0);
+  ApplyOnlyTotal();
+  check(Che_autoexpand, "autoexpand", 1);
+  check(Che_reversesort, "reversesort", 0);
+  check(Che_overwriteolddisk, "overwriteolddisk", 0);
+  check(Che_addstar, "addstar", 1);
+  Ed_option->setText(store.ReadStringSetting(QStringLiteral("Ed_option"), QString()));
+  Ed_volumemask[0]->setText(store.ReadStringSetting(QStringLiteral("Ed_volumemask1"), QStringLiteral("*")));
+  if (stored_advanced)
+    for (std::size_t k = 1; k < Ed_volumemask.size(); ++k)
+      Ed_volumemask[k]->setText(store.ReadStringSetting(QStringLiteral("Ed_volumemask%1").arg(k + 1), QString()));
+  known_volume_count = static_cast<std::int16_t>(store.ReadIntSetting(QStringLiteral("last_nb_volume_total"), 1));
+  read_recent_searches(store, recent_searches_);
+  Com_search1->clear();
+  for (const RecentSearch& entry : recent_searches_) Com_search1->addItem(entry.masks[0]);
+  advanced_mode_ = static_cast<std::uint8_t>(store.ReadIntSetting(QStringLiteral("flag_advanced_users"), 0) & 0xFF);
+  ApplyAdvancedMode();
+
+  const int top = store.ReadIntSetting(QStringLiteral("top"), 0);
+  const int left = store.ReadIntSetting(QStringLiteral("left"), 0);
+  const QSize outer(store.ReadIntSetting(QStringLiteral("width"), 771), store.ReadIntSetting(QStringLiteral("height"), 428));
+  move(clamped_place(left, top));
+  resize(outer.expandedTo(QSize(1, 1)));
+  stored_outer_size_ = outer;
+  switch (store.ReadIntSetting(QStringLiteral("windowstate"), 0)) {
+  case 1: setWindowState(Qt::WindowMinimized); break;
+  case 2: setWindowState(Qt::WindowMaximized); break;
+  default: break;
+  }
+  Button3Click(false);
+  loading_ = false;
+
+  // Said once, plainly: what could not be kept. The window runs on its defaults.
+  for (const QString& problem : store.problems())
+    refused.push_back(QStringLiteral("the setting %1, which was reset to its default").arg(problem));
+  if (!store.writable())
+    refused.push_back(QStringLiteral("the settings themselves: %1 cannot be written, so changes will not be kept")
+                          .arg(store.file_name()));
+  if (!refused.isEmpty()) startup_notice_ = QStringLiteral("Shelvo could not use:\n- ") + refused.join(QStringLiteral("\n- "));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Told once, when there is a window to tell it over.
+  if (!startup_notice_.isEmpty()) {
+    const QString notice = std::exchange(startup_notice_, QString());
+    QTimer::singleShot(0, this, [this, notice] {
+      dialogs_->show_message(notice.toStdString(), "Shelvo", DialogButtons::ok, DialogIcon::warning);
+    });
+  }
+  // The frame is known now: the stored outer size is what the whole window takes.
+  if (stored_outer_size_ && windowState() == Qt::WindowNoState) {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(inner_size_for(*stored_outer_size_, frame));
+  }
+  stored_outer_size_.reset();
+}
+
+void TForm1::FormDestroy() {
+  SettingsStore store;
+  const auto flag = [](const QCheckBox* box) { return box->isChecked() ? 1 : 0; };
+  store.WriteStringSetting(QStringLiteral("path_voldepot"), Ed_pathbase->text());
+  for (std::size_t k = 0; k < D_.size(); ++k)
+    store.WriteStringSetting(QStringLiteral("D_%1").arg(k + 1), recent_catalogs_[k]);
+  store.WriteStringSetting(QStringLiteral("RecentSearch1"), Ed_search[0]->text());
+  if (advanced_mode())
+    for (std::size_t k = 1; k < Ed_search.size(); ++k)
+      store.WriteStringSetting(QStringLiteral("RecentSearch%1").arg(k + 1), Ed_search[k]->text());
+  store.WriteIntSetting(QStringLiteral("archive"), flag(Che_archive));
+  store.WriteIntSetting(QStringLiteral("directory"), flag(Che_directory));
+  store.WriteIntSetting(QStringLiteral("containsdir"), flag(Che_containsdir));
+  store.WriteIntSetting(QStringLiteral("onlydirectory"), flag(Che_onlydirectory));
+  store.WriteIntSetting(QStringLiteral("onlytotal"), flag(Che_onlytotal));
+  store.WriteIntSetting(QStringLiteral("autoexpand"), flag(Che_autoexpand));
+  store.WriteIntSetting(QStringLiteral("reversesort"), flag(Che_reversesort));
+  store.WriteIntSetting(QStringLiteral("overwriteolddisk"), flag(Che_overwriteolddisk));
+  store.WriteIntSetting(QStringLiteral("addstar"), flag(Che_addstar));
+  store.WriteStringSetting(QStringLiteral("Ed_option"), Ed_option->text());
+  store.WriteStringSetting(QStringLiteral("Ed_volumemask1"), Ed_volumemask[0]->text());
+  if (advanced_mode())
+    for (std::size_t k = 1; k < Ed_volumemask.size(); ++k)
+      store.WriteStringSetting(QStringLiteral("Ed_volumemask%1").arg(k + 1), Ed_volumemask[k]->text());
+  store.WriteIntSetting(QStringLiteral("last_nb_volume_total"), known_volume_count);
+  write_recent_searches(store, recent_searches_);
+  store.WriteIntSetting(QStringLiteral("flag_advanced_users"), advanced_mode_);
+  const Qt::WindowStates state = windowState();
+  if (!(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    store.WriteIntSetting(QStringLiteral("top"), pos().y());
+    store.WriteIntSetting(QStringLiteral("left"), pos().x());
+    store.WriteIntSetting(QStringLiteral("width"), frameGeometry().width());
+    store.WriteIntSetting(QStringLiteral("height"), frameGeometry().height());
+  }
+  store.WriteIntSetting(QStringLiteral("windowstate"),
+                        state & Qt::WindowMinimized ? 1 : state & Qt::WindowMaximized ? 2 : 0);
+  if (!store.save())
+    dialogs_->show_message(("Your settings could not be kept: " + store.problems().join(QStringLiteral("; "))).toStdString(),
+                           "Shelvo", DialogButtons::ok, DialogIcon::warning);
+}
+
+// --- Recent searches and catalogs -----------------------------------------------
+
+void TForm1::PushRecentSearch() {
+  RecentSearch entry;
+  for (std::size_t k = 0; k < Ed_search.size(); ++k) entry.masks[k] = Ed_search[k]->text();
+  for (std::size_t k = 0; k < Ed_volumemask.size(); ++k) entry.volume_masks[k] = Ed_volumemask[k]->text();
+  entry.flags[flag_archive] = Che_archive->isChecked() ? 1 : 0;
+  entry.flags[flag_directory] = Che_directory->isChecked() ? 1 : 0;
+  entry.flags[flag_onlydirectory] = Che_onlydirectory->isChecked() ? 1 : 0;
+  entry.flags[flag_containsdir] = Che_containsdir->isChecked() ? 1 : 0;
+  entry.flags[flag_onlytotal] = Che_onlytotal->isChecked() ? 1 : 0;
+  entry.flags[flag_addstar] = Che_addstar->isChecked() ? 1 : 0;
+  push_recent_search(recent_searches_, entry);
+  Com_search1->insertItem(0, entry.masks[0]);
+  while (Com_search1->count() > recent_search_count) Com_search1->removeItem(Com_search1->count() - 1);
+}
+
+void TForm1::Com_search1Change(int item) {
+  if (item < 0 || item >= recent_search_count) return;
+  const RecentSearch entry = recent_searches_[static_cast<std::size_t>(item)];
+  Ed_search[0]->setText(entry.masks[0]);
+  if (advanced_mode())
+    for (std::size_t k = 1; k < Ed_search.size(); ++k) Ed_search[k]->setText(entry.masks[k]);
+  Ed_volumemask[0]->setText(entry.volume_masks[0]);
+  if (advanced_mode())
+    for (std::size_t k = 1; k < Ed_volumemask.size(); ++k) Ed_volumemask[k]->setText(entry.volume_masks[k]);
+  Che_archive->setChecked(entry.flags[flag_archive] != 0);
+  Che_directory->setChecked(entry.flags[flag_directory] != 0);
+  Che_onlydirectory->setChecked(entry.flags[flag_onlydirectory] != 0);
+  Che_containsdir->setChecked(entry.flags[flag_containsdir] != 0);
+  Che_onlytotal->setChecked(entry.flags[flag_onlytotal] != 0);
+  Che_addstar->setChecked(entry.flags[flag_addstar] != 0);
+}
+
+void TForm1::PushRecentCatalog(const QString& path) {
+  if (std::find(recent_catalogs_.begin(), recent_catalogs_.end(), path) != recent_catalogs_.end()) return;
+  std::move_backward(recent_catalogs_.begin(), recent_catalogs_.end() - 1, recent_catalogs_.end());
+  recent_catalogs_[0] = path;
+  for (std::size_t k = 0; k < D_.size(); ++k) D_[k]->setText(menu_text(recent_catalogs_[k]));
+}
+
+void TForm1::OpenRecentCatalog(int item) {
+  if (item < 0 || item >= static_cast<int>(D_.size()) || running_) return;
+  const QString chosen = recent_catalogs_[static_cast<std::size_t>(item)];
+  PushRecentCatalog(Ed_pathbase->text());
+  if (!chosen.isEmpty()) Ed_pathbase->setText(chosen);
+}
+
+// --- The current catalog --------------------------------------------------------
+
+void TForm1::Ed_pathbaseChange() {
+  setWindowTitle(window_title_prefix + Ed_pathbase->text());
+  if (loading_) return;
+  // What the tree shows belongs to the catalog that was current: a right click
+  // or an export must never act on the new catalog by the old one's numbers.
+  tree_.clear_result_tree();
+  volumes_listed_flag = 0;
+  search_results_flag = 0;
+}
+
+bool TForm1::set_catalog_directory(const std::string& host_directory) {
+  std::string path;
+  std::string why;
+  if (!catalog_path_for_directory(host_directory, path, why)) {
+    dialogs_->show_message("This directory cannot be a catalog: " + why + ".", "Shelvo", DialogButtons::ok,
+                           DialogIcon::warning);
+    return false;
+  }
+  if (path.size() > max_catalog_path) {
+    dialogs_->show_message("The catalog path " + path + " is too long: a catalog path holds at most " +
+                               std::to_string(max_catalog_path) +
+                               " characters. Choose a directory nearer the root of a drive of the drive table.",
+                           "Shelvo", DialogButtons::ok, DialogIcon::warning);
+    return false;
+  }
+  PushRecentCatalog(Ed_pathbase->text());
+  Ed_pathbase->setText(QString::fromStdString(path));
+  return true;
+}
+
+void TForm1::ChooseNewClick() {
+  if (running_) return;
+  if (open_dialog_directory_.isEmpty()) {
+    const auto host = resolve_dos_path("c:\\voldepot");
+    open_dialog_directory_ = host ? QString::fromStdString(*host) : QString();
+  }
+  const std::optional<QString> chosen = choose_file_(open_dialog_title_, open_dialog_directory_, open_dialog_name_);
+  if (!chosen) return;
+  const qsizetype cut = chosen->lastIndexOf(QLatin1Char('/'));
+  if (cut < 0) return;
+  const QString directory = cut == 0 ? QStringLiteral("/") : chosen->left(cut);
+  open_dialog_name_ = chosen->mid(cut + 1);
+  if (set_catalog_directory(directory.toStdString())) open_dialog_directory_ = directory;
+}
 
 } // namespace shelvo

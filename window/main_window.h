@@ -11,10 +11,13 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "engine/command_vectors.h"
 #include "results/result_tree.h"
+#include "window/recent_searches.h"
 #include "window/window_services.h"
 
 class QAction;
@@ -70,6 +73,36 @@ public:
   // Enter in a mask edit runs Go.
   void GoOnEnter(int key);
 
+  // Settings: loaded when the window is created, saved when it closes.
+  void FormCreate();
+  void FormDestroy();
+  // What the last FormCreate could not use, said once when the window shows.
+  const QString& startup_notice() const { return startup_notice_; }
+  // The remembered searches and catalogs.
+  void PushRecentSearch();
+  void Com_search1Change(int item);
+  void PushRecentCatalog(const QString& path);
+  void OpenRecentCatalog(int item); // D_1Click .. D_4Click with item 0 .. 3
+  const RecentSearchTable& recent_searches() const { return recent_searches_; }
+  const std::array<QString, 4>& recent_catalogs() const { return recent_catalogs_; }
+  // The current catalog.
+  void Ed_pathbaseChange();
+  void ChooseNewClick();
+  // Makes a host directory the current catalog: a drive-table path where one
+  // fits, ending with a separator, at most 60 characters. False, after telling
+  // the user why, when it cannot be.
+  bool set_catalog_directory(const std::string& host_directory);
+  // How "Choose New..." asks for a file: (title, initial directory, preset
+  // name) -> the full path chosen, or nothing when cancelled. Tests replace it.
+  using FileChooser = std::function<std::optional<QString>(const QString&, const QString&, const QString&)>;
+  void set_file_chooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
+
+  // The stored size is the window's outer size; Qt sizes what lies inside the
+  // frame. frame is the outer size less the inner one (none offscreen).
+  static QSize inner_size_for(QSize outer, QSize frame) { return outer - frame; }
+  // The clamps of a stored place: a window that would open far off the screen.
+  static QPoint clamped_place(int left, int top);
+
   bool run_in_progress() const { return running_; }
   std::uint8_t volumes_listed_flag = 0; // the tree holds a volume listing
   std::uint8_t search_results_flag = 0; // the tree holds search results
@@ -85,6 +118,7 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -112,6 +146,16 @@ private:
   std::uint8_t advanced_mode_ = 0;
   bool running_ = false;
   bool close_requested_ = false;
+  bool loading_ = false;
+
+  RecentSearchTable recent_searches_;
+  std::array<QString, 4> recent_catalogs_;
+  FileChooser choose_file_;
+  QString open_dialog_title_;
+  QString open_dialog_directory_;
+  QString open_dialog_name_;
+  std::optional<QSize> stored_outer_size_; // applied once the frame is known
+  QString startup_notice_;
 
   QWidget* client_ = nullptr;
   // Left column.

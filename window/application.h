@@ -1,0 +1,16 @@
+// The application object of the window. Qt does not carry an exception out of an
+// event handler, so the last resort sits where every event passes: an escaped
+// exception is shown in a message box, and the program goes on.
+#pragma once
+
+#include <QApplication>
+
+namespace shelvo {
+
+class ShelvoApplication final : public QApplication {
+public:
+  ShelvoApplication(int& argc, char** argv);
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+} // namespace shelvo

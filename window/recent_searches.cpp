@@ -1,0 +1,50 @@
+#include "window/recent_searches.h"
+
+#include <algorithm>
+
+#include "window/settings_store.h"
+
+namespace shelvo {
+
+namespace {
+
+constexpr int masks_per_entry = 6;
+constexpr int volume_masks_per_entry = 4;
+constexpr int flags_per_entry = 6;
+constexpr int mask_texts = recent_search_count * masks_per_entry;            // lsts000..lsts143
+constexpr int all_texts = mask_texts + recent_search_count * volume_masks_per_entry; // ..lsts239
+constexpr int all_flags = recent_search_count * flags_per_entry;             // lsto000..lsto143
+
+QString& text_slot(RecentSearchTable& table, int i) {
+  if (i < mask_texts) return table[static_cast<std::size_t>(i / masks_per_entry)].masks[static_cast<std::size_t>(i % masks_per_entry)];
+  const int v = i - mask_texts;
+  return table[static_cast<std::size_t>(v / volume_masks_per_entry)]
+      .volume_masks[static_cast<std::size_t>(v % volume_masks_per_entry)];
+}
+
+} // namespace
+
+void push_recent_search(RecentSearchTable& table, const RecentSearch& search) {
+  std::move_backward(table.begin(), table.end() - 1, table.end());
+  table.front() = search;
+}
+
+QString recent_text_name(int index) { return QStringLiteral("lsts%1").arg(index, 3, 10, QLatin1Char('0')); }
+QString recent_flag_name(int index) { return QStringLiteral("lsto%1").arg(index, 3, 10, QLatin1Char('0')); }
+
+void read_recent_searches(SettingsStore& store, RecentSearchTable& table) {
+  for (int i = 0; i < all_texts; ++i) text_slot(table, i) = store.ReadStringSetting(recent_text_name(i), QString());
+  for (int i = 0; i < all_flags; ++i)
+    table[static_cast<std::size_t>(i / flags_per_entry)].flags[static_cast<std::size_t>(i % flags_per_entry)] =
+        static_cast<std::uint8_t>(store.ReadIntSetting(recent_flag_name(i), 0) & 0xFF);
+}
+
+void write_recent_searches(SettingsStore& store, const RecentSearchTable& table) {
+  RecentSearchTable copy = table;
+  for (int i = 0; i < all_texts; ++i) store.WriteStringSetting(recent_text_name(i), text_slot(copy, i));
+  for (int i = 0; i < all_flags; ++i)
+    store.WriteIntSetting(recent_flag_name(i),
+                          table[static_cast<std::size_t>(i / flags_per_entry)].flags[static_cast<std::size_t>(i % flags_per_entry)]);
+}
+
+} // namespace shelvo

@@ -94,5 +94,20 @@ TEST(VolumeLabel, FromTheTableOrTheDirectoryNameOrUnreadable) {
   EXPECT_FALSE(read_drive_label(6, label)); // no such drive
 }
 
+TEST(CatalogPaths, ADirectoryBecomesTheShortestPathTheEngineUnderstands) {
+  testing::DriveMapping map({{'C', "/home/ann/.local/share/shelvo/drive_c"}, {'D', "/home/ann"}, {'E', "/media/x"}});
+  std::string path, why;
+  ASSERT_TRUE(catalog_path_for_directory("/home/ann/cats/CAT", path, why));
+  EXPECT_EQ(path, "D:\\cats\\CAT\\");
+  ASSERT_TRUE(catalog_path_for_directory("/home/ann/.local/share/shelvo/drive_c/VOLDEPOT/", path, why));
+  EXPECT_EQ(path, "C:\\VOLDEPOT\\"); // the deepest drive that holds it
+  ASSERT_TRUE(catalog_path_for_directory("/media/x", path, why));
+  EXPECT_EQ(path, "E:\\");
+  ASSERT_TRUE(catalog_path_for_directory("/media/xy/cat", path, why));
+  EXPECT_EQ(path, "/media/xy/cat/"); // no drive holds it: the host path
+  EXPECT_FALSE(catalog_path_for_directory("/home/ann/a\\b", path, why));
+  EXPECT_NE(why.find("'\\'"), std::string::npos);
+}
+
 } // namespace
 } // namespace shelvo

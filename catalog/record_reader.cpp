@@ -1,10 +1,15 @@
 #include "catalog/record_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define SHELVO_X86_VECTORS 1
 #endif
 
 namespace shelvo {
@@ -16,23 +21,180 @@ std::uint32_t little_endian_at(const std::array<unsigned char, 8>& bytes, std::s
          static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
-// The first 0x00 in [p, end), or nullptr. Names are mostly shorter than 16 bytes,
-// so one vector compare usually settles it, without the cost of a call.
-inline const char* find_zero(const char* p, const char* end) {
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  while (end - p >= 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(block, zero));
-    if (hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
-    p += 16;
-  }
-#endif
-  return static_cast<const char*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
+std::uint32_t little_endian_at(const char* bytes) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[3])) << 24;
 }
 
 // Zero count at which a run of 0x00 has become a directory marker.
 constexpr int directory_marker_count = 9;
+constexpr std::size_t directory_marker_zeros = 8; // from a zero count of 1
+
+// The bulk reader's unit; larger feeds are read in pieces of this size.
+constexpr std::size_t max_piece = 256 * 1024;
+
+// The walk from one record to the next cannot look for a terminator before the
+// previous one is found, so it waits on every step. Several lanes, each walking
+// its own stretch of the piece from a guessed record start, keep the processor
+// busy; a lane's records count only from where the true walk meets one of them,
+// since from the same record start the same records follow.
+constexpr std::size_t walk_lanes = 4;
+constexpr std::size_t lane_bytes = 4096;
+constexpr std::size_t smallest_record = 9; // a directory record of the root, an archive header
+// A lane's record starts lie in its stretch of at most lane_bytes + 3 bytes, each
+// at least smallest_record after the one before.
+constexpr std::size_t lane_capacity = lane_bytes / smallest_record + 4;
+// A guessed lane that stops within its first records started inside a record's
+// tail; it tries again from a later guess.
+constexpr std::size_t lane_retry_records = 8;
+constexpr std::size_t no_record = ~std::size_t{0};
+
+// Map of the zero bytes of a piece: bit i of map byte j stands for piece byte
+// 8j + i. The bits from `size` on are set, so a search for a terminator always
+// ends inside the map, at `size` at the latest.
+#if !defined(__SSE2__)
+void map_zero_bytes_plain(const char* bytes, std::size_t from, std::size_t to, unsigned char* map) {
+  for (std::size_t at = from; at < to; at += 8) {
+    unsigned bits = 0;
+    for (std::size_t k = 0; k < 8; ++k) bits |= (bytes[at + k] == 0 ? 1u : 0u) << k;
+    map[at / 8] = static_cast<unsigned char>(bits);
+  }
+}
+#endif
+
+// Stores the low `count` bytes of bits at map byte `at`, lowest first.
+inline void store_bits(unsigned char* map, std::size_t at, std::uint64_t bits, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(map + at, &bits, count);
+  } else {
+    for (std::size_t k = 0; k < count; ++k) map[at + k] = static_cast<unsigned char>(bits >> (8 * k));
+  }
+}
+
+#if defined(__SSE2__)
+void map_zero_bytes_sse2(const char* bytes, std::size_t from, std::size_t to, unsigned char* map) {
+  const __m128i zero = _mm_setzero_si128();
+  for (std::size_t at = from; at < to; at += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+    store_bits(map, at / 8, static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero))), 2);
+  }
+}
+#endif
+
+#if defined(SHELVO_X86_VECTORS)
+__attribute__((target("avx512bw"))) void map_zero_bytes_avx512(const char* bytes, std::size_t from, std::size_t to,
+                                                              unsigned char* map) {
+  const __m512i zero = _mm512_setzero_si512();
+  for (std::size_t at = from; at < to; at += 64)
+    store_bits(map, at / 8, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(bytes + at), zero), 8);
+}
+
+__attribute__((target("avx2"))) void map_zero_bytes_avx2(const char* bytes, std::size_t from, std::size_t to,
+                                                          unsigned char* map) {
+  const __m256i zero = _mm256_setzero_si256();
+  for (std::size_t at = from; at < to; at += 64) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + 32));
+    const auto low_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, zero)));
+    const auto high_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, zero)));
+    store_bits(map, at / 8, static_cast<std::uint64_t>(high_bits) << 32 | low_bits, 8);
+  }
+}
+#endif
+
+// Fills the map for bytes [from, size) (from a multiple of 64), with the bits past
+// the end set and 16 spare bytes, so that 8-byte loads up to `size` stay inside.
+void map_zero_bytes(std::span<const char> piece, std::size_t from, std::vector<unsigned char>& map) {
+  const std::size_t size = piece.size();
+  const std::size_t whole = from + (size - from) / 64 * 64;
+  map.resize(size / 8 + 24);
+  std::fill(map.begin() + static_cast<std::ptrdiff_t>(whole / 8), map.end(), 0xFF);
+#if defined(SHELVO_X86_VECTORS)
+  static const int level = __builtin_cpu_supports("avx512bw") ? 2 : __builtin_cpu_supports("avx2") ? 1 : 0;
+  if (level == 2) map_zero_bytes_avx512(piece.data(), from, whole, map.data());
+  else if (level == 1) map_zero_bytes_avx2(piece.data(), from, whole, map.data());
+  else map_zero_bytes_sse2(piece.data(), from, whole, map.data());
+#elif defined(__SSE2__)
+  map_zero_bytes_sse2(piece.data(), from, whole, map.data());
+#else
+  map_zero_bytes_plain(piece.data(), from, whole, map.data());
+#endif
+  for (std::size_t at = whole; at < size; ++at)
+    if (piece[at] != 0) map[at / 8] = static_cast<unsigned char>(map[at / 8] & ~(1u << (at % 8)));
+}
+
+// What the bytes alone tell of records that begin with the zero count at 1, as it
+// stands after every whole record.
+class RecordSteps {
+public:
+  RecordSteps(std::span<const char> piece, const std::vector<unsigned char>& map, bool enter_archives,
+              bool directories)
+      : bytes_(piece.data()), size_(piece.size()), map_(map.data()), enter_archives_(enter_archives),
+        directories_(directories) {}
+
+  // The offset of the record after the one at `at` (at < size), or no_record when
+  // that record does not end inside the piece, or is left to the byte-by-byte
+  // rules: a run of fewer than eight zeros (which raises the zero count), or any
+  // zero when directories are not walked.
+  [[gnu::always_inline]] std::size_t next(std::size_t at) const {
+    return static_cast<unsigned char>(bytes_[at]) >= 2 ? next_file(at) : next_other(at);
+  }
+  // The same for a record known to be a file record.
+  [[gnu::always_inline]] std::size_t next_file(std::size_t at) const {
+    const std::size_t nul = next_zero(at);
+    if (__builtin_expect(size_ - nul <= record_tail_length, 0)) return no_record;
+    return nul + 1 + record_tail_length;
+  }
+  // The same for a directory record or an archive header.
+  [[gnu::always_inline]] std::size_t next_other(std::size_t at) const {
+    if (size_ - at <= 8) return no_record;
+    if (bytes_[at] == 1) {
+      if (enter_archives_) return at + 9;
+      const std::uint32_t length = little_endian_at(bytes_ + at + 1);
+      return length <= size_ - at - 9 ? at + 9 + length : no_record;
+    }
+    if (!directories_ || (bits(at) & 0xFF) != 0xFF) return no_record;
+    const std::size_t nul = next_zero(at + directory_marker_zeros);
+    return nul < size_ ? nul + 1 : no_record;
+  }
+
+  // A likely record start in [at, stop): a byte of 2 or more after a zero (every
+  // record ends in one); stop when there is none.
+  std::size_t guess(std::size_t at, std::size_t stop) const {
+    for (std::size_t zero = next_zero(at - 1); zero + 1 < stop; zero = next_zero(zero + 1)) {
+      if (static_cast<unsigned char>(bytes_[zero + 1]) >= 2) return zero + 1;
+    }
+    return stop;
+  }
+
+  // 57 or more bits of the map from bit `at` on.
+  [[gnu::always_inline]] std::uint64_t bits(std::size_t at) const {
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&word, map_ + at / 8, sizeof word);
+    } else {
+      for (std::size_t k = 0; k < 8; ++k) word |= static_cast<std::uint64_t>(map_[at / 8 + k]) << (8 * k);
+    }
+    return word >> (at % 8);
+  }
+  // The first zero at or after `at` (at <= size), or size.
+  [[gnu::always_inline]] std::size_t next_zero(std::size_t at) const {
+    for (;;) {
+      const std::uint64_t word = bits(at);
+      if (word != 0) return at + static_cast<std::size_t>(std::countr_zero(word)); // never past size
+      at = at / 8 * 8 + 64;
+    }
+  }
+
+private:
+  const char* bytes_;
+  std::size_t size_;
+  const unsigned char* map_;
+  bool enter_archives_;
+  bool directories_;
+};
 
 } // namespace
 
@@ -41,8 +203,11 @@ RecordReader::RecordReader(RecordHandler& handler, bool enter_archives)
   // Reserved once so that the bounded buffers never reallocate while reading.
   directory_path_.reserve(max_directory_path);
   name_.reserve(max_record_name);
-  archive_name_.reserve(max_record_name);
+  archive_name_copy_.reserve(max_record_name);
   archive_path_.reserve(max_archive_path + 1);
+  lane_starts_.resize(walk_lanes * lane_capacity);
+  lane_marks_.resize(walk_lanes * lane_capacity);
+  zero_map_.reserve(max_piece / 8 + 24);
 }
 
 void RecordReader::start_volume(unsigned char format) {
@@ -52,13 +217,17 @@ void RecordReader::start_volume(unsigned char format) {
   zero_count_ = format == 0 ? 2 : 1;
   position_ = 0;
   directory_path_.clear();
+  directory_ = directory_path_;
+  directory_in_piece_ = false;
   name_.clear();
   last_name_ = {};
   tail_fill_ = 0;
   header_fill_ = 0;
   remaining_members_ = 0;
   block_end_ = 0;
-  archive_name_.clear();
+  archive_name_copy_.clear();
+  archive_name_ = archive_name_copy_;
+  archive_name_in_piece_ = false;
   archive_path_.clear();
   archive_path_stale_ = false;
   skip_left_ = 0;
@@ -68,11 +237,11 @@ void RecordReader::append_limited(std::string& to, std::string_view bytes, std::
   if (to.size() < limit) to.append(bytes.substr(0, limit - to.size()));
 }
 
-void RecordReader::finish_directory_record() {
-  remaining_members_ = 0; // members never hold a directory record: the block is over
-  handler_.directory_record(directory_path_);
-  zero_count_ = 1;
-  mode_ = Mode::expecting;
+void RecordReader::start_directory_path() {
+  // The path before is over: no record uses it until the new one is complete.
+  directory_path_.clear();
+  directory_ = directory_path_;
+  directory_in_piece_ = false;
 }
 
 void RecordReader::finish_archive_header(std::uint64_t position_after) {
@@ -86,14 +255,22 @@ void RecordReader::finish_archive_header(std::uint64_t position_after) {
   }
   remaining_members_ = count;
   block_end_ = position_after + length;
-  // The directory cannot change before the block ends, but the last name does.
-  archive_name_.assign(last_name_);
+  // The directory cannot change before the block ends, but the last name does: a
+  // view into the piece is kept until the piece ends, a name of its own copied.
+  if (last_name_in_piece_) {
+    archive_name_ = last_name_;
+    archive_name_in_piece_ = true;
+  } else {
+    archive_name_copy_.assign(last_name_);
+    archive_name_ = archive_name_copy_;
+    archive_name_in_piece_ = false;
+  }
   archive_path_stale_ = true;
 }
 
 const std::string& RecordReader::archive_path() {
   if (archive_path_stale_) {
-    archive_path_.assign(directory_path_, 0, max_archive_path);
+    archive_path_.assign(directory_.substr(0, max_archive_path));
     if (archive_path_.empty() || archive_path_.back() != '\\') append_limited(archive_path_, "\\", max_archive_path);
     append_limited(archive_path_, archive_name_, max_archive_path);
     archive_path_stale_ = false;
@@ -101,41 +278,209 @@ const std::string& RecordReader::archive_path() {
   return archive_path_;
 }
 
-const char* RecordReader::scan_file_records(const char* p, const char* end, std::uint64_t base, const char* begin) {
-  // The reader's state is kept in locals here and stored once at the end.
-  const CompiledMaskList* filter = handler_.name_filter;
-  std::uint32_t remaining = remaining_members_;
-  std::string_view last = last_name_;
-  while (p < end && static_cast<unsigned char>(*p) >= 2) {
-    const char* nul = find_zero(p, end);
-    if (!nul || end - nul <= static_cast<std::ptrdiff_t>(record_tail_length)) break;
-    if (remaining > 0 && base + static_cast<std::uint64_t>(p - begin) >= block_end_) remaining = 0;
-    const std::string_view name(p, std::min(static_cast<std::size_t>(nul - p), max_record_name));
-    const bool member = remaining > 0;
-    if (!filter || (may_match(*filter, p, nul, end) && filter->matches(name))) {
-      handler_.file_record(name, RecordTail(reinterpret_cast<const unsigned char*>(nul + 1), record_tail_length),
-                           member ? archive_path() : directory_path_, member);
-      filter = handler_.name_filter;
-    }
-    if (member) --remaining;
-    last = name;
-    p = nul + 1 + record_tail_length;
+void RecordReader::take_record(std::span<const char> piece, std::size_t at, std::size_t next, std::uint64_t base) {
+  const char* const record = piece.data() + at;
+  const auto first = static_cast<unsigned char>(*record);
+  if (first >= 2) {
+    take_file_record(record, piece.data() + next - 1 - record_tail_length, piece.data() + piece.size(), base + at);
+  } else if (first == 1) {
+    std::copy_n(reinterpret_cast<const unsigned char*>(record + 1), header_.size(), header_.begin());
+    finish_archive_header(base + at + 1 + header_.size());
+    // Without archives the walk has passed over the block already.
+    skip_left_ = 0;
+    mode_ = Mode::expecting;
+  } else {
+    // A view, copied only if it is still the current path when the piece ends.
+    const std::string_view path(record + directory_marker_zeros, next - 1 - at - directory_marker_zeros);
+    finish_directory_record(path.substr(0, max_directory_path));
   }
-  remaining_members_ = remaining;
-  last_name_ = last;
-  return p;
 }
 
-bool RecordReader::may_match(const CompiledMaskList& filter, const char* name, const char* nul, const char* end) {
-  const NameProbe* probe = filter.probe();
-  if (!probe) return true;
-  // The first find at or after the name, kept while the names before it are
-  // passed over; only a name that holds a find can be a hit.
-  if (probe_for_ != &filter || probe_hit_ < name) {
-    probe_hit_ = probe->find(name, end);
-    probe_for_ = &filter;
+std::size_t RecordReader::walk_records(std::span<const char> piece, std::size_t at, std::uint64_t base) {
+  if (!zero_map_built_) {
+    zero_map_from_ = at / 64 * 64;
+    map_zero_bytes(piece, zero_map_from_, zero_map_);
+    zero_map_built_ = true;
   }
-  return probe_hit_ < nul;
+  // With the zero count above 1 (after stray zeros) a directory marker needs
+  // fewer zeros; those records are left to the byte-by-byte rules, and the lanes,
+  // which assume a count of 1, are not used.
+  const bool directories = zero_count_ == 1;
+  const RecordSteps steps(piece, zero_map_, enter_archives_, directories);
+  const std::size_t size = piece.size();
+
+  struct Lane {
+    std::size_t at = 0;   // next record start to read
+    std::size_t stop = 0; // the lane ends at the first record start at or past it
+    std::size_t count = 0;
+    std::size_t marks = 0; // records not of a file among them
+    bool stuck = false;    // stopped at a record that the byte-by-byte rules must read
+  };
+  std::array<Lane, walk_lanes> lanes;
+
+  while (at < size) {
+    const std::size_t lane_count = directories && at >= one_lane_until_ && size - at >= walk_lanes * lane_bytes / 2
+                                       ? walk_lanes
+                                       : 1;
+    const std::size_t window_end = std::min(size, at + lane_count * lane_bytes);
+    const std::size_t stretch = (window_end - at) / lane_count;
+    for (std::size_t k = 0; k < lane_count; ++k) {
+      const std::size_t from = at + k * stretch;
+      const std::size_t stop = k + 1 == lane_count ? window_end : from + stretch;
+      lanes[k] = Lane{k == 0 ? at : steps.guess(from, stop), stop};
+    }
+    // The lanes in turn, one record each, so that their loads overlap. A lane's
+    // position and output are locals, so that they live in registers; records
+    // other than files, and the ends of lanes, take the slower path.
+    const char* const bytes = piece.data();
+    std::array<std::size_t*, walk_lanes> bases{};
+    for (std::size_t k = 0; k < walk_lanes; ++k) bases[k] = lane_starts_.data() + k * lane_capacity;
+    // A file record whose tail runs past the piece leaves the lane at once (its
+    // next position is past the end, beyond every stop); it is taken back below.
+    auto file_step = [&](std::size_t& position, std::size_t*& out) __attribute__((always_inline)) {
+      if (static_cast<unsigned char>(bytes[position]) < 2) return false;
+      *out++ = position;
+      position = steps.next_zero(position) + 1 + record_tail_length;
+      return true;
+    };
+    // Out of line and by value, so that the lanes' locals need no address.
+    struct Moved {
+      std::size_t position;
+      std::size_t* out;
+    };
+    auto other_step = [&](std::size_t k, std::size_t position, std::size_t* out) __attribute__((noinline)) {
+      Lane& lane = lanes[k];
+      // Not a file record (file_step took those), unless the record ran past
+      // the piece, which next_other also refuses.
+      const std::size_t next = steps.next_other(position);
+      if (next != no_record) {
+        lane_marks_[k * lane_capacity + lane.marks++] = static_cast<std::uint16_t>(out - bases[k]);
+        *out++ = position;
+        return Moved{next, out};
+      }
+      if (k > 0 && static_cast<std::size_t>(out - bases[k]) < lane_retry_records) {
+        lane.marks = 0;
+        return Moved{steps.guess(position + 1, lane.stop), bases[k]};
+      }
+      lane.stuck = true;
+      lane.at = position;
+      return Moved{no_record, out}; // ends the lane
+    };
+    auto step = [&](std::size_t k, std::size_t& position, std::size_t*& out) __attribute__((always_inline)) {
+      if (file_step(position, out)) return;
+      const Moved moved = other_step(k, position, out);
+      position = moved.position;
+      out = moved.out;
+    };
+    auto run_lane = [&](std::size_t k, std::size_t& position, std::size_t*& out) {
+      while (position < lanes[k].stop) step(k, position, out);
+    };
+    std::size_t a = lanes[0].at, b = lanes[1].at, c = lanes[2].at, d = lanes[3].at;
+    std::size_t *out_a = bases[0], *out_b = bases[1], *out_c = bases[2], *out_d = bases[3];
+    static_assert(walk_lanes == 4, "the lanes below are written out");
+    if (lane_count == walk_lanes) {
+      const std::size_t stop_a = lanes[0].stop, stop_b = lanes[1].stop, stop_c = lanes[2].stop,
+                        stop_d = lanes[3].stop;
+      while ((a < stop_a) & (b < stop_b) & (c < stop_c) & (d < stop_d)) {
+        step(0, a, out_a);
+        step(1, b, out_b);
+        step(2, c, out_c);
+        step(3, d, out_d);
+      }
+      if (!lanes[0].stuck) { // else the walk stops where lane 0 did
+        run_lane(1, b, out_b);
+        run_lane(2, c, out_c);
+        run_lane(3, d, out_d);
+      }
+    }
+    run_lane(0, a, out_a);
+    const std::array<std::size_t, walk_lanes> positions = {a, b, c, d};
+    const std::array<std::size_t*, walk_lanes> outs = {out_a, out_b, out_c, out_d};
+    for (std::size_t k = 0; k < lane_count; ++k) {
+      Lane& lane = lanes[k];
+      lane.count = static_cast<std::size_t>(outs[k] - bases[k]);
+      if (lane.stuck) continue;
+      lane.at = positions[k];
+      if (lane.at > size) { // the last record does not end inside the piece
+        lane.at = bases[k][--lane.count];
+        lane.stuck = true;
+      }
+    }
+    // The true walk, from `at`, takes each lane's records from where it meets
+    // one, and reads on alone where it meets none.
+    for (std::size_t k = 0; k < lane_count; ++k) {
+      const Lane& lane = lanes[k];
+      const std::size_t* const starts = lane_starts_.data() + k * lane_capacity;
+      std::size_t i = 0;
+      bool met = false;
+      while (at < lane.stop) {
+        while (i < lane.count && starts[i] < at) ++i;
+        if (i < lane.count && starts[i] == at) {
+          met = true;
+          break;
+        }
+        const std::size_t next = steps.next(at);
+        if (next == no_record) {
+          one_lane_until_ = at + walk_lanes * lane_bytes;
+          return at;
+        }
+        take_record(piece, at, next, base);
+        at = next;
+      }
+      if (!met) continue;
+      take_lane_records(piece, base, k, i, lane.count, lane.marks, lane.at);
+      at = lane.at;
+      if (lane.stuck) {
+        one_lane_until_ = at + walk_lanes * lane_bytes;
+        return at;
+      }
+    }
+  }
+  return at;
+}
+
+void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t base, std::size_t lane,
+                                     std::size_t from, std::size_t count, std::size_t marks, std::size_t after) {
+  const std::size_t* const starts = lane_starts_.data() + lane * lane_capacity;
+  const std::uint16_t* const marked = lane_marks_.data() + lane * lane_capacity;
+  const char* const bytes = piece.data();
+  const char* const end = bytes + piece.size();
+  auto next_of = [&](std::size_t i) { return i + 1 < count ? starts[i + 1] : after; };
+  std::size_t mark = 0;
+  for (std::size_t i = from; i < count;) {
+    while (mark < marks && marked[mark] < i) ++mark;
+    // The next record to take on its own: one that is not a file, or the file
+    // that holds the next find of the filter's probe. The file records before it
+    // hold no find, so none is a hit: only the member count and the last name
+    // change, and they are passed over at once.
+    std::size_t single = i;
+    const CompiledMaskList* filter = handler_.name_filter;
+    if (filter && probe_of(*filter)) {
+      if (probe_hit_ < bytes + starts[i]) probe_hit_ = probe_->find(bytes + starts[i], end);
+      const auto hit = static_cast<std::size_t>(probe_hit_ - bytes);
+      single = mark < marks ? marked[mark] : count;
+      if (hit < (single < count ? starts[single] : after))
+        single = static_cast<std::size_t>(std::upper_bound(starts + i, starts + single, hit) - starts) - 1;
+    }
+    if (single > i) {
+      if (remaining_members_ > 0) {
+        if (base + starts[single - 1] >= block_end_) remaining_members_ = 0;
+        else remaining_members_ -= static_cast<std::uint32_t>(std::min<std::size_t>(remaining_members_, single - i));
+      }
+      const char* const last = bytes + starts[single - 1];
+      last_name_ = std::string_view(last, std::min(next_of(single - 1) - 1 - record_tail_length - starts[single - 1],
+                                                   max_record_name));
+      last_name_in_piece_ = true;
+    }
+    if (single == count) break;
+    const std::size_t record = starts[single];
+    if (static_cast<unsigned char>(bytes[record]) >= 2) {
+      take_file_record(bytes + record, bytes + next_of(single) - 1 - record_tail_length, end, base + record);
+    } else {
+      take_record(piece, record, next_of(single), base);
+    }
+    i = single + 1;
+  }
 }
 
 void RecordReader::skipped(std::uint64_t count) {
@@ -146,30 +491,39 @@ void RecordReader::skipped(std::uint64_t count) {
 }
 
 void RecordReader::feed(std::span<const char> bytes) {
-  const char* const begin = bytes.data();
-  const char* const end = begin + bytes.size();
+  while (bytes.size() > max_piece) {
+    feed_piece(bytes.first(max_piece));
+    bytes = bytes.subspan(max_piece);
+  }
+  if (!bytes.empty()) feed_piece(bytes);
+}
+
+void RecordReader::feed_piece(std::span<const char> piece) {
+  const char* const begin = piece.data();
+  const char* const end = begin + piece.size();
   const char* p = begin;
   const std::uint64_t base = position_;
   auto at = [&](const char* q) { return base + static_cast<std::uint64_t>(q - begin); };
-  bool last_name_in_chunk = false;
-  probe_for_ = nullptr; // finds point into the chunk
+  // Views and maps into the previous piece are gone.
+  last_name_in_piece_ = false;
+  zero_map_built_ = false;
+  one_lane_until_ = 0;
+  probe_for_ = nullptr;
 
   while (p < end) {
     switch (mode_) {
     case Mode::expecting: {
+      // The common case: whole records inside the piece, walked in bulk.
+      const std::size_t walked = walk_records(piece, static_cast<std::size_t>(p - begin), base);
+      if (begin + walked != p) {
+        p = begin + walked;
+        break;
+      }
       const auto b = static_cast<unsigned char>(*p);
       if (b >= 2) {
-        // The common case: whole file records inside the chunk, one after the
-        // other, handled in place.
-        const char* const q = scan_file_records(p, end, base, begin);
-        if (q != p) {
-          p = q;
-          last_name_in_chunk = true;
-          break;
-        }
         begin_name(at(p));
         name_.clear(); // this name becomes the last one before any archive block
-        last_name_in_chunk = false;
+        last_name_in_piece_ = false;
         mode_ = Mode::name;
         break;
       }
@@ -186,14 +540,14 @@ void RecordReader::feed(std::span<const char> bytes) {
       }
       p = q;
       if (zero_count_ >= directory_marker_count) {
-        directory_path_.clear();
+        start_directory_path();
         mode_ = Mode::directory_path;
       }
       break;
     }
     case Mode::name:
     case Mode::directory_path: {
-      const char* nul = find_zero(p, end);
+      const char* nul = static_cast<const char*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
       const char* stop = nul ? nul : end;
       const std::string_view run(p, static_cast<std::size_t>(stop - p));
       p = nul ? nul + 1 : end;
@@ -205,7 +559,7 @@ void RecordReader::feed(std::span<const char> bytes) {
         }
       } else {
         append_limited(directory_path_, run, max_directory_path);
-        if (nul) finish_directory_record();
+        if (nul) finish_directory_record(directory_path_);
       }
       break;
     }
@@ -216,7 +570,7 @@ void RecordReader::feed(std::span<const char> bytes) {
       p += n;
       if (tail_fill_ == record_tail_length) {
         finish_file_record(name_, tail_.data());
-        last_name_in_chunk = false;
+        last_name_in_piece_ = false;
         mode_ = Mode::expecting;
       }
       break;
@@ -240,10 +594,22 @@ void RecordReader::feed(std::span<const char> bytes) {
     }
   }
   position_ = at(end);
-  // The last name may be needed for an archive path after this chunk is gone.
-  if (last_name_in_chunk) {
+  // The current path and the last name (for an archive path) may be needed after
+  // this piece is gone.
+  if (directory_in_piece_) {
+    directory_path_.assign(directory_);
+    directory_ = directory_path_;
+    directory_in_piece_ = false;
+  }
+  if (archive_name_in_piece_) {
+    archive_name_copy_.assign(archive_name_);
+    archive_name_ = archive_name_copy_;
+    archive_name_in_piece_ = false;
+  }
+  if (last_name_in_piece_) {
     name_.assign(last_name_);
     last_name_ = name_;
+    last_name_in_piece_ = false;
   }
 }
 
@@ -254,7 +620,7 @@ void RecordReader::feed_bytewise(std::span<const char> bytes) {
     case Mode::expecting:
       if (b == 0) {
         if (++zero_count_ == directory_marker_count) {
-          directory_path_.clear();
+          start_directory_path();
           mode_ = Mode::directory_path;
         }
       } else if (b == 1) {
@@ -285,7 +651,7 @@ void RecordReader::feed_bytewise(std::span<const char> bytes) {
       if (b != 0) {
         if (directory_path_.size() < max_directory_path) directory_path_ += c;
       } else {
-        finish_directory_record();
+        finish_directory_record(directory_path_);
       }
       break;
     case Mode::archive_header:

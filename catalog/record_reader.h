@@ -18,12 +18,14 @@
 // ends inside.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalog/search_mask.h"
 
@@ -85,20 +87,68 @@ private:
     last_name_ = name;
     const bool member = remaining_members_ > 0;
     if (!handler_.name_filter || handler_.name_filter->matches(name))
-      handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path() : directory_path_,
-                           member);
+      handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path() : directory_, member);
     if (member) --remaining_members_;
   }
-  void finish_directory_record();
+  void start_directory_path();
+  // The path is directory_path_, or a view into the current piece.
+  void finish_directory_record(std::string_view path) {
+    remaining_members_ = 0; // members never hold a directory record: the block is over
+    directory_ = path;
+    directory_in_piece_ = path.data() != directory_path_.data();
+    handler_.directory_record(path);
+    zero_count_ = 1;
+    mode_ = Mode::expecting;
+  }
   const std::string& archive_path();
-  // Reads the whole file records that follow one another from p, in place, and
-  // returns the first byte not consumed (p itself when there is none).
-  const char* scan_file_records(const char* p, const char* end, std::uint64_t base, const char* begin);
-  // False when the name [name, nul) of the chunk ending at end cannot pass the
-  // filter: it holds none of the byte pairs of the filter's probe.
-  bool may_match(const CompiledMaskList& filter, const char* name, const char* nul, const char* end);
   void finish_archive_header(std::uint64_t position_after);
   void append_limited(std::string& to, std::string_view bytes, std::size_t limit);
+
+  // The bulk reader reads a piece of at most max_piece bytes at a time, so that
+  // its maps stay small whatever the caller feeds.
+  void feed_piece(std::span<const char> piece);
+  // Reads the whole records that follow one another from offset at of the piece
+  // while the zero count stands at 1 (or file records and archive headers only
+  // when it does not); returns the offset of the first byte not consumed.
+  std::size_t walk_records(std::span<const char> piece, std::size_t at, std::uint64_t base);
+  // Takes the records a lane found, from its record `from` on; the record after
+  // its last one begins at offset `after`.
+  void take_lane_records(std::span<const char> piece, std::uint64_t base, std::size_t lane, std::size_t from,
+                         std::size_t count, std::size_t marks, std::size_t after);
+  // Hands on one whole record of the piece, from its offset to that of the next.
+  void take_record(std::span<const char> piece, std::size_t at, std::size_t next, std::uint64_t base);
+  // The same for a file record [record, nul) of a piece ending at end, whose first
+  // byte is at the given stream position; inline, as it runs for every record.
+  [[gnu::always_inline]] void take_file_record(const char* record, const char* nul, const char* end,
+                                               std::uint64_t position) {
+    begin_name(position);
+    const std::string_view name(record, std::min(static_cast<std::size_t>(nul - record), max_record_name));
+    const bool member = remaining_members_ > 0;
+    const CompiledMaskList* filter = handler_.name_filter;
+    if (!filter || (may_match(*filter, record, nul, end) && filter->matches(name))) {
+      handler_.file_record(name, RecordTail(reinterpret_cast<const unsigned char*>(nul + 1), record_tail_length),
+                           member ? archive_path() : directory_, member);
+    }
+    if (member) --remaining_members_;
+    last_name_ = name;
+    last_name_in_piece_ = true;
+  }
+  // False when the name [name, nul) of the piece ending at end cannot pass the
+  // filter: it holds none of the byte pairs of the filter's probe. The first find
+  // at or after the name is kept while the names before it are passed over.
+  bool may_match(const CompiledMaskList& filter, const char* name, const char* nul, const char* end) {
+    if (!probe_of(filter)) return true;
+    if (probe_hit_ < name) probe_hit_ = probe_->find(name, end);
+    return probe_hit_ < nul;
+  }
+  const NameProbe* probe_of(const CompiledMaskList& filter) {
+    if (probe_for_ != &filter) {
+      probe_for_ = &filter;
+      probe_ = filter.probe();
+      probe_hit_ = nullptr;
+    }
+    return probe_;
+  }
 
   RecordHandler& handler_;
   bool enter_archives_;
@@ -106,22 +156,38 @@ private:
   Mode mode_ = Mode::expecting;
   int zero_count_ = 1;
   std::uint64_t position_ = 0; // bytes of the stream consumed so far
-  std::string directory_path_;
+  std::string directory_path_;   // path being read, or the current one
+  std::string_view directory_;   // the current path: into directory_path_ or the current piece
+  bool directory_in_piece_ = false;
   std::string name_;           // name being read, or the last one read
-  std::string_view last_name_; // last complete name: into name_ or the current chunk
+  std::string_view last_name_; // last complete name: into name_ or the current piece
+  bool last_name_in_piece_ = false;
   std::array<unsigned char, record_tail_length> tail_{};
   std::size_t tail_fill_ = 0;
   std::array<unsigned char, 8> header_{};
   std::size_t header_fill_ = 0;
   std::uint32_t remaining_members_ = 0;
   std::uint64_t block_end_ = 0; // stream position where the current block's members end
-  std::string archive_name_;        // the archive whose members are being read
+  std::string_view archive_name_;   // the archive whose members are being read
+  std::string archive_name_copy_;   // its name when not a view into the piece
+  bool archive_name_in_piece_ = false;
   std::string archive_path_;        // built from it when a member is first reported
   bool archive_path_stale_ = false;
   std::uint64_t skip_left_ = 0;
+
+  // The bulk walk over the current piece: a map of its zero bytes (from
+  // zero_map_from_ on), the record starts found by each lane of the walk, and the
+  // offset before which the walk uses one lane only (after damaged bytes).
+  std::vector<unsigned char> zero_map_;
+  std::size_t zero_map_from_ = 0;
+  bool zero_map_built_ = false;
+  std::vector<std::size_t> lane_starts_;
+  std::vector<std::uint16_t> lane_marks_; // which of them are not file records
+  std::size_t one_lane_until_ = 0;
   // The first probe find at or after the names already passed over in the
-  // current chunk, for the filter it was looked up for.
+  // current piece, for the filter it was looked up for.
   const CompiledMaskList* probe_for_ = nullptr;
+  const NameProbe* probe_ = nullptr;
   const char* probe_hit_ = nullptr;
 };
 

@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include <bit>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define SHELVO_X86_VECTORS 1
 #endif
 
 namespace shelvo {
@@ -77,6 +83,26 @@ std::size_t find_piece(const MaskPiece& piece, std::string_view name, std::size_
     if (piece_matches(piece, base + s)) return s;
   }
   return std::string_view::npos;
+}
+
+// A single byte is looked for only when names rarely hold it; a common one would
+// find nearly every name and only add to the work.
+constexpr unsigned rare_byte_weight = 4;
+
+// The literal byte of a piece that names hold least often, as a pair of distance
+// 0, if it is rare enough.
+bool rarest_byte(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
+  bool found = false;
+  for (const char c : piece.text) {
+    if (c == '?' || weight(c) > rare_byte_weight) continue;
+    const unsigned score = (weight(c) + 1) * 64; // behind any pair of rare bytes
+    if (score < best_score) {
+      best_score = score;
+      best = BytePair{static_cast<unsigned char>(c), static_cast<unsigned char>(c), 0};
+      found = true;
+    }
+  }
+  return found;
 }
 
 // The pair of literal bytes of a piece that names hold least often, if any.
@@ -175,7 +201,10 @@ bool CompiledMask::required_pair(BytePair& pair, bool& accepts_nothing) const {
   bool found = rarest_pair(head_, pair, best);
   for (const MaskPiece& piece : middle_) found = rarest_pair(piece, pair, best) || found;
   found = rarest_pair(tail_, pair, best) || found;
-  return found;
+  if (found) return true;
+  found = rarest_byte(head_, pair, best);
+  for (const MaskPiece& piece : middle_) found = rarest_byte(piece, pair, best) || found;
+  return rarest_byte(tail_, pair, best) || found;
 }
 
 bool NameProbe::add(BytePair pair) {
@@ -187,38 +216,119 @@ bool NameProbe::add(BytePair pair) {
   return true;
 }
 
-const char* NameProbe::find(const char* from, const char* end) const {
-  if (count_ == 0 || from >= end) return end;
-  const char* p = from;
-#if defined(__SSE2__)
-  std::size_t reach = 0;
-  __m128i firsts[max_pairs], seconds[max_pairs];
-  for (std::size_t k = 0; k < count_; ++k) {
-    firsts[k] = _mm_set1_epi8(static_cast<char>(pairs_[k].first));
-    seconds[k] = _mm_set1_epi8(static_cast<char>(pairs_[k].second));
-    reach = std::max<std::size_t>(reach, pairs_[k].distance);
-  }
-  // 16 starting positions at a time, while both loads of every pair fit.
-  while (static_cast<std::size_t>(end - p) >= 16 + reach) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i any = _mm_setzero_si128();
-    for (std::size_t k = 0; k < count_; ++k) {
-      const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pairs_[k].distance));
-      any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(here, firsts[k]), _mm_cmpeq_epi8(there, seconds[k])));
-    }
-    if (const int hits = _mm_movemask_epi8(any); hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
-    p += 16;
-  }
-#endif
-  for (; p < end; ++p) {
-    for (std::size_t k = 0; k < count_; ++k) {
-      const BytePair& pair = pairs_[k];
+namespace {
+
+// The first position p in [from, end) with p[0] == first and p[distance] ==
+// second for one of the pairs, when both lie before end; end when none.
+const char* find_pairs_plain(const BytePair* pairs, std::size_t count, const char* from, const char* end) {
+  for (const char* p = from; p < end; ++p) {
+    for (std::size_t k = 0; k < count; ++k) {
+      const BytePair& pair = pairs[k];
       if (static_cast<unsigned char>(*p) == pair.first && end - p > pair.distance &&
           static_cast<unsigned char>(p[pair.distance]) == pair.second)
         return p;
     }
   }
   return end;
+}
+
+#if defined(__SSE2__)
+const char* find_pairs_sse2(const BytePair* pairs, std::size_t count, const char* p, const char* end) {
+  __m128i firsts[NameProbe::max_pairs], seconds[NameProbe::max_pairs];
+  std::size_t reach = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    firsts[k] = _mm_set1_epi8(static_cast<char>(pairs[k].first));
+    seconds[k] = _mm_set1_epi8(static_cast<char>(pairs[k].second));
+    reach = std::max<std::size_t>(reach, pairs[k].distance);
+  }
+  // 16 starting positions at a time, while both loads of every pair fit.
+  while (static_cast<std::size_t>(end - p) >= 16 + reach) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i any = _mm_setzero_si128();
+    for (std::size_t k = 0; k < count; ++k) {
+      const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pairs[k].distance));
+      any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(here, firsts[k]), _mm_cmpeq_epi8(there, seconds[k])));
+    }
+    if (const int hits = _mm_movemask_epi8(any); hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+    p += 16;
+  }
+  return find_pairs_plain(pairs, count, p, end);
+}
+#endif
+
+#if defined(SHELVO_X86_VECTORS)
+// One pair, the common case, 64 positions at a time.
+__attribute__((target("avx512bw"))) const char* find_pair_avx512(const BytePair& pair, const char* p,
+                                                                  const char* end) {
+  const __m512i first = _mm512_set1_epi8(static_cast<char>(pair.first));
+  const __m512i second = _mm512_set1_epi8(static_cast<char>(pair.second));
+  while (static_cast<std::size_t>(end - p) >= std::size_t{64} + pair.distance) {
+    const std::uint64_t hits = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), first) &
+                               _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + pair.distance), second);
+    if (hits != 0) return p + std::countr_zero(hits);
+    p += 64;
+  }
+  return find_pairs_sse2(&pair, 1, p, end);
+}
+
+__attribute__((target("avx2"))) const char* find_pair_avx2(const BytePair& pair, const char* p, const char* end) {
+  const __m256i first = _mm256_set1_epi8(static_cast<char>(pair.first));
+  const __m256i second = _mm256_set1_epi8(static_cast<char>(pair.second));
+  while (static_cast<std::size_t>(end - p) >= std::size_t{64} + pair.distance) {
+    const __m256i low = _mm256_and_si256(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), first),
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pair.distance)), second));
+    const __m256i high = _mm256_and_si256(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), first),
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + pair.distance)), second));
+    const auto bits = static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high))) << 32 |
+                      static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
+    if (bits != 0) return p + std::countr_zero(bits);
+    p += 64;
+  }
+  return find_pairs_sse2(&pair, 1, p, end);
+}
+
+__attribute__((target("avx2"))) const char* find_pairs_avx2(const BytePair* pairs, std::size_t count, const char* p,
+                                                             const char* end) {
+  __m256i firsts[NameProbe::max_pairs], seconds[NameProbe::max_pairs];
+  std::size_t reach = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    firsts[k] = _mm256_set1_epi8(static_cast<char>(pairs[k].first));
+    seconds[k] = _mm256_set1_epi8(static_cast<char>(pairs[k].second));
+    reach = std::max<std::size_t>(reach, pairs[k].distance);
+  }
+  while (static_cast<std::size_t>(end - p) >= 32 + reach) {
+    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __m256i any = _mm256_setzero_si256();
+    for (std::size_t k = 0; k < count; ++k) {
+      const __m256i there = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs[k].distance));
+      any = _mm256_or_si256(any,
+                            _mm256_and_si256(_mm256_cmpeq_epi8(here, firsts[k]), _mm256_cmpeq_epi8(there, seconds[k])));
+    }
+    if (const auto hits = static_cast<std::uint32_t>(_mm256_movemask_epi8(any)); hits != 0)
+      return p + std::countr_zero(hits);
+    p += 32;
+  }
+  return find_pairs_sse2(pairs, count, p, end);
+}
+#endif
+
+} // namespace
+
+const char* NameProbe::find(const char* from, const char* end) const {
+  if (count_ == 0 || from >= end) return end;
+#if defined(SHELVO_X86_VECTORS)
+  static const bool avx512 = __builtin_cpu_supports("avx512bw");
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (count_ == 1 && avx512) return find_pair_avx512(pairs_[0], from, end);
+  if (avx2) return count_ == 1 ? find_pair_avx2(pairs_[0], from, end) : find_pairs_avx2(pairs_.data(), count_, from, end);
+#endif
+#if defined(__SSE2__)
+  return find_pairs_sse2(pairs_.data(), count_, from, end);
+#else
+  return find_pairs_plain(pairs_.data(), count_, from, end);
+#endif
 }
 
 CompiledMaskList::CompiledMaskList(const MaskList& masks) {

@@ -32,14 +32,17 @@
 
 namespace shelvo {
 
-// Two literal bytes at a fixed distance within one piece of a mask.
+// Two literal bytes at a fixed distance within one piece of a mask; with
+// distance 0, one byte (first and second are then the same).
 struct BytePair {
   unsigned char first = 0;
   unsigned char second = 0;
-  std::uint8_t distance = 0; // second - first, at least 1
+  std::uint8_t distance = 0; // offset of second after first
 };
 
 // What every name accepted by a mask list holds: one of a few byte pairs.
+// Built for lists whose every positive mask has a piece with two literal bytes
+// or with a byte that names rarely hold.
 class NameProbe {
 public:
   static constexpr std::size_t max_pairs = 4;
@@ -89,9 +92,9 @@ public:
     return matches_slowly(name);
   }
 
-  // A byte pair every accepted name holds; false when the pattern has no piece
-  // with two literal bytes. *accepts_nothing is set for a pattern that matches
-  // no name at all (then no pair is needed).
+  // A byte pair every accepted name holds (the rarest in names), else a single
+  // byte that names rarely hold; false when there is neither. accepts_nothing is
+  // set for a pattern that matches no name at all (then none is needed).
   bool required_pair(BytePair& pair, bool& accepts_nothing) const;
 
 private:

@@ -280,5 +280,133 @@ TEST(RecordReader, BulkScanningEqualsTheBytewiseReaderOnRandomAndDamagedInput) {
   }
 }
 
+// A volume of the given number of records, long enough for the reader to walk it
+// in several lanes: names of 1 to max_name bytes (with bytes 0x01 and 0xE9 inside
+// now and then), tails of every value, directories with empty and overlong
+// paths, archive blocks whose count is sometimes wrong.
+std::string long_stream(std::mt19937& random, int records, std::size_t max_name) {
+  std::uniform_int_distribution<int> pick(0, 999);
+  auto name = [&] {
+    std::string n(1 + random() % max_name, 'A');
+    for (std::size_t k = 0; k < n.size(); ++k) {
+      const int b = pick(random);
+      n[k] = k > 0 && b < 5 ? '\x01' : k > 0 && b < 10 ? '\xE9' : "ABQZ.09"[b % 7];
+    }
+    return n;
+  };
+  auto file = [&](std::string& out, const std::string& n) {
+    encode_file_record(out, n, static_cast<std::uint32_t>(random()) >> 1, static_cast<std::uint16_t>(random()),
+                       static_cast<std::uint16_t>(random()));
+  };
+  std::string stream;
+  encode_directory_record(stream, "\\");
+  for (int r = 0; r < records; ++r) {
+    const int kind = pick(random);
+    if (kind < 30) {
+      encode_directory_record(stream, kind < 2 ? "" : kind < 4 ? "\\" + std::string(300, 'P') : "\\D\\" + name());
+    } else if (kind < 50) {
+      const std::string archive = name();
+      file(stream, archive);
+      std::string block;
+      const int members = pick(random) % 9;
+      for (int m = 0; m < members; ++m) file(block, name());
+      stream += '\x01';
+      const int count = kind < 45 ? members : members + pick(random) % 3 - 1;
+      encode_archive_block_counts(stream, static_cast<std::uint32_t>(block.size()), static_cast<std::uint32_t>(count));
+      stream += block;
+      r += members;
+    } else {
+      file(stream, name());
+    }
+  }
+  return stream;
+}
+
+// The same stream read in bulk, in chunks of several sizes, and byte by byte.
+void expect_long_stream_read_alike(const std::string& stream, std::mt19937& random, const std::string& what) {
+  for (bool archives : {false, true}) {
+    for (const unsigned char format : {std::uint8_t{0}, std::uint8_t{5}}) {
+      const auto reference = read_stream(stream, archives, format, 0, Feeding::bytewise);
+      std::uniform_int_distribution<std::size_t> chunk(1000, 30000);
+      for (std::size_t size : {std::size_t{0}, std::size_t{65536}, std::size_t{4099}, chunk(random)}) {
+        ASSERT_EQ(read_stream(stream, archives, format, size), reference)
+            << what << " chunk " << size << " archives " << archives << " format " << int(format);
+      }
+    }
+  }
+}
+
+// Long volumes are walked in lanes from guessed record starts; whatever the
+// names, the damage or the chunks, the records are those read byte by byte.
+TEST(RecordReader, LongVolumesReadInBulkEqualTheBytewiseReader) {
+  std::mt19937 random(4242);
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int round = 0; round < 6; ++round) {
+    const std::size_t max_name = round % 3 == 0 ? 3 : round % 3 == 1 ? 30 : 80;
+    const std::string clean = long_stream(random, 2500, max_name);
+    expect_long_stream_read_alike(clean, random, "clean " + std::to_string(max_name));
+    std::string damaged = clean;
+    std::uniform_int_distribution<std::size_t> where(0, damaged.size() - 1);
+    for (int k = 0; k < 30; ++k) {
+      const int b = byte(random);
+      damaged[where(random)] = static_cast<char>(b < 60 ? 0 : b < 90 ? 1 : b);
+    }
+    for (int k = 0; k < 10; ++k) damaged.insert(where(random), std::string(1 + random() % 7, '\0')); // stray zeros
+    damaged.erase(where(random), 40);
+    expect_long_stream_read_alike(damaged, random, "damaged " + std::to_string(max_name));
+  }
+}
+
+// Lists one line per record it is told of; switches its filter off after a
+// directory whose path holds a 'Q' and back on after any other, as the search
+// does for list content.
+class SwitchingLog final : public RecordHandler {
+public:
+  explicit SwitchingLog(const CompiledMaskList& masks) : masks_(masks) { name_filter = &masks_; }
+  void directory_record(std::string_view path) override {
+    lines.push_back("D " + std::string(path));
+    name_filter = path.find('Q') != std::string_view::npos ? nullptr : &masks_;
+  }
+  void file_record(std::string_view name, RecordTail, std::string_view directory, bool member) override {
+    lines.push_back(std::string(member ? "M " : "F ") + std::string(directory) + " | " + std::string(name));
+  }
+  std::vector<std::string> lines;
+
+private:
+  const CompiledMaskList& masks_;
+};
+
+std::vector<std::string> read_switching(const std::string& stream, const CompiledMaskList& masks,
+                                        std::size_t chunk, Feeding feeding) {
+  SwitchingLog log(masks);
+  RecordReader reader(log, true);
+  reader.start_volume(5);
+  for (std::size_t at = 0; at < stream.size(); at += chunk) {
+    const std::span<const char> part(stream.data() + at, std::min(chunk, stream.size() - at));
+    if (feeding == Feeding::bulk) reader.feed(part);
+    else reader.feed_bytewise(part);
+  }
+  return log.lines;
+}
+
+// A filter with a probe skips the names without its bytes: the names reported,
+// their directories and archive paths are those of the bytewise reader, also
+// while the filter changes between records and for a list that accepts nothing.
+TEST(RecordReader, NamesSkippedByAProbeLeaveEverythingElseAsItWas) {
+  std::mt19937 random(99);
+  const std::string stream = long_stream(random, 3000, 20);
+  for (const std::vector<const char*>& masks :
+       {std::vector<const char*>{"*QZ*"}, {"*Q?Z*", "\\*.0"}, {"*Z*Q*.*"}, {"A*QQ*", "*.ZA"}, {"\\*Q*"}}) {
+    MaskList list(MaskList::search_mask_limit);
+    for (const char* m : masks) list.add(m);
+    const CompiledMaskList compiled(list);
+    ASSERT_NE(compiled.probe(), nullptr) << masks[0];
+    const auto reference = read_switching(stream, compiled, stream.size(), Feeding::bytewise);
+    EXPECT_GT(reference.size(), 200u); // the directories, and with them names
+    for (std::size_t chunk : {stream.size(), std::size_t{65536}, std::size_t{777}})
+      ASSERT_EQ(read_switching(stream, compiled, chunk, Feeding::bulk), reference) << masks[0] << " chunk " << chunk;
+  }
+}
+
 } // namespace
 } // namespace shelvo

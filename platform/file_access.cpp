@@ -1,6 +1,7 @@
 #include "platform/file_access.h"
 
 #include "platform/drive_table.h"
+#include "platform/fault_injection.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -162,6 +163,7 @@ File File::open_host(const std::string& host_path, const char* mode) {
   else if (m == "w+b") flags = O_RDWR | O_CREAT | O_TRUNC;
   else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND, stream_mode = "a"; // text is binary here
   else return failure(EINVAL);
+  if (fault_injected(FileOperation::open)) return failure(errno);
   const int fd = ::open(host_path.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
   int error = 0;
@@ -172,6 +174,7 @@ File File::open_host(const std::string& host_path, const char* mode) {
 File File::create_new(std::string_view dos_path) {
   const auto host = resolve_dos_path(dos_path);
   if (!host) return failure(ENOENT);
+  if (fault_injected(FileOperation::open)) return failure(errno);
   const int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
   int error = 0;
@@ -181,12 +184,20 @@ File File::create_new(std::string_view dos_path) {
 
 std::size_t File::read(std::span<char> out) {
   if (!stream_ || out.empty()) return 0;
-  return std::fread(out.data(), 1, out.size(), stream_);
+  if (fault_injected(FileOperation::read)) {
+    fail(errno);
+    return 0;
+  }
+  const std::size_t n = std::fread(out.data(), 1, out.size(), stream_);
+  // A short read is the end of the file or an error; only the error is a failure.
+  if (n < out.size() && std::ferror(stream_)) fail(errno ? errno : EIO);
+  return n;
 }
 
 int File::read_byte() {
   if (!stream_) return -1;
   const int c = std::fgetc(stream_);
+  if (c == EOF && std::ferror(stream_)) fail(errno ? errno : EIO);
   return c == EOF ? -1 : c;
 }
 
@@ -196,7 +207,8 @@ bool File::write(std::string_view bytes) {
     return false;
   }
   if (bytes.empty()) return true;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) fail(errno);
+  if (fault_injected(FileOperation::write)) fail(errno);
+  else if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) fail(errno);
   return !failed_;
 }
 
@@ -212,6 +224,7 @@ std::int64_t File::tell() {
 
 bool File::close() {
   if (!stream_) return !failed_;
+  if (fault_injected(FileOperation::close)) fail(errno);
   if (std::fflush(stream_) != 0 || std::ferror(stream_)) fail(errno ? errno : EIO);
   if (std::fclose(stream_) != 0) fail(errno);
   stream_ = nullptr;
@@ -236,19 +249,19 @@ bool create_directory(std::string_view dos_path) {
 
 bool delete_file(std::string_view dos_path) {
   const auto host = host_or_enoent(dos_path);
-  return host && ::unlink(host->c_str()) == 0;
+  return host && !fault_injected(FileOperation::remove) && ::unlink(host->c_str()) == 0;
 }
 
 bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path) {
   const auto from = host_or_enoent(from_dos_path);
   const auto to = host_or_enoent(to_dos_path);
-  return from && to && std::rename(from->c_str(), to->c_str()) == 0;
+  return from && to && !fault_injected(FileOperation::rename) && std::rename(from->c_str(), to->c_str()) == 0;
 }
 
 bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path) {
   const auto from = host_or_enoent(from_dos_path);
   const auto to = host_or_enoent(to_dos_path);
-  if (!from || !to) return false;
+  if (!from || !to || fault_injected(FileOperation::rename)) return false;
   if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without the atomic form (some network and FAT mounts): a hard
@@ -272,6 +285,14 @@ bool file_exists(std::string_view dos_path) {
   const auto host = resolve_dos_path(dos_path);
   struct stat st;
   return host && ::stat(host->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool same_directory(std::string_view first_dos_path, std::string_view second_dos_path) {
+  const auto first = resolve_dos_path(first_dos_path);
+  const auto second = resolve_dos_path(second_dos_path);
+  struct stat a, b;
+  return first && second && ::stat(first->c_str(), &a) == 0 && ::stat(second->c_str(), &b) == 0 &&
+         S_ISDIR(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 bool path_exists(std::string_view dos_path) {

@@ -50,7 +50,8 @@ public:
   bool write(std::string_view bytes);
   bool seek(std::int64_t offset, int whence);
   std::int64_t tell();
-  // True when a write, flush or close failed at any point.
+  // True when a read, write, flush or close failed at any point (a read that
+  // stops at the end of the file is no failure).
   bool failed() const { return failed_; }
   // The system's error number of the failed open, or of the first failed write,
   // flush or close; 0 when none failed.
@@ -79,6 +80,9 @@ bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path);
 // Renames only when nothing exists under the target name (EEXIST otherwise).
 bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path);
 bool file_exists(std::string_view dos_path);
+// True when both name one directory, whatever their spelling ("D:\CAT\" and
+// its host path, another letter case, a link): same device, same inode.
+bool same_directory(std::string_view first_dos_path, std::string_view second_dos_path);
 // True when anything at all exists under the name (a file, a directory, a link).
 bool path_exists(std::string_view dos_path);
 // The names in a directory, without "." and ".."; empty when it cannot be read.

@@ -73,7 +73,7 @@ int version_number(unsigned char format) { return format == 0 ? 0 : (format / 2)
 
 std::string version_suffix(char marker, int number) { return std::string("v2") + marker + std::to_string(number); }
 
-std::string version_text(unsigned char format) { return version_suffix(version_marker(format), version_number(format)); }
+std::string listing_version_text(unsigned char format) { return version_suffix(version_marker(format), version_number(format)); }
 
 namespace {
 

@@ -43,7 +43,7 @@ bool write_volume_header(File& file, std::string_view label);
 // Version text of a format byte: "v2" + marker + number ("v2.2" for 5).
 char version_marker(unsigned char format);
 int version_number(unsigned char format);
-std::string version_text(unsigned char format);
+std::string listing_version_text(unsigned char format);
 // "v2" + marker + number, as appended to a listed volume's label.
 std::string version_suffix(char marker, int number);
 

@@ -45,12 +45,15 @@ bool CatalogWriter::lock(std::string& failure) {
   return true;
 }
 
+std::string CatalogWriter::temporary_name() {
+  static std::atomic<unsigned> serial{0};
+  return in_directory(directory_, std::string(catalog_temporary_prefix) + std::to_string(::getpid()) + "-" +
+                                      std::to_string(serial++));
+}
+
 File CatalogWriter::create_temporary(std::string& failure) {
   discard();
-  static std::atomic<unsigned> serial{0};
-  const std::string name = std::string(catalog_temporary_prefix) + std::to_string(::getpid()) + "-" +
-                           std::to_string(serial++);
-  const std::string path = in_directory(directory_, name);
+  const std::string path = temporary_name();
   File file = File::create_new(path);
   if (!file) {
     failure = system_failure("cannot write in the catalog", directory_, file.error());
@@ -68,11 +71,21 @@ bool CatalogWriter::install(std::string_view volume_file, bool replace, std::str
   const bool moved = replace ? rename_file(temporary_, volume_file) : rename_without_replacing(temporary_, volume_file);
   if (!moved) {
     failure = system_failure("cannot store the volume as", volume_file, errno);
+    discard();
     return false;
   }
   temporary_.clear();
   return true;
 }
+
+bool CatalogWriter::set_aside(std::string_view volume_file, std::string& aside, std::string& failure) {
+  aside = temporary_name();
+  if (rename_without_replacing(volume_file, aside)) return true;
+  failure = system_failure("cannot delete", volume_file, errno);
+  return false;
+}
+
+void CatalogWriter::discard_aside(const std::string& aside) { delete_file(aside); }
 
 void CatalogWriter::discard() {
   if (temporary_.empty()) return;

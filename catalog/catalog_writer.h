@@ -50,13 +50,21 @@ public:
   File create_temporary(std::string& failure);
 
   // Moves the closed temporary file to volume_file: over an existing file only
-  // when replace is set (the volume being overwritten), never otherwise.
+  // when replace is set (the volume being overwritten), never otherwise. On
+  // failure the temporary file is removed.
   bool install(std::string_view volume_file, bool replace, std::string& failure);
 
   // Removes the temporary file, if any.
   void discard();
 
+  // Moves a volume file out of the sequence under a temporary name (aside), so
+  // that a deletion can still be undone; false, with failure set, when it cannot.
+  bool set_aside(std::string_view volume_file, std::string& aside, std::string& failure);
+  // Removes a file set aside, once the deletion is complete.
+  void discard_aside(const std::string& aside);
+
 private:
+  std::string temporary_name();
   std::string directory_; // as the engine names it, without a trailing '\'
   std::string temporary_; // DOS path of the temporary file; empty when none
   DirectoryLock lock_;

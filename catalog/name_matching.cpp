@@ -3,6 +3,8 @@
 #include <array>
 #include <bitset>
 
+#include "platform/code_page.h"
+
 namespace shelvo {
 
 namespace {
@@ -86,6 +88,19 @@ bool match_mask(std::string_view pattern, std::string_view name) {
     if (k == n) return true;
   }
   return false;
+}
+
+std::string host_name_in_code_page(std::string_view host_name) {
+  std::string out = utf8_to_cp1252(host_name);
+  for (char& c : out)
+    if (c == '\\' || c == '*' || (c >= 0x01 && c <= 0x1F)) c = unstorable_char;
+  return out;
+}
+
+std::string stored_name_of_host_name(std::string_view host_name) {
+  std::string out = host_name_in_code_page(host_name);
+  fold_name(out);
+  return out;
 }
 
 bool MaskList::add(std::string_view mask) {

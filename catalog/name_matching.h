@@ -19,6 +19,14 @@ char fold_char(char c);
 // Folds every character, then upper-cases 'a'..'z' only (bytes above 127 never).
 void fold_name(std::string& name);
 
+// A host name (UTF-8, or Windows-1252 bytes) in the catalog's code page: a
+// character that Windows-1252 lacks, and '\', '*' and the controls 0x01-0x1F
+// (which would break a path, a record or the matcher), become the byte that
+// stands for one the catalog cannot hold. Case and accents are kept.
+std::string host_name_in_code_page(std::string_view host_name);
+// The same name as a volume file stores it: folded and upper-cased.
+std::string stored_name_of_host_name(std::string_view host_name);
+
 // True when the pattern matches the whole name. '?' is one character, '*' any
 // run; a literal equality is tried before the wildcard meaning, and a '*' only
 // looks one character ahead, so "**X" matches nothing while "A**" matches "AB".

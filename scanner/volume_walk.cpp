@@ -35,17 +35,12 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-// A host name as the catalog stores it: Windows-1252, a-z upper-cased. A '\'
-// would split the name into directories, a '*' would be taken literally by the
-// matcher (so no mask found the name), and a control character could start an
-// archive block (0x01) or end the name; each is stored as the byte that stands
-// for a character the catalog cannot hold.
+// A host name as the walk records it and logs it: in the catalog's code page,
+// a-z upper-cased (the records fold it further).
 std::string catalog_name_of(std::string_view host_name) {
-  std::string out = utf8_to_cp1252(host_name);
-  for (char& c : out) {
+  std::string out = host_name_in_code_page(host_name);
+  for (char& c : out)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    else if (c == '\\' || c == '*' || (c >= 0x01 && c <= 0x1F)) c = unstorable_char;
-  }
   return out;
 }
 

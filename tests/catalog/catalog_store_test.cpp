@@ -93,11 +93,11 @@ TEST(VolumeFile, HeaderRoundTripAndShortFiles) {
 }
 
 TEST(VersionText, FormatBytes) {
-  EXPECT_EQ(version_text(5), "v2.2");
-  EXPECT_EQ(version_text(0), "v2~0");
-  EXPECT_EQ(version_text(2), "v2~0");
-  EXPECT_EQ(version_text(1), "v2.-2");
-  EXPECT_EQ(version_text(6), "v2~4");
+  EXPECT_EQ(listing_version_text(5), "v2.2");
+  EXPECT_EQ(listing_version_text(0), "v2~0");
+  EXPECT_EQ(listing_version_text(2), "v2~0");
+  EXPECT_EQ(listing_version_text(1), "v2.-2");
+  EXPECT_EQ(listing_version_text(6), "v2~4");
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 namespace shelvo {
 
 enum class DialogButtons { ok, yes_no };
-enum class DialogIcon { none, information, warning, question };
+enum class DialogIcon { none, information, warning, question, error };
 enum class DialogAnswer { ok, yes, no };
 
 class DialogService {

@@ -1,0 +1,127 @@
+#include "maintenance/import_catalog.h"
+
+#include <array>
+#include <cstdio>
+#include <optional>
+
+#include "catalog/catalog_store.h"
+#include "catalog/catalog_writer.h"
+#include "maintenance/delete_volume.h"
+#include "maintenance/volume_copy.h"
+#include "platform/file_access.h"
+
+namespace shelvo {
+
+namespace {
+
+struct Header {
+  std::string label; // the 15 bytes as read
+  unsigned char format = 0;
+};
+
+// The header of a volume file, or nothing when the file cannot be opened.
+std::optional<Header> header_of(std::string_view path) {
+  File file = File::open(path, "rb");
+  if (!file) return std::nullopt;
+  const VolumeHeader h = read_volume_header(file);
+  return Header{h.label, h.format};
+}
+
+// What a box shows of a label: up to its first zero, as the listing does.
+std::string shown(std::string_view label) { return std::string(label.substr(0, label.find('\0'))); }
+
+bool yes(DialogService& dialogs, const std::string& question) {
+  return dialogs.show_message(question, "Confirmation", DialogButtons::yes_no, DialogIcon::warning) == DialogAnswer::yes;
+}
+
+} // namespace
+
+std::string null_size_question(std::string_view path) {
+  return "While browsing your current database,\nit appears than the file '" + std::string(path) +
+         "' has a null size.\n\nDo you want to destroy it?";
+}
+
+std::string replace_question(std::string_view current_label, std::string_view current_version,
+                             std::string_view current_path, std::string_view other_label,
+                             std::string_view other_version, std::string_view other_path) {
+  return "Do you want to replace\n\ndata link to [" + std::string(current_label) + "] v" +
+         std::string(current_version) + "\n(located in " + std::string(current_path) + ")\n\nby\n\ndata link to [" +
+         std::string(other_label) + "] v" + std::string(other_version) + "\n(located in " + std::string(other_path) +
+         ") ?";
+}
+
+std::string copy_failure_message(int code, std::string_view first, std::string_view second) {
+  return "An Error of type 0xf1310f" + std::to_string(-code) + "x occurs:\n\nFile '" + std::string(first) +
+         "' is read-only\nor\nFile '" + std::string(second) +
+         "' was instantly destroy\nor\nThere's a lack of free space for '" + std::string(first) +
+         "'.\n\nPlease retry later...";
+}
+
+std::string import_end_message(int added) {
+  return std::to_string(added) + " file(s) added to the current database with success.";
+}
+
+std::string same_catalog_message(std::string_view current, std::string_view other) {
+  return "'" + std::string(other) + "' is the current catalog itself ('" + std::string(current) +
+         "'): nothing was done.";
+}
+
+int import_catalog(std::string_view current, std::string_view other, DialogService& dialogs,
+                   const std::function<void()>& refresh) {
+  // One catalog has many spellings here (a drive letter or the host path,
+  // another letter case): compared by name, a catalog imported into itself
+  // would read its own volumes while replacing them.
+  if (same_directory(current, other)) {
+    dialogs.show_message(same_catalog_message(current, other), "Shelvo", DialogButtons::ok, DialogIcon::warning);
+    return 0;
+  }
+  CatalogWriter catalog(current);
+  std::string failure;
+  if (!catalog.lock(failure)) {
+    dialogs.show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
+    return 0;
+  }
+
+  int added = 0;
+  for (int s = 0;; ++s) {
+    const std::string source = volume_file_path(other, s);
+    const std::optional<Header> imported = header_of(source);
+    if (!imported) break;
+    if (imported->label.size() < label_length) continue; // an empty file is no volume
+    const std::string imported_version = version_text(imported->format);
+
+    std::string target;
+    for (int k = 0;;) {
+      target = volume_file_path(current, k);
+      const std::optional<Header> there = header_of(target);
+      if (!there) break; // the first free number: appended
+      if (there->label.size() < label_length) {
+        if (yes(dialogs, null_size_question(target))) {
+          if (delete_volume_locked(catalog, current, k, std::nullopt, failure) == 1) {
+            if (refresh) refresh();
+            continue; // the same number now holds the next volume
+          }
+          // Said once; the file stays, and is passed over like a No.
+          dialogs.show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
+        }
+        ++k;
+        continue;
+      }
+      if (there->label == imported->label &&
+          yes(dialogs, replace_question(shown(there->label), version_text(there->format), target,
+                                        shown(imported->label), imported_version, source)))
+        break; // replaced in place
+      ++k;
+    }
+    const int code = copy_volume_file(catalog, target, source, failure);
+    if (code == copy_done) ++added;
+    else dialogs.show_message(copy_failure_message(code, target, source) + "\n\n(" + failure + ")", "Failure",
+                              DialogButtons::ok, DialogIcon::error);
+  }
+  dialogs.show_message(import_end_message(added), added > 0 ? "GOOD Job" : "BAD Job", DialogButtons::ok,
+                       DialogIcon::none);
+  if (added > 0 && refresh) refresh();
+  return 1;
+}
+
+} // namespace shelvo

@@ -1,0 +1,93 @@
+#include "results/tree_actions.h"
+
+#include <vector>
+
+#include "catalog/name_matching.h"
+#include "platform/code_page.h"
+#include "platform/drive_table.h"
+#include "platform/file_access.h"
+#include "results/run_state.h"
+
+namespace shelvo {
+
+namespace {
+
+// Every list of siblings: the top level, then each node that has children.
+void sort_every_list(ResultTree& tree, const std::function<bool(NodeId, NodeId)>& less) {
+  tree.sort_children(no_node, less);
+  for (NodeId node = 0; node < tree.node_count(); ++node)
+    if (tree.child_count(node) > 1) tree.sort_children(node, less);
+}
+
+// The name of a directory entry that the catalog would store as wanted (both in
+// the catalog's code page, upper-cased and folded).
+std::string find_entry(const std::string& host_directory, const std::string& wanted) {
+  for (const std::string& name : directory_names(host_directory)) {
+    if (stored_name_of_host_name(name) == wanted) return name;
+  }
+  return {};
+}
+
+} // namespace
+
+bool sort_refused() { return counters.found_files >= sort_file_limit || counters.found_dirs >= sort_dir_limit; }
+
+void sort_tree_by_text(ResultTree& tree, const TextLess& ascending_less, bool reverse) {
+  if (reverse)
+    sort_every_list(tree, [&](NodeId a, NodeId b) { return tree.text(b) < tree.text(a); }); // bytes, unsigned
+  else
+    sort_every_list(tree, [&](NodeId a, NodeId b) { return ascending_less(tree.text(a), tree.text(b)); });
+}
+
+void sort_tree_by_number(ResultTree& tree, bool reverse) {
+  if (reverse) sort_every_list(tree, [&](NodeId a, NodeId b) { return tree.number(a) > tree.number(b); });
+  else sort_every_list(tree, [&](NodeId a, NodeId b) { return tree.number(a) < tree.number(b); });
+}
+
+std::string found_path_of(const ResultTree& tree, NodeId node, bool& is_directory) {
+  is_directory = tree.number(node) == 0;
+  std::string path;
+  for (NodeId at = node; tree.parent(at) != no_node; at = tree.parent(at))
+    path.insert(0, std::string(tree.text(at)) + "\\");
+  if (!is_directory) {
+    // The 25 columns and the final '\', then the name's padding.
+    constexpr std::size_t columns_and_separator = file_line_columns_width + 1;
+    if (path.size() > columns_and_separator) path.resize(path.size() - columns_and_separator);
+    while (path.size() > 1 && path.back() == ' ') path.pop_back();
+  }
+  return path;
+}
+
+int open_found_path(std::string_view relative_cp1252, bool is_directory, Launcher& launcher) {
+  std::vector<std::string> components;
+  for (std::size_t start = 0; start < relative_cp1252.size();) {
+    std::size_t end = relative_cp1252.find('\\', start);
+    if (end == std::string_view::npos) end = relative_cp1252.size();
+    std::string component(relative_cp1252.substr(start, end - start));
+    fold_name(component);
+    if (!component.empty()) components.push_back(component);
+    start = end + 1;
+  }
+  if (components.empty()) return 0;
+  int opened = 0;
+  for (char letter = 'C'; letter <= 'Y'; ++letter) {
+    const Drive* drive = drive_table().find(letter);
+    if (!drive) continue;
+    std::string host = drive->directory == "/" ? std::string() : drive->directory;
+    bool found = true;
+    for (const std::string& component : components) {
+      const std::string entry = find_entry(host.empty() ? "/" : host, component);
+      if (entry.empty()) {
+        found = false;
+        break;
+      }
+      host += "/" + entry;
+    }
+    if (!found || !path_exists(host)) continue;
+    if (is_directory) host += "/";
+    if (launcher.open_with_desktop(host)) ++opened;
+  }
+  return opened;
+}
+
+} // namespace shelvo

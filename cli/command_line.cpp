@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <cstdlib>
+
 #include "catalog/name_matching.h"
 #include "platform/code_page.h"
 #include "results/tree_text_output.h"
@@ -179,8 +181,33 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
       cl.null = cl.paths = true;
       continue;
     }
+    if (arg == "--delete" || arg == "--import" || arg == "--export") {
+      if (cl.maintenance()) {
+        cl.error = "one of --delete, --import and --export at a time";
+        return cl;
+      }
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        cl.error = arg + (arg == "--delete" ? " needs a volume number" : " needs a directory");
+        return cl;
+      }
+      const std::string value = argv[++i];
+      if (arg == "--delete") {
+        char* end = nullptr;
+        const long number = std::strtol(value.c_str(), &end, 10);
+        if (*end != '\0' || number < 0 || number > 99999999) {
+          cl.error = "--delete needs a volume number, not " + quoted_argument(value);
+          return cl;
+        }
+        cl.delete_number = number;
+      } else {
+        (arg == "--import" ? cl.import_from : cl.export_to) = value;
+      }
+      continue;
+    }
     if (arg.rfind("--", 0) == 0) {
       if (arg == "--help") cl.help = true;
+      else if (arg == "--yes") cl.answer_all = 1;
+      else if (arg == "--no") cl.answer_all = -1;
       else if (arg == "--version") cl.version = true;
       else if (arg == "--drives") cl.drives = true;
       else if (arg == "--verbose") cl.verbose = true;
@@ -225,6 +252,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
 
 std::string usage_text() {
   return "usage: shelvo-cli [--paths [--null]] [--numbers] [--verbose] ELEMENT...\n"
+         "       shelvo-cli [--yes | --no] --delete N | --import DIR | --export DIR [ELEMENT...]\n"
          "       shelvo-cli --drives | --help | --version\n"
          "\n"
          "Records whole disks in a catalog, then finds their files by name, even when\n"
@@ -266,6 +294,16 @@ std::string usage_text() {
          "              with --paths, the volume number as a last field\n"
          "  --verbose   announce each archive read while adding\n"
          "  --drives    show the drive table and each drive's label\n"
+         "\n"
+         "Maintenance of the catalog that /l: names (one at a time):\n"
+         "  --delete N  delete volume N (see /W --numbers); the volumes after it\n"
+         "              move down by one\n"
+         "  --import DIR  copy every volume of the catalog DIR into this one,\n"
+         "              asking before one replaces a volume of the same label\n"
+         "  --export DIR  copy the volumes a listing shows (volume masks choose\n"
+         "              them) into DIR, numbered from 0 in the listing's order\n"
+         "  --yes, --no answer every question of these; without, they are asked\n"
+         "              on the terminal, and refused when there is none\n"
          "  --help, -h  this text\n"
          "  --version   the version\n"
          "\n"

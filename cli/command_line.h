@@ -2,6 +2,7 @@
 // engine, checked before the engine sees them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,12 @@ struct CommandLine {
   bool paths = false;    // one hit per line instead of the tree
   bool null = false;     // --paths lines end with a NUL byte
   bool no_arguments = false; // nothing at all was given: show the usage
+  // Maintenance: one of them per call.
+  std::optional<long> delete_number; // --delete N
+  std::string import_from;           // --import DIR
+  std::string export_to;             // --export DIR
+  int answer_all = 0;                // --yes: 1, --no: -1, else ask
+  bool maintenance() const { return delete_number || !import_from.empty() || !export_to.empty(); }
   ArgumentVector vector; // element 0 is the program
   // One line per element that the engine ignores or cuts, saying what it takes
   // the element for. The engine keeps its reading; the user is told.

@@ -3,6 +3,7 @@
 // tool's own.
 #include "catalog/catalog_store.h"
 #include "cli/command_line.h"
+#include "cli/maintenance_commands.h"
 #include "cli/paths_output.h"
 #include "cli/terminal_status_view.h"
 #include "engine/add_pass.h"
@@ -267,6 +268,10 @@ int main(int argc, char** argv) {
   if (cl.drives) {
     print_drives();
     return 0;
+  }
+  if (cl.maintenance()) {
+    for (const std::string& warning : cl.warnings) std::fprintf(stderr, "shelvo-cli: warning: %s\n", warning.c_str());
+    return run_maintenance_command(cl);
   }
 
   // What the vector will do decides which final line is drawn.

@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,10 +27,15 @@
 #include "catalog/catalog_store.h"
 #include "engine/argument_vector.h"
 #include "platform/drive_table.h"
+#include "platform/code_page.h"
 #include "platform/file_access.h"
 
+#include "maintenance/delete_volume.h"
+#include "maintenance/export_volumes.h"
+#include "maintenance/import_catalog.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
+#include "results/tree_actions.h"
 #include "window/controls.h"
 #include "window/result_tree_model.h"
 #include "window/settings_store.h"
@@ -312,9 +319,6 @@ void TForm1::create_controls() {
   Bou_expandall = place(new QPushButton(QStringLiteral("Expand All"), form), "Bou_expandall", 608, 216, 73, 17);
   Bou_collapseall = place(new QPushButton(QStringLiteral("Reduce All"), form), "Bou_collapseall", 608, 233, 73, 17);
   Che_autoexpand = place(new QCheckBox(QStringLiteral("autoexpand"), form), "Che_autoexpand", 608, 250, 79, 17);
-  // The sorts come with the tree actions; until then their buttons are off.
-  Bou_sortbyname->setEnabled(false);
-  Bou_sortbysize->setEnabled(false);
 }
 
 void TForm1::create_menu() {
@@ -339,9 +343,6 @@ void TForm1::create_menu() {
     const std::string name = "D_" + std::to_string(k + 1);
     D_[k] = named(Database1->addAction(QString()), name.c_str());
   }
-  // Import and export arrive with their own work; their items are there, but
-  // off until then.
-  for (QAction* later : {ImportDatabaseincurrentone1, Exportdatalinktovolumeinthetree1}) later->setEnabled(false);
 
   Preferences1 = bar->addMenu(QStringLiteral("&Preferences"));
   Preferences1->setObjectName(QStringLiteral("Preferences1"));
@@ -387,6 +388,12 @@ void TForm1::connect_handlers() {
   connect(Bou_stop, &QPushButton::clicked, this, [this] { Bou_stopClick(); });
   connect(Bou_expandall, &QPushButton::clicked, this, [this] { Bou_expandallClick(); });
   connect(Bou_collapseall, &QPushButton::clicked, this, [this] { Bou_collapseallClick(); });
+  connect(Bou_sortbyname, &QPushButton::clicked, this, [this] { Bou_sortbynameClick(); });
+  connect(Bou_sortbysize, &QPushButton::clicked, this, [this] { Bou_sortbysizeClick(); });
+  TreeView1->viewport()->installEventFilter(this);
+  connect(ImportDatabaseincurrentone1, &QAction::triggered, this, [this] { ImportDatabaseincurrentone1Click(); });
+  connect(Exportdatalinktovolumeinthetree1, &QAction::triggered, this,
+          [this] { Exportdatalinktovolumeinthetree1Click(); });
   // The user's pick only: the list also changes when a search is remembered,
   // which must not load an older search over the controls.
   connect(Com_search1, &QComboBox::activated, this, [this](int item) { Com_search1Change(item); });
@@ -397,8 +404,19 @@ void TForm1::connect_handlers() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == client_ && event->type() == QEvent::Resize) FormResize();
-  if (event->type() == QEvent::KeyPress && watched != client_) {
+  // The client area is watched from its creation on, before the other controls exist.
+  if (watched == client_) {
+    if (event->type() == QEvent::Resize) FormResize();
+    return QMainWindow::eventFilter(watched, event);
+  }
+  if (watched == TreeView1->viewport()) {
+    if (event->type() == QEvent::MouseButtonPress) {
+      const auto* press = static_cast<QMouseEvent*>(event);
+      TreeView1MouseDown(press->button(), press->position().toPoint());
+    }
+    return QMainWindow::eventFilter(watched, event);
+  }
+  if (event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       GoOnEnter(key);
@@ -513,7 +531,7 @@ void TForm1::ApplyOnlyTotal() {
   palette.setColor(QPalette::Base, background);
   TreeView1->setPalette(palette);
   // During a run the tree belongs to the pass; the next run empties it anyway.
-  if (!running_) {
+  if (!run_in_progress()) {
     TreeView1->hide();
     tree_.clear_result_tree();
     TreeView1->show();
@@ -550,7 +568,7 @@ void TForm1::About1Click() {
   box->setObjectName(QStringLiteral("AboutBox"));
   box->setAttribute(Qt::WA_DeleteOnClose);
   // During a run the box must not hold the pass inside its own event loop.
-  if (running_) box->open();
+  if (run_in_progress()) box->open();
   else box->exec();
 }
 
@@ -560,7 +578,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   // A window closed during a run would leave the pass working on a destroyed
   // window: the run is stopped (an add then keeps the catalog as it was) and
   // the window closes when the pass has returned.
-  if (running_) {
+  if (run_in_progress()) {
     close_requested_ = true;
     stop_flag = 1;
     event->ignore();
@@ -584,14 +602,14 @@ std::string TForm1::catalog_path() const { return text_of(Ed_pathbase); }
 // What could disturb a pass while it processes events is off for its duration:
 // another mode, another catalog, import, export, quitting (deferred instead).
 void TForm1::begin_run() {
-  running_ = true;
+  if (run_depth_++ > 0) return;
   for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button3, Button2}) w->setEnabled(false);
   Database1->setEnabled(false);
   Preferences1->setEnabled(false);
 }
 
 void TForm1::end_run() {
-  running_ = false;
+  if (--run_depth_ > 0) return;
   for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button3, Button2}) w->setEnabled(true);
   Database1->setEnabled(true);
   Preferences1->setEnabled(true);
@@ -623,7 +641,7 @@ void TForm1::run_add() {
 }
 
 void TForm1::run_list() {
-  if (running_) return;
+  if (run_in_progress() && !refresh_allowed_) return;
   stop_flag = 0;
   begin_run();
   ListControls controls;
@@ -675,6 +693,107 @@ void TForm1::run_search() {
 }
 
 void TForm1::Bou_stopClick() { stop_flag = 1; }
+
+// --- Tree actions -----------------------------------------------------------------
+
+void TForm1::Bou_sortbynameClick() {
+  if (sort_refused()) {
+    dialogs_->show_message(sort_refusal_text, "Bad Idea", DialogButtons::ok, DialogIcon::information);
+    return;
+  }
+  // The locale's order, by the collation rules Qt carries rather than those of
+  // whichever system locales happen to be installed.
+  QLocale locale = QLocale::system();
+  if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+  QCollator collator(locale);
+  sort_tree_by_text(
+      tree_,
+      [&](std::string_view a, std::string_view b) {
+        return collator.compare(ResultTreeModel::to_screen(a), ResultTreeModel::to_screen(b)) < 0;
+      },
+      Che_reversesort->isChecked());
+}
+
+void TForm1::Bou_sortbysizeClick() {
+  if (sort_refused()) {
+    dialogs_->show_message(sort_refusal_text, "Bad Idea", DialogButtons::ok, DialogIcon::information);
+    return;
+  }
+  sort_tree_by_number(tree_, Che_reversesort->isChecked());
+}
+
+void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint position) {
+  if (button != Qt::RightButton) return;
+  const QModelIndex at = TreeView1->indexAt(position);
+  if (!at.isValid()) return;
+  const NodeId node = model_->node_of(at);
+  if (!GroupBoxVolume->isHidden() && volumes_listed_flag == 1) {
+    if (run_in_progress()) return; // the catalog is being read or changed
+    const std::string text(tree_.text(node));
+    const std::string question = "Are you sure, you want to destroy data link to [" + cp1252_to_utf8(text) + "] ?";
+    if (dialogs_->show_message(question, "Warning", DialogButtons::yes_no, DialogIcon::warning) != DialogAnswer::yes)
+      return;
+    std::string failure;
+    begin_run();
+    const int done =
+        delete_volume(catalog_path(), tree_.number(node), text, [this] { refresh_listing(); }, failure);
+    end_run();
+    if (done != 1) dialogs_->show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
+    return;
+  }
+  if (!GroupBoxRecherche->isHidden() && search_results_flag == 1) {
+    bool is_directory = false;
+    const std::string path = found_path_of(tree_, node, is_directory);
+    if (!path.empty()) open_found_path(path, is_directory, *launcher_);
+  }
+}
+
+// --- Catalog maintenance ----------------------------------------------------------
+
+void TForm1::refresh_listing() {
+  const bool saved = std::exchange(refresh_allowed_, true);
+  Button2Click();
+  BitBtnGoClick();
+  refresh_allowed_ = saved;
+}
+
+std::optional<QString> TForm1::choose_directory(const std::optional<QString>& title) {
+  if (title) open_dialog_title_ = *title;
+  if (open_dialog_directory_.isEmpty()) {
+    const auto host = resolve_dos_path("c:\\voldepot");
+    open_dialog_directory_ = host ? QString::fromStdString(*host) : QString();
+  }
+  const std::optional<QString> chosen = choose_file_(open_dialog_title_, open_dialog_directory_, open_dialog_name_);
+  if (!chosen) return std::nullopt;
+  const qsizetype cut = chosen->lastIndexOf(QLatin1Char('/'));
+  if (cut < 0) return std::nullopt;
+  open_dialog_name_ = chosen->mid(cut + 1);
+  return chosen->left(cut + 1); // with its separator, as the path of a catalog
+}
+
+void TForm1::ImportDatabaseincurrentone1Click() {
+  if (run_in_progress()) return;
+  const std::optional<QString> other = choose_directory(QStringLiteral("Locating database to import"));
+  if (!other) return;
+  begin_run();
+  import_catalog(catalog_path(), other->toStdString(), *dialogs_, [this] { refresh_listing(); });
+  end_run();
+}
+
+void TForm1::Exportdatalinktovolumeinthetree1Click() {
+  if (run_in_progress()) return;
+  if (volumes_listed_flag != 1) {
+    dialogs_->show_message(wrong_moment_message, "Wrong Moment", DialogButtons::ok, DialogIcon::none);
+    return;
+  }
+  const std::optional<QString> target = choose_directory(QStringLiteral("Locating directory to export"));
+  if (!target) return;
+  std::vector<int> numbers; // in the order the tree shows them
+  for (std::uint32_t row = 0; row < tree_.top_level_count(); ++row) numbers.push_back(tree_.number(tree_.top_level(row)));
+  begin_run();
+  export_volumes(catalog_path(), target->toStdString(), numbers, *dialogs_);
+  end_run();
+}
 
 void TForm1::Bou_expandallClick() { TreeView1->expandAll(); }
 
@@ -861,7 +980,7 @@ void TForm1::PushRecentCatalog(const QString& path) {
 }
 
 void TForm1::OpenRecentCatalog(int item) {
-  if (item < 0 || item >= static_cast<int>(D_.size()) || running_) return;
+  if (item < 0 || item >= static_cast<int>(D_.size()) || run_in_progress()) return;
   const QString chosen = recent_catalogs_[static_cast<std::size_t>(item)];
   PushRecentCatalog(Ed_pathbase->text());
   if (!chosen.isEmpty()) Ed_pathbase->setText(chosen);
@@ -900,18 +1019,12 @@ bool TForm1::set_catalog_directory(const std::string& host_directory) {
 }
 
 void TForm1::ChooseNewClick() {
-  if (running_) return;
-  if (open_dialog_directory_.isEmpty()) {
-    const auto host = resolve_dos_path("c:\\voldepot");
-    open_dialog_directory_ = host ? QString::fromStdString(*host) : QString();
-  }
-  const std::optional<QString> chosen = choose_file_(open_dialog_title_, open_dialog_directory_, open_dialog_name_);
-  if (!chosen) return;
-  const qsizetype cut = chosen->lastIndexOf(QLatin1Char('/'));
-  if (cut < 0) return;
-  const QString directory = cut == 0 ? QStringLiteral("/") : chosen->left(cut);
-  open_dialog_name_ = chosen->mid(cut + 1);
-  if (set_catalog_directory(directory.toStdString())) open_dialog_directory_ = directory;
+  if (run_in_progress()) return;
+  // The dialog keeps the title the last import or export gave it.
+  const std::optional<QString> directory = choose_directory(std::nullopt);
+  if (!directory) return;
+  // It opens next in the catalog now current.
+  if (set_catalog_directory(directory->toStdString())) open_dialog_directory_ = *directory;
 }
 
 } // namespace shelvo

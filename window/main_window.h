@@ -103,7 +103,15 @@ public:
   // The clamps of a stored place: a window that would open far off the screen.
   static QPoint clamped_place(int left, int top);
 
-  bool run_in_progress() const { return running_; }
+  // The tree's actions.
+  void Bou_sortbynameClick();
+  void Bou_sortbysizeClick();
+  void TreeView1MouseDown(Qt::MouseButton button, QPoint position);
+  // Catalog maintenance from the Database menu.
+  void ImportDatabaseincurrentone1Click();
+  void Exportdatalinktovolumeinthetree1Click();
+
+  bool run_in_progress() const { return run_depth_ > 0; }
   std::uint8_t volumes_listed_flag = 0; // the tree holds a volume listing
   std::uint8_t search_results_flag = 0; // the tree holds search results
 
@@ -129,6 +137,11 @@ private:
   void switch_mode(int mode);
   void begin_run();
   void end_run();
+  // The listing again, after a deletion or an import changed the catalog.
+  void refresh_listing();
+  // Asks OpenDialog1 for a file and returns its directory, with a final
+  // separator; nothing when cancelled. title: the dialog's new title, if any.
+  std::optional<QString> choose_directory(const std::optional<QString>& title);
   RunServices services();
   std::string catalog_path() const;
   void run_add();
@@ -144,7 +157,8 @@ private:
   Launcher* launcher_ = &desktop_launcher_;
 
   std::uint8_t advanced_mode_ = 0;
-  bool running_ = false;
+  int run_depth_ = 0;          // runs and maintenance under way, nested
+  bool refresh_allowed_ = false; // a maintenance step shows the listing again
   bool close_requested_ = false;
   bool loading_ = false;
 

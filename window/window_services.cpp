@@ -31,6 +31,7 @@ DialogAnswer WindowDialogs::show_message(std::string_view text, std::string_view
   case DialogIcon::information: box.setIcon(QMessageBox::Information); break;
   case DialogIcon::warning: box.setIcon(QMessageBox::Warning); break;
   case DialogIcon::question: box.setIcon(QMessageBox::Question); break;
+  case DialogIcon::error: box.setIcon(QMessageBox::Critical); break;
   }
   switch (buttons) {
   case DialogButtons::ok:

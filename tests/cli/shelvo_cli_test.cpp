@@ -537,5 +537,34 @@ TEST_F(ShelvoCli, TheLiveStatusLineStaysWithinAnEightyColumnTerminal) {
   EXPECT_EQ(std::count(seen.begin(), seen.end(), '\n'), 1) << seen;
 }
 
+TEST_F(ShelvoCli, MaintenanceCommandsAskAndScriptsAnswer) {
+  testing::make_directories(dir / "e");
+  testing::make_directories(dir / "out");
+  const std::string env = "C:=" + (dir / "c") + ";D:=" + (dir / "d") + "|ONE;E:=" + (dir / "e") + "|TWO";
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:", env).status, 0);
+  ASSERT_EQ(cli("'/l:C:\\CAT' E:", env).status, 0);
+  // No terminal and no --yes: the question is refused.
+  auto r = cli("'/l:C:\\CAT' --delete 1", env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Are you sure, you want to destroy data link to [ONE            v2.2] ?"), std::string::npos);
+  EXPECT_EQ(testing::list_directory(dir / "c/CAT").size(), 3u);
+  // Exported in listing order, chosen by a volume mask.
+  r = cli("'/l:C:\\CAT' '[TWO*]' --export " + shell_quote(dir / "out"), env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("GOOD Job: 1 file(s) were exported"), std::string::npos) << r.err;
+  EXPECT_EQ(testing::read_file(dir / "out/00000000.KTL").substr(0, 3), "TWO");
+  r = cli("'/l:C:\\CAT' --yes --delete 1", env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::read_file(dir / "c/CAT/00000001.KTL").substr(0, 3), "TWO");
+  // Imported back: the same label asks before it replaces; --no appends it.
+  r = cli("'/l:C:\\CAT' --no --import " + shell_quote(dir / "out"), env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Do you want to replace"), std::string::npos);
+  EXPECT_EQ(testing::list_directory(dir / "c/CAT").size(), 3u);
+  r = cli("'/l:C:\\CAT' --import 'C:\\CAT'", env); // itself
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(cli("--delete x", env).status, 64);
+}
+
 } // namespace
 } // namespace shelvo

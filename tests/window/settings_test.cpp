@@ -228,7 +228,7 @@ private slots:
     answer = QString::fromStdString(dir->path() + "/elsewhere/cat/x");
     form->ChooseNewClick();
     QCOMPARE(edit("Ed_pathbase")->text(), QString::fromStdString(dir->path() + "/elsewhere/cat/"));
-    QCOMPARE(asked_directory, QString::fromStdString(dir->path() + "/d/CAT"));
+    QCOMPARE(asked_directory, QString::fromStdString(dir->path() + "/d/CAT/"));
 
     const std::string deep = dir->path() + "/d/" + std::string(60, 'x');
     testing::make_directories(deep);

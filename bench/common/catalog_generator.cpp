@@ -16,6 +16,26 @@ namespace {
 constexpr std::array<const char*, 9> common_extensions = {".JPG", ".TXT", ".DOC", ".MP3", ".C",
                                                           ".H",   ".HTM", ".DAT", ".XLS"};
 
+// Words of names and directories; none holds a Q or a Z (the rare words do).
+constexpr auto vocabulary = std::to_array<const char*>({
+    "REPORT",  "INVOICE", "HOLIDAY",  "PHOTO",   "IMG",      "SCAN",    "LETTER",  "BUDGET",   "NOTES",
+    "DRAFT",   "FINAL",   "BACKUP",   "MUSIC",   "TRACK",    "ALBUM",   "VIDEO",   "CLIP",     "PROJECT",
+    "SOURCE",  "MAIN",    "README",   "SETUP",   "DATA",     "TABLE",   "SUMMARY", "MEETING",  "MINUTES",
+    "PLAN",    "CONTRACT", "RECEIPT", "FAMILY",  "BEACH",    "MOUNTAIN", "GARDEN", "HOUSE",    "CAR",
+    "TRIP",    "PARIS",   "LONDON",   "BERLIN",  "ROME",     "MADRID",  "VIENNA",  "OSLO",     "CHAPTER",
+    "BOOK",    "THESIS",  "PAPER",    "SLIDES",  "POSTER",   "LOGO",    "ICON",    "LEVEL",    "SAVE",
+    "CONFIG",  "INDEX",   "STYLE",    "SCRIPT",  "TEST",     "DEBUG",   "RELEASE", "VERSION",  "UPDATE",
+    "PATCH",   "ARCHIVE", "OLD",      "NEW",     "COPY",     "TEMP",    "CACHE",   "LOG",      "EXPORT",
+    "IMPORT",  "CLIENT",  "SERVER",   "ORDER",   "PRICE",    "OFFER",   "STOCK",   "SALES",    "TAX",
+    "BANK",    "LOAN",    "HEALTH",   "DOCTOR",  "SCHOOL",   "CLASS",   "HOMEWORK", "EXAM",    "GRADES",
+    "SPRING",  "SUMMER",  "AUTUMN",   "WINTER",  "MONDAY",   "FRIDAY",  "MORNING", "EVENING",  "PARTY",
+    "WEDDING", "BIRTHDAY", "CONCERT", "GUITAR",  "PIANO",    "DRUMS",   "VOICE",   "SONG",     "MIX",
+    "DEMO",    "LIVE",    "STUDIO",   "CAMERA",  "PHONE",    "PRINTER", "MANUAL",  "GUIDE",    "NEWS",
+    "MAIL",    "DRIVER",  "GAME",     "MAP"});
+
+constexpr std::string_view vowels = "AEIOU";
+constexpr std::string_view separators = "__ _ -"; // '_' half the time, ' ' and '-' less often
+
 class VolumeWriter {
 public:
   VolumeWriter(std::mt19937& random, GeneratedCatalog& totals) : random_(random), totals_(totals) {}
@@ -30,14 +50,14 @@ public:
     while (written < records) {
       const auto pick = random_() % 100;
       if (pick < 4) { // into a new subdirectory, or back up to a parent with more files
-        if (path.size() < 6 && pick < 3) path.push_back("DIR" + std::to_string(random_() % 10000));
+        if (path.size() < 6 && pick < 3) path.push_back(pick_word() + std::to_string(random_() % 100));
         else if (path.size() > 1) path.pop_back();
         directory(out, path);
         continue;
       }
       if (pick < 6) {
         const long members = 5 + static_cast<long>(random_() % 16);
-        file(out, "ARCH" + std::to_string(random_() % 100000) + ".ZIP", false);
+        file(out, pick_word() + "_" + std::to_string(random_() % 100000) + ".ZIP", false);
         std::string block;
         for (long m = 0; m < members; ++m) file(block, name(), true);
         out += '\x01';
@@ -54,10 +74,33 @@ public:
   }
 
 private:
+  std::string pick_word() { return vocabulary[random_() % vocabulary.size()]; }
+
+  // A word of a name: rarely one that holds 'Q' and 'Z', else from the vocabulary.
+  std::string word() {
+    const auto roll = random_() % 10000;
+    if (roll < 22) { // rare_word alone, before a word or after one
+      const auto form = random_() % 3;
+      return form == 0 ? std::string(rare_word) : form == 1 ? rare_word + pick_word() : pick_word() + rare_word;
+    }
+    if (roll < 40) return std::string("Q") + vowels[random_() % vowels.size()] + "Z" + pick_word();
+    if (roll < 52) return random_() % 2 ? "ZQ" + pick_word() : pick_word() + "ZQ";
+    return pick_word();
+  }
+
   std::string name() {
+    const auto shape = random_() % 10;
+    const int words = shape < 1 ? 1 : shape < 4 ? 2 : shape < 7 ? 3 : 4;
+    std::string n = word();
+    for (int w = 1; w < words; ++w) {
+      n += separators[random_() % separators.size()];
+      n += word();
+    }
+    const auto number = random_() % 20;
+    if (number < 7) n += separators[random_() % separators.size()] + std::to_string(1990 + random_() % 35);
+    else if (number < 13) n += separators[random_() % separators.size()] + std::to_string(1000 + random_() % 9000);
     const bool rare = random_() % 100 == 0;
-    return "FILE" + std::to_string(random_() % 1000000) +
-           (rare ? rare_extension : common_extensions[random_() % common_extensions.size()]);
+    return n + (rare ? rare_extension : common_extensions[random_() % common_extensions.size()]);
   }
 
   void file(std::string& out, const std::string& n, bool member) {

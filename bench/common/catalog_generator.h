@@ -7,9 +7,19 @@
 
 namespace shelvo::bench {
 
-// One name in a hundred (file or member) carries this extension, so the mask
-// "*.PDF" hits about 1% of the names.
+// Names look like those of a real disk: one to four words of a vocabulary joined
+// by '_', ' ' or '-', often a year or a counter, then an extension, about 28
+// bytes in all. The vocabulary has no Q and no Z; a few rare words bring them in,
+// so that masks on them hit a known small share of the names:
+// - one name in a hundred ends in rare_extension;
+// - about one name in 170 holds rare_word ("QZ", "QZ" + word, word + "QZ"),
+//   and about one in 700 starts with it;
+// - about one name in 200 holds 'Q', a vowel, 'Z' ("QUZ", "QAZ" + word...);
+// - about one name in 300 holds "ZQ".
 inline constexpr const char* rare_extension = ".PDF";
+inline constexpr const char* rare_word = "QZ";
+// A two-letter word that no generated name holds (only random tail bytes do).
+inline constexpr const char* absent_word = "QX";
 
 struct GeneratedCatalog {
   long volumes = 0;           // volume files written after the empty file 0

@@ -54,7 +54,6 @@ constexpr std::size_t no_record = ~std::size_t{0};
 // Map of the zero bytes of a piece: bit i of map byte j stands for piece byte
 // 8j + i. The bits from `size` on are set, so a search for a terminator always
 // ends inside the map, at `size` at the latest.
-#if !defined(__SSE2__)
 void map_zero_bytes_plain(const char* bytes, std::size_t from, std::size_t to, unsigned char* map) {
   for (std::size_t at = from; at < to; at += 8) {
     unsigned bits = 0;
@@ -62,7 +61,6 @@ void map_zero_bytes_plain(const char* bytes, std::size_t from, std::size_t to, u
     map[at / 8] = static_cast<unsigned char>(bits);
   }
 }
-#endif
 
 // Stores the low `count` bytes of bits at map byte `at`, lowest first.
 inline void store_bits(unsigned char* map, std::size_t at, std::uint64_t bits, std::size_t count) {
@@ -104,6 +102,25 @@ __attribute__((target("avx2"))) void map_zero_bytes_avx2(const char* bytes, std:
 }
 #endif
 
+using MapFunction = void (*)(const char* bytes, std::size_t from, std::size_t to, unsigned char* map);
+
+MapFunction map_function(VectorWidth width) {
+#if defined(SHELVO_X86_VECTORS)
+  if (width == VectorWidth::avx512) return map_zero_bytes_avx512;
+  if (width == VectorWidth::avx2) return map_zero_bytes_avx2;
+#endif
+#if defined(__SSE2__)
+  if (width >= VectorWidth::sse2) return map_zero_bytes_sse2;
+#endif
+  return map_zero_bytes_plain;
+}
+
+// The map's bits for the last bytes, after the whole blocks of 64 up to `whole`.
+void map_tail(std::span<const char> piece, std::size_t whole, std::vector<unsigned char>& map) {
+  for (std::size_t at = whole; at < piece.size(); ++at)
+    if (piece[at] != 0) map[at / 8] = static_cast<unsigned char>(map[at / 8] & ~(1u << (at % 8)));
+}
+
 // Fills the map for bytes [from, size) (from a multiple of 64), with the bits past
 // the end set and 16 spare bytes, so that 8-byte loads up to `size` stay inside.
 void map_zero_bytes(std::span<const char> piece, std::size_t from, std::vector<unsigned char>& map) {
@@ -111,18 +128,8 @@ void map_zero_bytes(std::span<const char> piece, std::size_t from, std::vector<u
   const std::size_t whole = from + (size - from) / 64 * 64;
   map.resize(size / 8 + 24);
   std::fill(map.begin() + static_cast<std::ptrdiff_t>(whole / 8), map.end(), 0xFF);
-#if defined(SHELVO_X86_VECTORS)
-  static const int level = __builtin_cpu_supports("avx512bw") ? 2 : __builtin_cpu_supports("avx2") ? 1 : 0;
-  if (level == 2) map_zero_bytes_avx512(piece.data(), from, whole, map.data());
-  else if (level == 1) map_zero_bytes_avx2(piece.data(), from, whole, map.data());
-  else map_zero_bytes_sse2(piece.data(), from, whole, map.data());
-#elif defined(__SSE2__)
-  map_zero_bytes_sse2(piece.data(), from, whole, map.data());
-#else
-  map_zero_bytes_plain(piece.data(), from, whole, map.data());
-#endif
-  for (std::size_t at = whole; at < size; ++at)
-    if (piece[at] != 0) map[at / 8] = static_cast<unsigned char>(map[at / 8] & ~(1u << (at % 8)));
+  map_function(vector_width())(piece.data(), from, whole, map.data());
+  map_tail(piece, whole, map);
 }
 
 // What the bytes alone tell of records that begin with the zero count at 1, as it
@@ -456,7 +463,7 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
     std::size_t single = i;
     const CompiledMaskList* filter = handler_.name_filter;
     if (filter && probe_of(*filter)) {
-      if (probe_hit_ < bytes + starts[i]) probe_hit_ = probe_->find(bytes + starts[i], end);
+      if (!probe_hit_ || probe_hit_ < bytes + starts[i]) probe_hit_ = probe_->find(bytes + starts[i], end);
       const auto hit = static_cast<std::size_t>(probe_hit_ - bytes);
       single = mark < marks ? marked[mark] : count;
       if (hit < (single < count ? starts[single] : after))

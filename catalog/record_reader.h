@@ -16,6 +16,11 @@
 // directory into members. A record cut short by the end of the file is dropped,
 // and so is everything after an archive header or a skipped block that the file
 // ends inside.
+//
+// In bulk the reader finds whole records from a map of the zero bytes, walking
+// several stretches of a chunk at once, and with a name filter that has a probe
+// it passes over the names without a find of the probe undecoded. It reports
+// exactly what the byte-by-byte reading reports, on every input.
 #pragma once
 
 #include <algorithm>
@@ -45,7 +50,8 @@ public:
   // When set, file and member records whose names it rejects are not reported
   // (they still end an archive's members and name the next archive). A handler
   // that cares only about matching names sets it, and may change it between
-  // records; this spares one call per record on large catalogs.
+  // records; this spares one call per record on large catalogs, and with a probe
+  // (CompiledMaskList::probe) most names are not even looked at.
   const CompiledMaskList* name_filter = nullptr;
 
   // A directory record: its path as stored (empty also means the root).
@@ -138,7 +144,7 @@ private:
   // at or after the name is kept while the names before it are passed over.
   bool may_match(const CompiledMaskList& filter, const char* name, const char* nul, const char* end) {
     if (!probe_of(filter)) return true;
-    if (probe_hit_ < name) probe_hit_ = probe_->find(name, end);
+    if (!probe_hit_ || probe_hit_ < name) probe_hit_ = probe_->find(name, end);
     return probe_hit_ < nul;
   }
   const NameProbe* probe_of(const CompiledMaskList& filter) {
@@ -185,7 +191,8 @@ private:
   std::vector<std::uint16_t> lane_marks_; // which of them are not file records
   std::size_t one_lane_until_ = 0;
   // The first probe find at or after the names already passed over in the
-  // current piece, for the filter it was looked up for.
+  // current piece (none looked for yet: nullptr), for the filter it was looked
+  // for.
   const CompiledMaskList* probe_for_ = nullptr;
   const NameProbe* probe_ = nullptr;
   const char* probe_hit_ = nullptr;

@@ -1,9 +1,8 @@
 #include "catalog/search_mask.h"
 
 #include <algorithm>
-#include <cstring>
-
 #include <bit>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -125,7 +124,28 @@ bool rarest_pair(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
   return found;
 }
 
+VectorWidth processor_vector_width() {
+#if defined(SHELVO_X86_VECTORS)
+  if (__builtin_cpu_supports("avx512bw")) return VectorWidth::avx512;
+  if (__builtin_cpu_supports("avx2")) return VectorWidth::avx2;
+#endif
+#if defined(__SSE2__)
+  return VectorWidth::sse2;
+#else
+  return VectorWidth::none;
+#endif
+}
+
+VectorWidth widest_allowed = VectorWidth::avx512;
+
 } // namespace
+
+VectorWidth vector_width() {
+  static const VectorWidth processor = processor_vector_width();
+  return std::min(processor, widest_allowed);
+}
+
+void limit_vector_width(VectorWidth widest) { widest_allowed = widest; }
 
 CompiledMask::CompiledMask(std::string_view pattern) : pattern_(pattern) {
   if (pattern.size() >= general_matcher_limit) return; // Shape::nothing
@@ -318,17 +338,16 @@ __attribute__((target("avx2"))) const char* find_pairs_avx2(const BytePair* pair
 
 const char* NameProbe::find(const char* from, const char* end) const {
   if (count_ == 0 || from >= end) return end;
+  [[maybe_unused]] const VectorWidth width = vector_width();
 #if defined(SHELVO_X86_VECTORS)
-  static const bool avx512 = __builtin_cpu_supports("avx512bw");
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (count_ == 1 && avx512) return find_pair_avx512(pairs_[0], from, end);
-  if (avx2) return count_ == 1 ? find_pair_avx2(pairs_[0], from, end) : find_pairs_avx2(pairs_.data(), count_, from, end);
+  if (width == VectorWidth::avx512 && count_ == 1) return find_pair_avx512(pairs_[0], from, end);
+  if (width >= VectorWidth::avx2)
+    return count_ == 1 ? find_pair_avx2(pairs_[0], from, end) : find_pairs_avx2(pairs_.data(), count_, from, end);
 #endif
 #if defined(__SSE2__)
-  return find_pairs_sse2(pairs_.data(), count_, from, end);
-#else
-  return find_pairs_plain(pairs_.data(), count_, from, end);
+  if (width >= VectorWidth::sse2) return find_pairs_sse2(pairs_.data(), count_, from, end);
 #endif
+  return find_pairs_plain(pairs_.data(), count_, from, end);
 }
 
 CompiledMaskList::CompiledMaskList(const MaskList& masks) {

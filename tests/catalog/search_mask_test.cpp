@@ -29,6 +29,12 @@ std::string planted_name(std::mt19937& random, std::string_view pattern, std::st
   return name;
 }
 
+// Runs the narrower vector code, as on an older processor, while it lives.
+struct NarrowVectors {
+  explicit NarrowVectors(VectorWidth widest) { limit_vector_width(widest); }
+  ~NarrowVectors() { limit_vector_width(VectorWidth::avx512); }
+};
+
 // True when the name holds one of the probe's pairs (the probe's promise for
 // every name the list accepts).
 bool holds_a_pair(const NameProbe& probe, std::string_view name) {
@@ -159,10 +165,13 @@ TEST(NameProbe, OnlyListsWhoseEveryPositiveMaskHasTwoLiteralBytesInAPieceOrARare
 }
 
 // find gives the first position of a pair on any buffer, whatever the length and
-// the alignment, pairs reaching up to the end included.
+// the alignment, pairs reaching up to the end included, with every width of
+// vector instructions.
 TEST(NameProbe, FindGivesTheFirstPairLikeAPlainScan) {
   std::mt19937 random(17);
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 800; ++round) {
+    const auto width = static_cast<VectorWidth>(round % 4);
+    const NarrowVectors narrow(width);
     MaskList list(MaskList::search_mask_limit);
     const int masks = 1 + static_cast<int>(random() % NameProbe::max_pairs);
     for (int k = 0; k < masks; ++k) {
@@ -182,7 +191,8 @@ TEST(NameProbe, FindGivesTheFirstPairLikeAPlainScan) {
               static_cast<unsigned char>(buffer[p + probe[k].distance]) == probe[k].second)
             expected = p;
       const char* found = probe.find(buffer.data() + from, buffer.data() + buffer.size());
-      ASSERT_EQ(static_cast<std::size_t>(found - buffer.data()), expected) << "round " << round << " from " << from;
+      ASSERT_EQ(static_cast<std::size_t>(found - buffer.data()), expected)
+          << "round " << round << " from " << from << " width " << static_cast<int>(width);
     }
   }
 }

@@ -19,14 +19,16 @@ std::optional<std::string> listed_text_of(std::string_view volume_file) {
 int delete_volume_locked(CatalogWriter& catalog, std::string_view catalog_directory, int number,
                          std::optional<std::string_view> expected, std::string& failure) {
   const std::string doomed = volume_file_path(catalog_directory, number);
-  const std::optional<std::string> now = listed_text_of(doomed);
-  if (!now) {
-    File probe = File::open(doomed, "rb");
-    failure = "cannot delete " + doomed + ": " + error_text(probe.error());
+  File file = File::open(doomed, "rb");
+  const VolumeHeader header = read_volume_header(file);
+  if (!file || file.failed()) {
+    failure = "cannot delete " + doomed + ": " + error_text(file.error());
     return -1;
   }
-  if (expected && *now != *expected) {
-    failure = "the volume file " + doomed + " holds [" + *now + "], not [" + std::string(*expected) +
+  file.close();
+  const std::string now = shown_label(header.label) + listing_version_text(header.format);
+  if (expected && now != *expected) {
+    failure = "the volume file " + doomed + " holds [" + now + "], not [" + std::string(*expected) +
               "]: the catalog has changed since it was listed. Nothing was deleted; list it again.";
     return -1;
   }

@@ -35,7 +35,9 @@ int export_volumes(std::string_view current, std::string_view target, const std:
   for (const int number : volume_numbers) {
     const std::string source = volume_file_path(current, number);
     const std::string destination = volume_file_path(target, exported);
-    const int code = copy_volume_file(catalog, destination, source, failure);
+    // Files already in the target under these numbers are overwritten, as an
+    // export always did.
+    const int code = copy_volume_file(catalog, destination, source, true, failure);
     if (code == copy_done) ++exported; // a failed copy takes no number: no gap
     else dialogs.show_message(copy_failure_message(code, source, destination) + "\n\n(" + failure + ")", "Failure",
                               DialogButtons::ok, DialogIcon::error);

@@ -1,6 +1,7 @@
 #include "maintenance/import_catalog.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 
@@ -19,12 +20,20 @@ struct Header {
   unsigned char format = 0;
 };
 
-// The header of a volume file, or nothing when the file cannot be opened.
-std::optional<Header> header_of(std::string_view path) {
+// The header of a volume file, or nothing: error is then ENOENT when there is no
+// such file (the end of a catalog), another error when it cannot be read.
+std::optional<Header> header_of(std::string_view path, int& error) {
   File file = File::open(path, "rb");
+  error = file.error();
   if (!file) return std::nullopt;
   const VolumeHeader h = read_volume_header(file);
+  error = file.error();
+  if (file.failed()) return std::nullopt;
   return Header{h.label, h.format};
+}
+
+void tell_failure(DialogService& dialogs, const std::string& text) {
+  dialogs.show_message(text, "Failure", DialogButtons::ok, DialogIcon::error);
 }
 
 // What a box shows of a label: up to its first zero, as the listing does.
@@ -83,18 +92,35 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
   }
 
   int added = 0;
+  int error = 0;
   for (int s = 0;; ++s) {
     const std::string source = volume_file_path(other, s);
-    const std::optional<Header> imported = header_of(source);
-    if (!imported) break;
+    const std::optional<Header> imported = header_of(source, error);
+    if (!imported) {
+      // The end of the other catalog; a file there that cannot be read ends it
+      // too, but is said.
+      if (error != ENOENT) tell_failure(dialogs, "cannot read " + source + ": " + error_text(error));
+      break;
+    }
     if (imported->label.size() < label_length) continue; // an empty file is no volume
     const std::string imported_version = version_text(imported->format);
 
     std::string target;
+    bool replace = false;
+    bool blocked = false;
     for (int k = 0;;) {
       target = volume_file_path(current, k);
-      const std::optional<Header> there = header_of(target);
-      if (!there) break; // the first free number: appended
+      const std::optional<Header> there = header_of(target, error);
+      if (!there) {
+        // The first free number: appended. A file there that cannot be read is
+        // no free number: nothing is written over it.
+        if (error != ENOENT) {
+          tell_failure(dialogs, "cannot read " + target + ": " + error_text(error) + "; " + source +
+                                    " was not imported");
+          blocked = true;
+        }
+        break;
+      }
       if (there->label.size() < label_length) {
         if (yes(dialogs, null_size_question(target))) {
           if (delete_volume_locked(catalog, current, k, std::nullopt, failure) == 1) {
@@ -102,21 +128,23 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
             continue; // the same number now holds the next volume
           }
           // Said once; the file stays, and is passed over like a No.
-          dialogs.show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
+          tell_failure(dialogs, failure);
         }
         ++k;
         continue;
       }
       if (there->label == imported->label &&
           yes(dialogs, replace_question(shown(there->label), version_text(there->format), target,
-                                        shown(imported->label), imported_version, source)))
-        break; // replaced in place
+                                        shown(imported->label), imported_version, source))) {
+        replace = true; // in place
+        break;
+      }
       ++k;
     }
-    const int code = copy_volume_file(catalog, target, source, failure);
+    if (blocked) continue;
+    const int code = copy_volume_file(catalog, target, source, replace, failure);
     if (code == copy_done) ++added;
-    else dialogs.show_message(copy_failure_message(code, target, source) + "\n\n(" + failure + ")", "Failure",
-                              DialogButtons::ok, DialogIcon::error);
+    else tell_failure(dialogs, copy_failure_message(code, target, source) + "\n\n(" + failure + ")");
   }
   dialogs.show_message(import_end_message(added), added > 0 ? "GOOD Job" : "BAD Job", DialogButtons::ok,
                        DialogIcon::none);

@@ -12,7 +12,7 @@ constexpr std::size_t copy_block = 57344;
 
 } // namespace
 
-int copy_volume_file(CatalogWriter& target_catalog, std::string_view target, std::string_view source,
+int copy_volume_file(CatalogWriter& target_catalog, std::string_view target, std::string_view source, bool replace,
                      std::string& failure) {
   File from = File::open(source, "rb");
   if (!from) {
@@ -38,7 +38,7 @@ int copy_volume_file(CatalogWriter& target_catalog, std::string_view target, std
     target_catalog.discard();
     return copy_write_failed;
   }
-  if (!target_catalog.install(target, true, failure)) return copy_write_failed;
+  if (!target_catalog.install(target, replace, failure)) return copy_write_failed;
   return copy_done;
 }
 

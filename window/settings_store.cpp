@@ -4,6 +4,8 @@ namespace shelvo {
 
 SettingsStore::SettingsStore() : settings_(QStringLiteral("Brenwick"), QStringLiteral("Shelvo")) {}
 
+SettingsStore::SettingsStore(const QString& file_name) : settings_(file_name, QSettings::IniFormat) {}
+
 QString SettingsStore::ReadStringSetting(const QString& name, const QString& default_value) {
   if (!settings_.contains(name)) return default_value;
   const QVariant value = settings_.value(name);

@@ -13,6 +13,8 @@ namespace shelvo {
 class SettingsStore {
 public:
   SettingsStore();
+  // The settings of one file (tests and fuzzing).
+  explicit SettingsStore(const QString& file_name);
 
   // Longest string a setting holds; a longer stored one is not used.
   static constexpr int max_string_length = 999;

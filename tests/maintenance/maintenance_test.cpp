@@ -183,12 +183,12 @@ TEST_F(Maintenance, AFailedCopyLeavesTheTargetWholeAndNoTemporaryFile) {
   for (const auto& f : faults) {
     SCOPED_TRACE(static_cast<int>(f.operation) * 10 + f.nth);
     inject_fault(f.operation, f.nth, ENOSPC);
-    EXPECT_EQ(copy_volume_file(target, "C:\\OTHER\\00000000.KTL", "C:\\CAT\\00000001.KTL", failure), f.expected);
+    EXPECT_EQ(copy_volume_file(target, "C:\\OTHER\\00000000.KTL", "C:\\CAT\\00000001.KTL", true, failure), f.expected);
     clear_faults();
     EXPECT_EQ(files(other), std::vector<std::string>{"00000000.KTL"});
     EXPECT_TRUE(at(other, 0) == volume("OLD", "precious"));
   }
-  EXPECT_EQ(copy_volume_file(target, "C:\\OTHER\\00000000.KTL", "C:\\CAT\\00000001.KTL", failure), copy_done);
+  EXPECT_EQ(copy_volume_file(target, "C:\\OTHER\\00000000.KTL", "C:\\CAT\\00000001.KTL", true, failure), copy_done);
   EXPECT_TRUE(at(other, 0) == at(cat, 1));
 }
 

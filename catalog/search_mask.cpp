@@ -277,18 +277,28 @@ const char* find_pairs_sse2(const BytePair* pairs, std::size_t count, const char
 #endif
 
 #if defined(SHELVO_X86_VECTORS)
-// One pair, the common case, 64 positions at a time.
-__attribute__((target("avx512bw"))) const char* find_pair_avx512(const BytePair& pair, const char* p,
-                                                                  const char* end) {
-  const __m512i first = _mm512_set1_epi8(static_cast<char>(pair.first));
-  const __m512i second = _mm512_set1_epi8(static_cast<char>(pair.second));
-  while (static_cast<std::size_t>(end - p) >= std::size_t{64} + pair.distance) {
-    const std::uint64_t hits = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), first) &
-                               _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + pair.distance), second);
+// 64 positions at a time; the number of pairs is fixed at compile time, so that
+// the loop over them unrolls and their bytes stay in registers.
+template <std::size_t Pairs>
+__attribute__((target("avx512bw"))) const char* find_pairs_avx512(const BytePair* pairs, const char* p,
+                                                                   const char* end) {
+  __m512i firsts[Pairs], seconds[Pairs];
+  std::size_t reach = 0;
+  for (std::size_t k = 0; k < Pairs; ++k) {
+    firsts[k] = _mm512_set1_epi8(static_cast<char>(pairs[k].first));
+    seconds[k] = _mm512_set1_epi8(static_cast<char>(pairs[k].second));
+    reach = std::max<std::size_t>(reach, pairs[k].distance);
+  }
+  while (static_cast<std::size_t>(end - p) >= 64 + reach) {
+    const __m512i here = _mm512_loadu_si512(p);
+    std::uint64_t hits = 0;
+    for (std::size_t k = 0; k < Pairs; ++k)
+      hits |= _mm512_cmpeq_epi8_mask(here, firsts[k]) &
+              _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + pairs[k].distance), seconds[k]);
     if (hits != 0) return p + std::countr_zero(hits);
     p += 64;
   }
-  return find_pairs_sse2(&pair, 1, p, end);
+  return find_pairs_sse2(pairs, Pairs, p, end);
 }
 
 __attribute__((target("avx2"))) const char* find_pair_avx2(const BytePair& pair, const char* p, const char* end) {
@@ -340,7 +350,15 @@ const char* NameProbe::find(const char* from, const char* end) const {
   if (count_ == 0 || from >= end) return end;
   [[maybe_unused]] const VectorWidth width = vector_width();
 #if defined(SHELVO_X86_VECTORS)
-  if (width == VectorWidth::avx512 && count_ == 1) return find_pair_avx512(pairs_[0], from, end);
+  if (width == VectorWidth::avx512) {
+    static_assert(max_pairs == 4, "one instance for each count of pairs");
+    switch (count_) {
+    case 1: return find_pairs_avx512<1>(pairs_.data(), from, end);
+    case 2: return find_pairs_avx512<2>(pairs_.data(), from, end);
+    case 3: return find_pairs_avx512<3>(pairs_.data(), from, end);
+    default: return find_pairs_avx512<4>(pairs_.data(), from, end);
+    }
+  }
   if (width >= VectorWidth::avx2)
     return count_ == 1 ? find_pair_avx2(pairs_[0], from, end) : find_pairs_avx2(pairs_.data(), count_, from, end);
 #endif

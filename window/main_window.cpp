@@ -191,6 +191,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 TForm1::~TForm1() {
   if (status_view() == status_view_.get()) set_status_view(nullptr);
   TreeView1->setModel(nullptr);
+  // The model watches tree_, a member: it must go before the members do, not
+  // with the window's children afterwards.
+  delete model_;
+  model_ = nullptr;
 }
 
 void TForm1::create_controls() {

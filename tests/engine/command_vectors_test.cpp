@@ -6,36 +6,13 @@
 #include "results/result_tree.h"
 #include "results/run_state.h"
 #include "results/status_view.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
 namespace shelvo {
 namespace {
-
-class FakeDialogs final : public DialogService {
-public:
-  DialogAnswer show_message(std::string_view text, std::string_view caption, DialogButtons buttons,
-                            DialogIcon) override {
-    shown.push_back(std::string(caption) + ": " + std::string(text));
-    return buttons == DialogButtons::yes_no ? answer : DialogAnswer::ok;
-  }
-  std::vector<std::string> shown;
-  DialogAnswer answer = DialogAnswer::no;
-};
-
-class FakeLauncher final : public Launcher {
-public:
-  bool open_text_file(const std::string& path) override {
-    opened.push_back("text " + path);
-    return true;
-  }
-  bool open_with_desktop(const std::string& path) override {
-    opened.push_back("desktop " + path);
-    return true;
-  }
-  std::vector<std::string> opened;
-};
 
 class Caption final : public StatusView {
 public:
@@ -116,8 +93,8 @@ protected:
   void TearDown() override { set_status_view(nullptr); }
   testing::DriveMapping map{{{'C', dir / "c"}, {'D', dir / "d"}}, {{'D', "DISK"}}};
   Caption caption;
-  FakeDialogs dialogs;
-  FakeLauncher launcher;
+  testing::ScriptedDialogs dialogs;
+  testing::RecordingLauncher launcher;
   ResultTree tree;
   RunServices services{&tree, &dialogs, &launcher};
 };
@@ -150,7 +127,7 @@ TEST_F(Runs, BrokenArchivesAreOfferedAndTheLogOpensThroughTheLauncher) {
   testing::write_file(dir / "d/bad.zip", "PK\x03\x04" + std::string(4, '\0') + std::string(1, '\x15') +
                                              std::string(9, '\0') + std::string("\x01\0\0\0\x01\0\0\0\x05\0\0\0", 12) +
                                              "a?txt" + "x");
-  dialogs.answer = DialogAnswer::yes;
+  dialogs.otherwise = DialogAnswer::yes;
   ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
   ASSERT_EQ(counters.broken_archives, 1);
   ASSERT_EQ(dialogs.shown.size(), 1u);

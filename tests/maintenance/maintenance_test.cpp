@@ -7,6 +7,7 @@
 
 #include "catalog/catalog_store.h"
 #include "platform/fault_injection.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,21 +21,6 @@ namespace {
 using testing::read_file;
 using testing::write_file;
 
-class Dialogs final : public DialogService {
-public:
-  DialogAnswer show_message(std::string_view text, std::string_view caption, DialogButtons buttons,
-                            DialogIcon) override {
-    shown.push_back(std::string(caption) + ": " + std::string(text));
-    if (buttons == DialogButtons::ok) return DialogAnswer::ok;
-    if (answers.empty()) return DialogAnswer::no;
-    const DialogAnswer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-  std::vector<std::string> shown;
-  std::deque<DialogAnswer> answers;
-};
-
 std::string volume(const std::string& label, const std::string& body = "") {
   std::string v = label;
   v.resize(15, ' ');
@@ -47,7 +33,7 @@ protected:
   std::string cat = dir / "c/CAT";
   std::string other = dir / "c/OTHER";
   testing::DriveMapping map{{{'C', dir / "c"}, {'D', dir / "c"}}};
-  Dialogs dialogs;
+  testing::ScriptedDialogs dialogs;
   int refreshes = 0;
   std::function<void()> refresh = [this] { ++refreshes; };
 

@@ -12,6 +12,7 @@
 #include "engine/engine_main.h"
 #include "platform/fault_injection.h"
 #include "results/run_state.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -26,16 +27,6 @@ using Files = std::map<std::string, std::string>; // name -> bytes
 
 constexpr FileOperation all_operations[] = {FileOperation::open,  FileOperation::read,   FileOperation::write,
                                             FileOperation::close, FileOperation::rename, FileOperation::remove};
-
-class Told final : public DialogService {
-public:
-  DialogAnswer show_message(std::string_view text, std::string_view caption, DialogButtons buttons,
-                            DialogIcon) override {
-    if (caption == "Failure") failures.emplace_back(text);
-    return buttons == DialogButtons::yes_no ? DialogAnswer::yes : DialogAnswer::ok;
-  }
-  std::vector<std::string> failures;
-};
 
 std::string volume(const std::string& label, const std::string& body) {
   std::string v = label;
@@ -150,12 +141,13 @@ TEST_F(WriterFaults, DeletingAVolume) {
 TEST_F(WriterFaults, ImportingAndExporting) {
   const Files current = {{"00000000.KTL", ""}, {"00000001.KTL", volume("SAME", "old")}};
   const Files sources = {{"00000000.KTL", volume("SAME", "new")}, {"00000001.KTL", volume("MORE", "more")}};
-  Told told;
+  testing::ScriptedDialogs told;
+  told.otherwise = DialogAnswer::yes;
   under_every_fault(
       [&] {
         write_all(cat, current);
         write_all(other, sources);
-        told.failures.clear();
+        told.shown.clear();
       },
       [&](std::string&) { return import_catalog("C:\\CAT", "C:\\OTHER", told, nullptr) == 1; },
       [&](bool, const std::string&) {
@@ -173,7 +165,7 @@ TEST_F(WriterFaults, ImportingAndExporting) {
           EXPECT_TRUE(known) << name;
         }
         if (after != done) {
-          EXPECT_FALSE(told.failures.empty());
+          EXPECT_FALSE(told.captioned("Failure").empty());
         }
       });
   const int import_points = points;
@@ -186,7 +178,7 @@ TEST_F(WriterFaults, ImportingAndExporting) {
       [&] {
         write_all(cat, listed);
         write_all(target, {});
-        told.failures.clear();
+        told.shown.clear();
       },
       [&](std::string&) { return export_volumes("C:\\CAT", "C:\\TARGET", {2, 1}, told) == 1; },
       [&](bool, const std::string&) {
@@ -204,7 +196,7 @@ TEST_F(WriterFaults, ImportingAndExporting) {
           ++next;
         }
         if (after.size() < 2) {
-          EXPECT_FALSE(told.failures.empty());
+          EXPECT_FALSE(told.captioned("Failure").empty());
         }
       });
   std::printf("export: %d failure points\n", points);

@@ -9,6 +9,7 @@
 #include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
 #include "results/run_state.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -18,16 +19,6 @@
 
 namespace shelvo {
 namespace {
-
-class Quiet final : public DialogService {
-public:
-  DialogAnswer show_message(std::string_view text, std::string_view caption, DialogButtons buttons,
-                            DialogIcon) override {
-    if (caption == "Failure" || caption == "Shelvo") told += std::string(text);
-    return buttons == DialogButtons::yes_no ? DialogAnswer::no : DialogAnswer::ok;
-  }
-  std::string told;
-};
 
 std::string volume(const std::string& label, const std::string& body) {
   std::string v = label;
@@ -64,12 +55,16 @@ protected:
     return failure.empty() ? 2 : 1;
   }
   static int import() {
-    Quiet quiet;
-    return import_catalog("C:\\CAT", "C:\\OTHER", quiet, nullptr) == 1 ? 0 : quiet.told.empty() ? 2 : 1;
+    testing::ScriptedDialogs quiet;
+    return import_catalog("C:\\CAT", "C:\\OTHER", quiet, nullptr) == 1 ? 0 : told_why(quiet) ? 1 : 2;
   }
   static int export_two() {
-    Quiet quiet;
-    return export_volumes("C:\\CAT", "C:\\TARGET", {1, 2}, quiet) == 1 ? 0 : quiet.told.empty() ? 2 : 1;
+    testing::ScriptedDialogs quiet;
+    return export_volumes("C:\\CAT", "C:\\TARGET", {1, 2}, quiet) == 1 ? 0 : told_why(quiet) ? 1 : 2;
+  }
+  // A refusal says why, in a box of its own.
+  static bool told_why(const testing::ScriptedDialogs& boxes) {
+    return !boxes.captioned("Failure").empty() || !boxes.captioned("Shelvo").empty();
   }
   static pid_t in_child(int (*operation)()) {
     const pid_t child = ::fork();

@@ -3,6 +3,7 @@
 #include "results/tree_actions.h"
 
 #include "results/run_state.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -16,16 +17,6 @@ std::vector<std::string> texts_of(const ResultTree& tree, NodeId parent) {
     out.emplace_back(tree.text(tree.child(parent, row)));
   return out;
 }
-
-class RecordingLauncher final : public Launcher {
-public:
-  bool open_text_file(const std::string&) override { return false; }
-  bool open_with_desktop(const std::string& path) override {
-    opened.push_back(path);
-    return true;
-  }
-  std::vector<std::string> opened;
-};
 
 TEST(TreeActions, SortingEveryListByTextAndByNumber) {
   ResultTree tree;
@@ -79,7 +70,7 @@ TEST(TreeActions, AHitIsFoundAgainOnEveryDriveThatHoldsIt) {
   EXPECT_TRUE(directory);
   EXPECT_EQ(found_path_of(tree, tree.top_level(0), directory), "");
 
-  RecordingLauncher launcher;
+  testing::RecordingLauncher launcher;
   EXPECT_EQ(open_found_path(found_path_of(tree, readme, directory), false, launcher), 3); // C, E, Y; never Z
   EXPECT_EQ(launcher.opened[1], dir / "e/readme.txt");
   launcher.opened.clear();

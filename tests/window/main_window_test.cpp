@@ -22,6 +22,7 @@
 
 #include "engine/engine_main.h"
 #include "results/run_state.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 #include "window/controls.h"
 #include "window/main_window.h"
@@ -30,26 +31,6 @@
 using namespace shelvo;
 
 namespace {
-
-class FakeDialogs final : public DialogService {
-public:
-  DialogAnswer show_message(std::string_view text, std::string_view caption, DialogButtons, DialogIcon) override {
-    shown.push_back(std::string(caption) + ": " + std::string(text));
-    return answer;
-  }
-  std::vector<std::string> shown;
-  DialogAnswer answer = DialogAnswer::no;
-};
-
-class FakeLauncher final : public Launcher {
-public:
-  bool open_text_file(const std::string&) override { return false; }
-  bool open_with_desktop(const std::string& path) override {
-    opened.push_back(path);
-    return true;
-  }
-  std::vector<std::string> opened;
-};
 
 QColor text_colour(const QWidget* w) { return w->palette().color(QPalette::Text); }
 
@@ -61,7 +42,7 @@ class WindowTest : public QObject {
   std::unique_ptr<testing::TempDir> dir;
   std::unique_ptr<testing::DriveMapping> drives;
   std::unique_ptr<TForm1> form;
-  FakeDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
 
   template <class T> T* get(const char* name) {
     T* w = form->findChild<T*>(QString::fromLatin1(name));
@@ -337,7 +318,7 @@ private slots:
     form->BitBtnGoClick();
     QCOMPARE(form->result_model().rowCount(), 3);
     // Right click on DISK ONE, answered Yes: deleted, listed again, renumbered.
-    dialogs.answer = DialogAnswer::yes;
+    dialogs.otherwise = DialogAnswer::yes;
     auto* view = get<QTreeView>("TreeView1");
     const QModelIndex one = form->result_model().index(1, 0);
     form->TreeView1MouseDown(Qt::RightButton, view->visualRect(one).center());
@@ -358,7 +339,7 @@ private slots:
     QCOMPARE(form->result_model().index(3, 0).data().toString(), QStringLiteral("B"));
 
     // A search's hit opens through the launcher.
-    FakeLauncher launcher;
+    testing::RecordingLauncher launcher;
     form->set_services(&dialogs, &launcher);
     testing::write_file(dir->path() + "/E/found.txt", "f");
     get<QCheckBox>("Che_reversesort")->setChecked(false);

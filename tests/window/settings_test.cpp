@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "engine/engine_main.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 #include "window/main_window.h"
 #include "window/result_tree_model.h"
@@ -20,15 +21,6 @@
 using namespace shelvo;
 
 namespace {
-
-class FakeDialogs final : public DialogService {
-public:
-  DialogAnswer show_message(std::string_view text, std::string_view, DialogButtons, DialogIcon) override {
-    shown.emplace_back(text);
-    return DialogAnswer::ok;
-  }
-  std::vector<std::string> shown;
-};
 
 QSettings stored() { return QSettings(QStringLiteral("Brenwick"), QStringLiteral("Shelvo")); }
 
@@ -40,7 +32,7 @@ class SettingsTest : public QObject {
   std::unique_ptr<testing::TempDir> dir;
   std::unique_ptr<testing::DriveMapping> drives;
   std::unique_ptr<TForm1> form;
-  FakeDialogs dialogs;
+  testing::ScriptedDialogs dialogs;
 
   template <class T> T* get(const char* name) {
     T* w = form->findChild<T*>(QString::fromLatin1(name));

@@ -1,6 +1,7 @@
 // The bulk record reader against its byte-at-a-time reference: on any bytes, cut
 // into any chunks, with or without archive members and a name filter, both
-// report the same records in the same order.
+// report the same records in the same order. The input is repeated to make long
+// volumes, which the bulk reader walks in several lanes at once.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -31,8 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned char format = data[0];
   const bool archives = (data[1] & 1) != 0;
   const bool filtered = (data[1] & 2) != 0;
-  const std::size_t chunk = 1 + data[2] % 97 * (data[1] >> 2 | 1);
-  const std::string_view bytes = fuzzing::text_of(data + 3, size - 3);
+  const std::size_t chunk = 1 + std::size_t{data[2]} * 257 % 70001;
+  const std::size_t repeats = 1 + (data[1] >> 2) % 64;
+  std::string long_volume;
+  for (std::size_t k = 0; k < repeats; ++k) long_volume += fuzzing::text_of(data + 3, size - 3);
+  const std::string_view bytes = long_volume;
 
   MaskList masks(MaskList::search_mask_limit);
   masks.add(filtered ? "*A?*" : "*");

@@ -17,7 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const bool made = [&] { return std::system(("mkdir -p " + catalog).c_str()) == 0; }();
   if (!made) return 0;
   fuzzing::write_bytes(catalog + "/" + volume_file_name(0), "");
-  fuzzing::write_bytes(catalog + "/" + volume_file_name(1), fuzzing::text_of(data + 2, size - 2));
+  // Repeated, for volumes long enough to be read in several lanes and chunks.
+  std::string volume;
+  for (int k = 0; k <= data[1] >> 5; ++k) volume += fuzzing::text_of(data + 2, size - 2);
+  fuzzing::write_bytes(catalog + "/" + volume_file_name(1), volume);
 
   static const char* const masks[] = {"*", "*.TXT", "A*", "*Q?Z*", "\\*.TMP", "*A*B*", "??"};
   ArgumentVector vector{"", "/l:C:\\CAT"};

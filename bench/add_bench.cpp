@@ -5,7 +5,6 @@
 //
 //   add_bench [--entries N] [--runs N] [--keep DIR]
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,50 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "common/measured_run.h"
 #include "common/tree_generator.h"
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Run {
-  double seconds = 0;
-  long peak_kb = 0;
-  bool ok = false;
-};
-
-// Runs a program with its output discarded and reports its wall time and peak
-// resident memory, from the kernel's own accounting of the child.
-Run run_measured(const std::vector<std::string>& arguments, const std::vector<std::string>& extra_env = {}) {
-  std::vector<char*> argv;
-  for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<std::string> env_strings(extra_env);
-  for (char** e = environ; *e; ++e) env_strings.emplace_back(*e);
-  std::vector<char*> envp;
-  for (auto& e : env_strings) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const auto start = Clock::now();
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  Run run;
-  if (rc != 0) return run;
-  int status = 0;
-  rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid) return run;
-  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  run.peak_kb = usage.ru_maxrss;
-  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return run;
-}
 
 double median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -100,8 +61,8 @@ int main(int argc, char** argv) {
   std::vector<double> add_times, find_times, ratios;
   long big_peak = 0;
   for (int r = 0; r <= runs; ++r) { // the first pair warms the page cache
-    const Run a = run_measured(add, {drives_for(root, big)});
-    const Run f = run_measured(find);
+    const shelvo::bench::MeasuredRun a = shelvo::bench::run_measured(add, "/dev/null", {drives_for(root, big)});
+    const shelvo::bench::MeasuredRun f = shelvo::bench::run_measured(find);
     if (!a.ok || !f.ok) {
       std::fprintf(stderr, "add_bench: a run failed\n");
       return 1;
@@ -112,7 +73,7 @@ int main(int argc, char** argv) {
     ratios.push_back(a.seconds / f.seconds);
     big_peak = std::max(big_peak, a.peak_kb);
   }
-  const Run s = run_measured(add, {drives_for(root, small)});
+  const shelvo::bench::MeasuredRun s = shelvo::bench::run_measured(add, "/dev/null", {drives_for(root, small)});
 
   std::printf("entries             %ld (and %ld for the memory check)\n", entries, entries / 10);
   std::printf("add (shelvo-cli)    median %.3f s\n", median(add_times));

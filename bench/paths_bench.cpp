@@ -10,7 +10,6 @@
 // when its output is /dev/null). Exit status 1 when a run fails or the two sides
 // do not report the same number of lines.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,44 +23,12 @@
 #include <vector>
 
 #include "common/catalog_generator.h"
+#include "common/measured_run.h"
 #include "common/tree_generator.h"
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Run {
-  double seconds = 0;
-  long peak_kb = 0;
-  bool ok = false;
-};
-
-// Runs a program directly (no shell), its standard output into out_path, and
-// reports its wall time and peak resident memory.
-Run run_measured(const std::vector<std::string>& arguments, const std::string& out_path) {
-  std::vector<char*> argv;
-  for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const auto start = Clock::now();
-  pid_t pid = 0;
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  Run run;
-  if (rc != 0) return run;
-  int status = 0;
-  rusage usage{};
-  if (::wait4(pid, &status, 0, &usage) != pid) return run;
-  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  run.peak_kb = usage.ru_maxrss;
-  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return run;
-}
 
 long count_lines(const std::string& path) {
   long lines = 0;
@@ -89,8 +56,8 @@ struct Pair {
 bool measure_pair(const std::vector<std::string>& ours, const std::vector<std::string>& theirs, int runs,
                   const std::string& scratch, Pair& pair) {
   for (int r = 0; r <= runs; ++r) {
-    const Run a = run_measured(ours, scratch + "/ours.out");
-    const Run b = run_measured(theirs, scratch + "/theirs.out");
+    const shelvo::bench::MeasuredRun a = shelvo::bench::run_measured(ours, scratch + "/ours.out");
+    const shelvo::bench::MeasuredRun b = shelvo::bench::run_measured(theirs, scratch + "/theirs.out");
     if (!a.ok || !b.ok) return false;
     if (r == 0) continue;
     pair.ours.push_back(a.seconds);
@@ -146,8 +113,8 @@ int main(int argc, char** argv) {
 
   const std::string cli = SHELVO_CLI_PATH;
   // The tree as a volume, and as the list a find user keeps.
-  if (!run_measured({cli, "/l:C:\\CAT", "E:", "/Y"}, root + "/add.out").ok ||
-      !run_measured({"find", tree, "-printf", "%p\t%s\t%TY-%Tm-%Td %TH:%TM\n"}, root + "/list").ok) {
+  if (!shelvo::bench::run_measured({cli, "/l:C:\\CAT", "E:", "/Y"}, root + "/add.out").ok ||
+      !shelvo::bench::run_measured({"find", tree, "-printf", "%p\t%s\t%TY-%Tm-%Td %TH:%TM\n"}, root + "/list").ok) {
     std::fprintf(stderr, "paths_bench: cannot add the tree or list it\n");
     return 1;
   }
@@ -164,7 +131,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> all_records = {cli, "/l:C:\\BIG", "*", "/a", "--paths"};
   Pair tree_pair, count_only;
   const bool ok_stream =
-      run_measured(all_records, root + "/big_list").ok &&
+      shelvo::bench::run_measured(all_records, root + "/big_list").ok &&
       measure_pair(all_records, {"grep", "", root + "/big_list"}, runs, root, stream) &&
       measure_pair(all_records, {cli, "/l:C:\\BIG", "*", "/a", "/nd"}, runs, root, count_only) &&
       measure_pair(all_records, {cli, "/l:C:\\BIG", "*", "/a"}, std::min(runs, 3), root, tree_pair);

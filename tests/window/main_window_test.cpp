@@ -24,6 +24,7 @@
 #include "results/run_state.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
+#include "window_test_support.h"
 #include "window/controls.h"
 #include "window/main_window.h"
 #include "window/result_tree_model.h"
@@ -44,11 +45,7 @@ class WindowTest : public QObject {
   std::unique_ptr<TForm1> form;
   testing::ScriptedDialogs dialogs;
 
-  template <class T> T* get(const char* name) {
-    T* w = form->findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no control %s", name);
-    return w;
-  }
+  template <class T> T* get(const char* name) { return testing::control<T>(form.get(), name); }
   bool seen(const char* name) { return get<QWidget>(name)->isVisibleTo(form.get()); }
   // Adds a volume with the engine, as the add pass writes it.
   void add_volume(char letter, int files) {
@@ -386,14 +383,6 @@ private slots:
   }
 };
 
-int main(int argc, char** argv) {
-  testing::TempDir runtime;
-  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (runtime / "config").c_str(), 1); // each test starts without settings
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  WindowTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+SHELVO_WINDOW_TEST_MAIN(WindowTest)
 
 #include "main_window_test.moc"

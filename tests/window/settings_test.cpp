@@ -15,6 +15,7 @@
 #include "engine/engine_main.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
+#include "window_test_support.h"
 #include "window/main_window.h"
 #include "window/result_tree_model.h"
 
@@ -34,11 +35,7 @@ class SettingsTest : public QObject {
   std::unique_ptr<TForm1> form;
   testing::ScriptedDialogs dialogs;
 
-  template <class T> T* get(const char* name) {
-    T* w = form->findChild<T*>(QString::fromLatin1(name));
-    if (!w) qFatal("no control %s", name);
-    return w;
-  }
+  template <class T> T* get(const char* name) { return testing::control<T>(form.get(), name); }
   QLineEdit* edit(const char* name) { return get<QLineEdit>(name); }
   QCheckBox* box(const char* name) { return get<QCheckBox>(name); }
   // A restart: the window closes (saving), and a new one loads.
@@ -294,14 +291,6 @@ private slots:
   }
 };
 
-int main(int argc, char** argv) {
-  testing::TempDir runtime;
-  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (runtime / "config").c_str(), 1);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  SettingsTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+SHELVO_WINDOW_TEST_MAIN(SettingsTest)
 
 #include "settings_test.moc"

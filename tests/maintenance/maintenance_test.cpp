@@ -112,6 +112,15 @@ TEST_F(Maintenance, ImportAsksAboutEmptyFilesAndEqualLabelsThenAppends) {
   EXPECT_EQ(at(cat, 1), volume("SAME", "old2"));
 }
 
+TEST_F(Maintenance, AGapInTheOtherCatalogEndsTheImport) {
+  fill(cat, {volume("A")});
+  write_file(other + "/00000000.KTL", volume("B"));
+  write_file(other + "/00000002.KTL", volume("C")); // behind the gap: no reader sees it
+  EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
+  EXPECT_EQ(files(cat), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+  EXPECT_EQ(dialogs.shown.back(), "GOOD Job: 1 file(s) added to the current database with success.");
+}
+
 TEST_F(Maintenance, ADeleteThatFailsDuringImportIsToldOnceNotAskedForEver) {
   fill(cat, {"", volume("A")});
   fill(other, {"", volume("B")});

@@ -4,13 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#define SHELVO_X86_VECTORS 1
-#endif
+#include "catalog/vector_width.h"
 
 namespace shelvo {
 

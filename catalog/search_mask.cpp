@@ -4,13 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#define SHELVO_X86_VECTORS 1
-#endif
+#include "catalog/vector_width.h"
 
 namespace shelvo {
 
@@ -124,28 +118,7 @@ bool rarest_pair(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
   return found;
 }
 
-VectorWidth processor_vector_width() {
-#if defined(SHELVO_X86_VECTORS)
-  if (__builtin_cpu_supports("avx512bw")) return VectorWidth::avx512;
-  if (__builtin_cpu_supports("avx2")) return VectorWidth::avx2;
-#endif
-#if defined(__SSE2__)
-  return VectorWidth::sse2;
-#else
-  return VectorWidth::none;
-#endif
-}
-
-VectorWidth widest_allowed = VectorWidth::avx512;
-
 } // namespace
-
-VectorWidth vector_width() {
-  static const VectorWidth processor = processor_vector_width();
-  return std::min(processor, widest_allowed);
-}
-
-void limit_vector_width(VectorWidth widest) { widest_allowed = widest; }
 
 CompiledMask::CompiledMask(std::string_view pattern) : pattern_(pattern) {
   if (pattern.size() >= general_matcher_limit) return; // Shape::nothing

@@ -29,14 +29,9 @@
 #include <vector>
 
 #include "catalog/name_matching.h"
+#include "catalog/vector_width.h"
 
 namespace shelvo {
-
-// The widest vector instructions the byte scans of masks and records use: what
-// the processor has, or less when limited (tests run the narrower code so).
-enum class VectorWidth { none, sse2, avx2, avx512 };
-VectorWidth vector_width();
-void limit_vector_width(VectorWidth widest);
 
 // Two literal bytes at a fixed distance within one piece of a mask; with
 // distance 0, one byte (first and second are then the same).

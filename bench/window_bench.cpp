@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   if (!big.ok) return 2;
   form.findChild<QLineEdit*>(QStringLiteral("Ed_pathbase"))->setText(QStringLiteral("C:\\BIG\\"));
   form.findChild<QLineEdit*>(QStringLiteral("Ed_search1"))->setText(QStringLiteral("*.PDF"));
-  std::int16_t volume_at_stop = -1;
+  std::int32_t volume_at_stop = -1;
   QTimer::singleShot(20, [&] {
     volume_at_stop = counters.volume_number;
     form.Bou_stopClick();

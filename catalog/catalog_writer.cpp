@@ -1,5 +1,7 @@
 #include "catalog/catalog_writer.h"
 
+#include "platform/deferred_signals.h"
+
 #include <unistd.h>
 
 #include <atomic>
@@ -8,10 +10,6 @@
 namespace shelvo {
 
 namespace {
-
-std::string in_directory(const std::string& directory, std::string_view name) {
-  return directory + "\\" + std::string(name);
-}
 
 std::string system_failure(std::string_view what, std::string_view path, int error) {
   return std::string(what) + " " + std::string(path) + ": " + error_text(error);
@@ -26,51 +24,63 @@ CatalogWriter::CatalogWriter(std::string_view catalog_directory) : directory_(ca
 CatalogWriter::~CatalogWriter() { discard(); }
 
 bool CatalogWriter::lock(std::string& failure) {
-  switch (lock_.acquire(directory_, lock_wait)) {
-  case DirectoryLock::Outcome::locked:
-  case DirectoryLock::Outcome::unsupported: break;
-  case DirectoryLock::Outcome::busy:
-    failure = "the catalog " + directory_ +
-              " is being changed by another program (an add, a delete, an import or an export); "
-              "try again when it has finished";
-    return false;
-  case DirectoryLock::Outcome::failed:
+  if (!volumes_.open(directory_)) {
     failure = system_failure("cannot open the catalog", directory_, errno);
     return false;
   }
-  // Only a writer holding the lock writes temporary files, so any found now
-  // belong to a writer that was killed.
-  for (const std::string& name : directory_names(directory_))
-    if (name.starts_with(catalog_temporary_prefix)) delete_file(in_directory(directory_, name));
+  switch (volumes_.handle().lock(DirectoryHandle::Lock::exclusive, lock_wait)) {
+  case DirectoryHandle::LockOutcome::locked:
+  case DirectoryHandle::LockOutcome::unsupported: break;
+  case DirectoryHandle::LockOutcome::busy: {
+    // Held by readers when a shared lock can still be had.
+    const bool read = volumes_.handle().lock(DirectoryHandle::Lock::shared, std::chrono::milliseconds(0)) ==
+                      DirectoryHandle::LockOutcome::locked;
+    volumes_.handle().unlock();
+    failure = "the catalog " + directory_ +
+              (read ? " is being read by another program (a search or a listing)"
+                    : " is being changed by another program (an add, a delete, an import or an export)") +
+              "; try again when it has finished";
+    return false;
+  }
+  case DirectoryHandle::LockOutcome::failed:
+    failure = system_failure("cannot lock the catalog", directory_, errno);
+    return false;
+  }
+  volumes_.read_table();
+  const Repair repair = finish_interrupted_changes(volumes_);
+  repaired_ = repair.done;
+  if (!repair.failure.empty()) {
+    failure = "the catalog " + directory_ + " holds a change that a stopped program left half done, and it " +
+              "cannot be finished: " + repair.failure;
+    return false;
+  }
   return true;
 }
 
 std::string CatalogWriter::temporary_name() {
   static std::atomic<unsigned> serial{0};
-  return in_directory(directory_, std::string(catalog_temporary_prefix) + std::to_string(::getpid()) + "-" +
-                                      std::to_string(serial++));
+  return std::string(catalog_temporary_prefix) + std::to_string(::getpid()) + "-" + std::to_string(serial++);
 }
 
 File CatalogWriter::create_temporary(std::string& failure) {
   discard();
-  const std::string path = temporary_name();
-  File file = File::create_new(path);
+  const std::string name = temporary_name();
+  File file = volumes_.handle().create_new(name);
   if (!file) {
     failure = system_failure("cannot write in the catalog", directory_, file.error());
     return file;
   }
-  temporary_ = path;
+  temporary_ = name;
   return file;
 }
 
-bool CatalogWriter::install(std::string_view volume_file, bool replace, std::string& failure) {
+bool CatalogWriter::install(long number, bool replace, std::string& failure) {
   if (temporary_.empty()) {
-    failure = "nothing to install as " + std::string(volume_file);
+    failure = "nothing to install as " + volumes_.path_of(number);
     return false;
   }
-  const bool moved = replace ? rename_file(temporary_, volume_file) : rename_without_replacing(temporary_, volume_file);
-  if (!moved) {
-    failure = system_failure("cannot store the volume as", volume_file, errno);
+  if (!volumes_.move_in(temporary_, number, replace)) {
+    failure = system_failure("cannot store the volume as", volumes_.path_of(number), errno);
     discard();
     return false;
   }
@@ -78,19 +88,33 @@ bool CatalogWriter::install(std::string_view volume_file, bool replace, std::str
   return true;
 }
 
-bool CatalogWriter::set_aside(std::string_view volume_file, std::string& aside, std::string& failure) {
-  aside = temporary_name();
-  if (rename_without_replacing(volume_file, aside)) return true;
-  failure = system_failure("cannot delete", volume_file, errno);
-  return false;
-}
-
-void CatalogWriter::discard_aside(const std::string& aside) { delete_file(aside); }
-
 void CatalogWriter::discard() {
   if (temporary_.empty()) return;
-  delete_file(temporary_);
+  volumes_.remove_own(temporary_);
   temporary_.clear();
+}
+
+bool CatalogWriter::remove_volume(long number, std::string& failure) {
+  const std::string doomed = volumes_.path_of(number);
+  const std::string aside = deletion_file_name(number);
+  const DeferredSignals hold;
+  if (!volumes_.move_out(number, aside)) {
+    failure = system_failure("cannot delete", doomed, errno);
+    return false;
+  }
+  long moved_up_to = number; // files number+1 .. moved_up_to have moved down by one
+  for (long k = number + 1; volumes_.has(k); ++k) {
+    if (!volumes_.move(k, k - 1)) {
+      failure = system_failure("cannot move", volumes_.path_of(k), errno) + "; the catalog was put back as it was";
+      for (long j = moved_up_to; j > number; --j) volumes_.move(j - 1, j);
+      volumes_.move_in(aside, number, false);
+      return false;
+    }
+    moved_up_to = k;
+  }
+  // Should this fail, the deletion stands: the next writer removes the file.
+  volumes_.remove_own(aside);
+  return true;
 }
 
 } // namespace shelvo

@@ -1,36 +1,32 @@
 // Every change to a catalog goes through a CatalogWriter, so that two writers
-// (two terminals, a script and the window) never interleave and a reader never
-// meets a half-written volume:
+// (two terminals, a script and the window) never interleave, a reader never
+// meets half a change, and a writer killed at any point costs nothing:
 //
-// - an exclusive lock on the catalog directory is held from the choice of a
-//   volume number to the final rename; a second writer waits a moment, then
-//   gives up with a message, and nothing is lost either way;
+// - an exclusive lock on the catalog directory is held for the whole change; a
+//   second writer, or a writer while searches read the catalog under their
+//   shared lock, waits a moment, then gives up with a message;
+// - what a killed writer left is finished or undone first (interrupted_changes.h);
 // - a volume is written into a temporary file created exclusively (never
 //   through a planted link) under a name no reader takes for a volume, and moved
 //   to its number only when complete;
-// - temporary files that a killed writer left behind are removed by the next
-//   writer, under the lock.
-// Readers (search, listing) take no lock: a rename shows them the old volume or
-// the new one, never a mix.
+// - a deleted volume's file is set aside under a name that carries its number
+//   until every file after it has moved down, so the next program can finish a
+//   deletion that was cut short.
 #pragma once
 
 #include <chrono>
 #include <string>
 #include <string_view>
 
+#include "catalog/interrupted_changes.h"
+#include "catalog/volume_directory.h"
 #include "platform/file_access.h"
-#include "platform/directory_lock.h"
 
 namespace shelvo {
 
-// The one kind of name in a catalog directory that is not a volume file, and only
-// while a volume is being written.
-constexpr std::string_view catalog_temporary_prefix = ".shelvo-new-";
-
 class CatalogWriter {
 public:
-  // How long a second writer waits for the first before it gives up (tests
-  // shorten it).
+  // How long a writer waits for the catalog before it gives up (tests shorten it).
   static inline std::chrono::milliseconds lock_wait{3000};
 
   explicit CatalogWriter(std::string_view catalog_directory);
@@ -39,35 +35,42 @@ public:
   // Removes a temporary file that was not installed.
   ~CatalogWriter();
 
-  // Takes the catalog's lock and removes the leftovers of killed writers. False
-  // with failure set (in words for the user) when another writer holds the lock
-  // past the wait or the directory cannot be opened. A file system without locks
-  // is written without one.
+  // Opens the catalog directory, takes its lock and puts right what killed
+  // writers left. False with failure set (in words for the user) when another
+  // program holds the catalog past the wait, the directory cannot be opened, or
+  // what was left cannot be put right. A file system without locks is written
+  // without one.
   bool lock(std::string& failure);
+  // What lock() finished for a writer that was stopped, in words; empty when nothing.
+  const std::string& repaired() const { return repaired_; }
+  // The catalog's volume files, current while the lock is held.
+  VolumeDirectory& volumes() { return volumes_; }
 
   // Creates the temporary file for a new volume. An unopened File, with failure
   // set, when the catalog directory does not take it.
   File create_temporary(std::string& failure);
 
-  // Moves the closed temporary file to volume_file: over an existing file only
+  // Moves the closed temporary file to volume number: over an existing file only
   // when replace is set (the volume being overwritten), never otherwise. On
   // failure the temporary file is removed.
-  bool install(std::string_view volume_file, bool replace, std::string& failure);
+  bool install(long number, bool replace, std::string& failure);
 
   // Removes the temporary file, if any.
   void discard();
 
-  // Moves a volume file out of the sequence under a temporary name (aside), so
-  // that a deletion can still be undone; false, with failure set, when it cannot.
-  bool set_aside(std::string_view volume_file, std::string& aside, std::string& failure);
-  // Removes a file set aside, once the deletion is complete.
-  void discard_aside(const std::string& aside);
+  // Deletes volume number: its file is set aside, every following volume file
+  // moves down by one, and the set-aside file goes. SIGINT, SIGTERM and SIGHUP
+  // wait until it is done; a kill is finished by the next program. Should a move
+  // fail, the files already moved go back and the volume returns to its number:
+  // false, with failure set and the catalog as it was.
+  bool remove_volume(long number, std::string& failure);
 
 private:
   std::string temporary_name();
+  VolumeDirectory volumes_;
   std::string directory_; // as the engine names it, without a trailing '\'
-  std::string temporary_; // DOS path of the temporary file; empty when none
-  DirectoryLock lock_;
+  std::string temporary_; // name of the temporary file in the directory; empty when none
+  std::string repaired_;
 };
 
 } // namespace shelvo

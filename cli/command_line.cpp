@@ -138,6 +138,24 @@ void check_drive(const std::string& arg, std::string_view element, std::string& 
   previous_drive = arg;
 }
 
+// The maintenance commands act on a catalog and a choice of its volumes. Any
+// other element would be read as something else: a drive would be added, a
+// search mask would turn the listing that chooses the volumes into a search.
+void check_maintenance_elements(CommandLine& cl) {
+  const std::string command = cl.delete_number ? "--delete" : !cl.import_from.empty() ? "--import" : "--export";
+  const std::string takes = command + " takes only /l:DIR, volume masks ([MASK]), --yes and --no" +
+                            (cl.delete_number ? std::string(" and --label") : std::string());
+  for (std::size_t i = 1; i < cl.vector.size(); ++i) {
+    const std::string& element = cl.vector[i];
+    const ElementKind kind = classify_element(element);
+    if (kind == ElementKind::volume_mask) continue;
+    if (kind == ElementKind::option && element.size() >= 2 && upper(element[1]) == 'L') continue;
+    cl.error = takes + ", not " + quoted_argument(cp1252_to_utf8(element));
+    return;
+  }
+  if (cl.paths || cl.numbers || cl.verbose || cl.drives) cl.error = takes + ": the output flags are for searches";
+}
+
 } // namespace
 
 std::string quoted_argument(std::string_view arg) {
@@ -204,6 +222,14 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
       }
       continue;
     }
+    if (arg == "--label") {
+      if (i + 1 >= argc) {
+        cl.error = "--label needs the label of the volume";
+        return cl;
+      }
+      cl.label = utf8_to_cp1252(argv[++i]);
+      continue;
+    }
     if (arg.rfind("--", 0) == 0) {
       if (arg == "--help") cl.help = true;
       else if (arg == "--yes") cl.answer_all = 1;
@@ -247,12 +273,18 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     }
     cl.vector.push_back(std::move(element));
   }
+  if (cl.label && !cl.delete_number) {
+    cl.error = "--label names the label that the volume of --delete must have: give it with --delete";
+    return cl;
+  }
+  if (cl.maintenance()) check_maintenance_elements(cl);
   return cl;
 }
 
 std::string usage_text() {
   return "usage: shelvo-cli [--paths [--null]] [--numbers] [--verbose] ELEMENT...\n"
-         "       shelvo-cli [--yes | --no] --delete N | --import DIR | --export DIR [ELEMENT...]\n"
+         "       shelvo-cli [/l:DIR] [--yes | --no] --delete N [--label LABEL]\n"
+         "       shelvo-cli [/l:DIR] [--yes | --no] --import DIR | --export DIR [[VOLMASK]...]\n"
          "       shelvo-cli --drives | --help | --version\n"
          "\n"
          "Records whole disks in a catalog, then finds their files by name, even when\n"
@@ -298,12 +330,17 @@ std::string usage_text() {
          "Maintenance of the catalog that /l: names (one at a time):\n"
          "  --delete N  delete volume N (see /W --numbers); the volumes after it\n"
          "              move down by one\n"
+         "  --label L   with --delete: only when volume N is labelled L (a script\n"
+         "              working from an older listing never deletes a neighbour)\n"
          "  --import DIR  copy every volume of the catalog DIR into this one,\n"
          "              asking before one replaces a volume of the same label\n"
          "  --export DIR  copy the volumes a listing shows (volume masks choose\n"
-         "              them) into DIR, numbered from 0 in the listing's order\n"
+         "              them) into DIR, numbered from 0 in the listing's order;\n"
+         "              DIR is created when missing, and a DIR that holds volume\n"
+         "              files is written only after a question\n"
          "  --yes, --no answer every question of these; without, they are asked\n"
-         "              on the terminal, and refused when there is none\n"
+         "              on the terminal, and refused when there is none. They work\n"
+         "              on catalogs that exist, and never create one\n"
          "  --help, -h  this text\n"
          "  --version   the version\n"
          "\n"

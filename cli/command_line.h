@@ -25,6 +25,7 @@ struct CommandLine {
   std::string import_from;           // --import DIR
   std::string export_to;             // --export DIR
   int answer_all = 0;                // --yes: 1, --no: -1, else ask
+  std::optional<std::string> label;  // --label L: the label volume N must have (Windows-1252)
   bool maintenance() const { return delete_number || !import_from.empty() || !export_to.empty(); }
   ArgumentVector vector; // element 0 is the program
   // One line per element that the engine ignores or cuts, saying what it takes
@@ -38,7 +39,9 @@ struct CommandLine {
 // --paths). Search and volume masks are converted from the terminal's UTF-8 to
 // Windows-1252, as catalogs store names. An element longer than 63 characters,
 // more than 31 search masks or 31 volume masks, or an unknown "--" flag is a
-// usage error.
+// usage error. So is a maintenance command with any element but /l: and volume
+// masks, or with a flag of the search's output: it would do something else than
+// it says.
 CommandLine parse_command_line(int argc, const char* const* argv);
 
 // An argument as a message shows it, in single quotes: control characters as

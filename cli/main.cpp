@@ -2,6 +2,7 @@
 // element of the engine's argument vector; arguments starting with "--" are the
 // tool's own.
 #include "catalog/catalog_store.h"
+#include "catalog/volume_directory.h"
 #include "cli/command_line.h"
 #include "cli/maintenance_commands.h"
 #include "cli/paths_output.h"
@@ -34,35 +35,41 @@ namespace {
 using namespace shelvo;
 
 constexpr int exit_usage = 64;
-constexpr int exit_interrupted = 130; // 128 + SIGINT, as a shell reports it
-
-// Set by the first Ctrl-C; stop_flag alone may also be set by a reader that went away.
+// Set by the first Ctrl-C, kill or hang-up to the signal's number; stop_flag
+// alone may also be set by a reader that went away.
 volatile std::sig_atomic_t interrupted = 0;
 
-void on_interrupt(int) {
-  // The first Ctrl-C asks the run to stop: a search after the volume under way,
-  // an add at once, leaving the catalog as it was. A second one ends the program
-  // (the handler is reset by SA_RESETHAND).
+void on_interrupt(int signal_number) {
+  // The first signal asks the run to stop: a search after the volume under way,
+  // an add at once, leaving the catalog as it was, an import or an export
+  // between two volumes. A second one ends the program (the handler is reset by
+  // SA_RESETHAND); a change that must not be cut (the moves of a delete) holds
+  // signals back until it is whole.
   stop_flag = 1;
-  interrupted = 1;
+  interrupted = signal_number;
 }
 
 void install_signal_handlers() {
-  struct sigaction current {};
-  ::sigaction(SIGINT, nullptr, &current);
-  // A job started with interrupts ignored (nohup, a background job) keeps them so.
-  if (current.sa_handler != SIG_IGN) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    ::sigaction(signal_number, nullptr, &current);
+    // A job started with the signal ignored (nohup, a background job) keeps it so.
+    if (current.sa_handler == SIG_IGN) continue;
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a Ctrl-C at the overwrite question ends the wait for a key.
     action.sa_flags = SA_RESETHAND;
-    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(signal_number, &action, nullptr);
   }
   // A reader that closes the pipe shows as EPIPE on the write, which ends the
   // run quietly, instead of a signal that kills it in the middle of an add.
   std::signal(SIGPIPE, SIG_IGN);
 }
+
+// The status of a process that a signal stopped, as a shell reports it (130
+// for Ctrl-C).
+int exit_interrupted() { return 128 + static_cast<int>(interrupted); }
 
 // Text from the host or the engine's paths, with control characters as '?'.
 std::string clean(std::string_view text) {
@@ -132,11 +139,11 @@ void print_drives() {
 
 // The volume files of a catalog, 00000000.KTL upward until one is missing: what
 // a search will read, so its live line can show how far along it is.
-std::int16_t count_volume_files(const std::string& catalog_directory) {
-  std::int16_t count = 0;
-  while (count < std::numeric_limits<std::int16_t>::max() && file_exists(volume_file_path(catalog_directory, count)))
-    ++count;
-  return count;
+std::int32_t count_volume_files(const std::string& catalog_directory) {
+  VolumeDirectory volumes;
+  if (!volumes.open(catalog_directory)) return 0;
+  volumes.read_table();
+  return static_cast<std::int32_t>(volumes.end());
 }
 
 struct Run {
@@ -156,8 +163,12 @@ std::string missing_drive_hint(const std::string& dos_path) {
   return std::string(" (there is no drive ") + letter + ": in the drive table; see shelvo-cli --drives)";
 }
 
-// Where the catalog opened, and whether this call made it.
+// Where the catalog opened, whether this call made it, and what it found left
+// half done by a program that was stopped.
 void report_catalog(const Run& run) {
+  if (!run_report.repaired.empty()) std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.repaired).c_str());
+  if (!run_report.warning.empty())
+    std::fprintf(stderr, "shelvo-cli: warning: %s\n", clean(run_report.warning).c_str());
   if (run_report.catalog_moved)
     std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s%s\n",
                  located(run_report.catalog_directory).c_str(), clean(run.plan.catalog_directory).c_str(),
@@ -271,7 +282,9 @@ int main(int argc, char** argv) {
   }
   if (cl.maintenance()) {
     for (const std::string& warning : cl.warnings) std::fprintf(stderr, "shelvo-cli: warning: %s\n", warning.c_str());
-    return run_maintenance_command(cl);
+    install_signal_handlers();
+    const int status_code = run_maintenance_command(cl);
+    return interrupted ? exit_interrupted() : status_code;
   }
 
   // What the vector will do decides which final line is drawn.
@@ -325,7 +338,7 @@ int main(int argc, char** argv) {
   int status_code = exit_status_of(run.code);
   // An add that was done before the Ctrl-C came stands: its volume is in the catalog.
   if (interrupted && !(run.plan.drive_given && run.code == engine_ok && !run.searches && !run_report.stopped))
-    status_code = exit_interrupted;
+    status_code = exit_interrupted();
   if (write_failed && status_code == 0) status_code = 1;
   return status_code;
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -48,56 +49,105 @@ private:
 };
 
 // The listing the elements ask for (volume masks), through the engine: it opens
-// the catalog (or says why not) and shows which volumes there are.
+// the catalog, never creating one (or says why not), and shows which volumes
+// there are.
 bool list_volumes(const CommandLine& cl, ResultTree& tree) {
   ArgumentVector vector = cl.vector;
   vector.emplace_back("/W");
   FrontEnd front;
   front.results = &tree;
+  front.create_missing_catalog = false;
   return engine_main(static_cast<int>(vector.size()), vector, front) == engine_ok;
 }
 
 std::string shown(std::string_view text) { return printable_utf8(text); }
+
+// The catalog that /l: names (or the default), as the engine reads it.
+std::string catalog_asked(const CommandLine& cl) {
+  RunSettings settings;
+  int count = static_cast<int>(cl.vector.size());
+  classify_elements(count, cl.vector, settings);
+  return settings.catalog_directory;
+}
+
+void say(const std::string& text) {
+  if (!text.empty()) std::fprintf(stderr, "shelvo-cli: %s\n", shown(text).c_str());
+}
+
+// The label part of a listed volume's text: the listing shows the 15 bytes, with
+// their blanks, then the version.
+std::string label_of_listed(std::string_view text) {
+  std::string label(text.substr(0, std::min(text.size(), label_length)));
+  while (!label.empty() && label.back() == ' ') label.pop_back();
+  return label;
+}
+
+int delete_command(const CommandLine& cl, const std::string& catalog, DialogService& dialogs) {
+  const long number = *cl.delete_number;
+  const std::optional<std::string> text = listed_text_of(volume_file_path(catalog, number));
+  if (!text) {
+    std::fprintf(stderr, "shelvo-cli: the catalog %s has no volume %ld (/W --numbers lists them)\n",
+                 shown(catalog).c_str(), number);
+    return 1;
+  }
+  if (cl.label) {
+    std::string wanted = *cl.label;
+    while (!wanted.empty() && wanted.back() == ' ') wanted.pop_back();
+    if (label_of_listed(*text) != wanted) {
+      std::fprintf(stderr, "shelvo-cli: volume %ld of %s is [%s], not labelled %s: nothing was deleted\n", number,
+                   shown(catalog).c_str(), shown(*text).c_str(), shown(*cl.label).c_str());
+      return 1;
+    }
+  }
+  const std::string question = "Are you sure, you want to destroy data link to [" + shown(*text) + "] ?";
+  if (dialogs.show_message(question, "Warning", DialogButtons::yes_no, DialogIcon::warning) != DialogAnswer::yes) {
+    std::fputs("shelvo-cli: nothing was deleted\n", stderr);
+    return 1;
+  }
+  if (stop_flag == 1) {
+    std::fputs("shelvo-cli: stopped: nothing was deleted\n", stderr);
+    return 1;
+  }
+  std::string failure;
+  std::string repaired;
+  const int done = delete_volume(catalog, number, *text, nullptr, failure, &repaired);
+  say(repaired);
+  if (done != 1) {
+    say(failure);
+    return 1;
+  }
+  std::fprintf(stderr, "shelvo-cli: volume %ld [%s] was deleted; the volumes after it moved down by one\n", number,
+               shown(*text).c_str());
+  return 0;
+}
 
 } // namespace
 
 int run_maintenance_command(const CommandLine& cl) {
   TerminalDialogs dialogs(cl.answer_all);
   ResultTree listing;
-  if (!list_volumes(cl, listing)) {
-    std::fprintf(stderr, "shelvo-cli: %s\n", shown(run_report.failure).c_str());
+  const bool listed = list_volumes(cl, listing);
+  say(run_report.repaired);
+  say(run_report.warning);
+  if (!listed) {
+    say(run_report.failure);
     return 1;
   }
+  if (run_report.catalog_moved)
+    std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s\n",
+                 shown(run_report.catalog_directory).c_str(), shown(catalog_asked(cl)).c_str(),
+                 shown(run_report.move_reason).c_str());
   const std::string catalog = run_report.catalog_directory;
 
-  if (cl.delete_number) {
-    const long number = *cl.delete_number;
-    const std::optional<std::string> text = listed_text_of(volume_file_path(catalog, number));
-    if (!text) {
-      std::fprintf(stderr, "shelvo-cli: the catalog %s has no volume %ld (/W --numbers lists them)\n",
-                   shown(catalog).c_str(), number);
-      return 1;
-    }
-    const std::string question = "Are you sure, you want to destroy data link to [" + shown(*text) + "] ?";
-    if (dialogs.show_message(question, "Warning", DialogButtons::yes_no, DialogIcon::warning) != DialogAnswer::yes) {
-      std::fputs("shelvo-cli: nothing was deleted\n", stderr);
-      return 1;
-    }
-    std::string failure;
-    if (delete_volume(catalog, static_cast<int>(number), *text, nullptr, failure) != 1) {
-      std::fprintf(stderr, "shelvo-cli: %s\n", shown(failure).c_str());
-      return 1;
-    }
-    std::fprintf(stderr, "shelvo-cli: volume %ld [%s] was deleted; the volumes after it moved down by one\n", number,
-                 shown(*text).c_str());
-    return 0;
-  }
+  if (cl.delete_number) return delete_command(cl, catalog, dialogs);
   if (!cl.import_from.empty()) return import_catalog(catalog, cl.import_from, dialogs, nullptr) == 1 ? 0 : 1;
 
-  std::vector<int> numbers;
-  for (std::uint32_t row = 0; row < listing.top_level_count(); ++row)
-    numbers.push_back(listing.number(listing.top_level(row)));
-  return export_volumes(catalog, cl.export_to, numbers, dialogs) == 1 ? 0 : 1;
+  std::vector<ListedVolume> volumes;
+  for (std::uint32_t row = 0; row < listing.top_level_count(); ++row) {
+    const NodeId node = listing.top_level(row);
+    volumes.push_back({listing.number(node), std::string(listing.text(node))});
+  }
+  return export_volumes(catalog, cl.export_to, volumes, dialogs) == 1 ? 0 : 1;
 }
 
 } // namespace shelvo

@@ -64,7 +64,7 @@ PathsOutput::PathsOutput(int fd, bool null_terminated, bool with_volume_numbers,
   buffer_.reserve(block_size + 4096);
 }
 
-NodeId PathsOutput::add_volume_node(std::string_view label, std::int16_t volume_number, VolumeNodeMode mode) {
+NodeId PathsOutput::add_volume_node(std::string_view label, std::int32_t volume_number, VolumeNodeMode mode) {
   label = label.substr(0, label.find('\0'));
   label = label.substr(0, label.find_last_not_of(' ') + 1); // npos + 1 == 0: all blanks
   label_.clear();

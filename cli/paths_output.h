@@ -26,7 +26,7 @@ public:
   // blocks.
   PathsOutput(int fd, bool null_terminated, bool with_volume_numbers, bool line_at_a_time);
 
-  NodeId add_volume_node(std::string_view label, std::int16_t volume_number, VolumeNodeMode mode) override;
+  NodeId add_volume_node(std::string_view label, std::int32_t volume_number, VolumeNodeMode mode) override;
   void append_volume_version(char, int) override {}
   NodeId add_directory_path(std::string_view path) override;
   NodeId add_file_line(std::string_view directory_path, std::string_view name, std::int32_t size, unsigned day,
@@ -57,7 +57,7 @@ private:
   bool line_at_a_time_;
   std::string buffer_;
   std::string label_; // UTF-8, trailing blanks removed
-  std::int16_t volume_number_ = 0;
+  std::int32_t volume_number_ = 0;
   // The last directory hit written, as stored. The walk writes a directory's
   // record again when it comes back from a subdirectory; such a record names an
   // ancestor of (or the same as) the last directory written, and is not repeated.

@@ -3,6 +3,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <string>
+
 namespace shelvo {
 
 namespace {
@@ -36,6 +38,13 @@ void TerminalStatusView::set_status_caption(std::string_view text) {
   std::fprintf(stream_, "\r%s\x1b[K", fitted(caption_).c_str());
   std::fflush(stream_);
   drawn_ = true;
+}
+
+void TerminalStatusView::show_notice(std::string_view text) {
+  if (live_ && drawn_) std::fputs("\r\x1b[K", stream_);
+  std::fprintf(stream_, "shelvo-cli: %s (Ctrl-C gives up)\n", std::string(text).c_str());
+  std::fflush(stream_);
+  drawn_ = false;
 }
 
 void TerminalStatusView::finish() {

@@ -18,6 +18,8 @@ public:
   void set_progress_position(int) override {}
   void set_progress_maximum(int) override {}
   void process_pending_events() override {}
+  // A line of its own on the stream, at once, whether or not it is a terminal.
+  void show_notice(std::string_view text) override;
   // Ends the run: writes the last caption as the final line.
   void finish();
 

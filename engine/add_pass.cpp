@@ -91,7 +91,7 @@ int write_volume(CatalogWriter& writer, const std::string& volume_file, bool rep
     writer.discard();
     return engine_cannot_create;
   }
-  if (!writer.install(volume_file, replace, run_report.failure)) return engine_cannot_create;
+  if (!writer.install(volume_number_of(volume_file), replace, run_report.failure)) return engine_cannot_create;
   return engine_ok;
 }
 
@@ -112,6 +112,7 @@ int add_pass(RunSettings& settings, const FrontEnd& front) {
   // test alone (option I) changes nothing and takes none.
   CatalogWriter writer(settings.catalog_directory);
   if (!settings.option_i && !writer.lock(run_report.failure)) return engine_failed;
+  run_report.repaired = writer.repaired();
 
   const Search search = find_volume(settings, &label);
   if (search == Search::unreadable) return engine_cannot_create;

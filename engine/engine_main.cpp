@@ -1,10 +1,13 @@
 #include "engine/engine_main.h"
 
+#include "catalog/catalog_read_lock.h"
 #include "engine/add_pass.h"
 #include "engine/listing_pass.h"
-#include "results/run_state.h"
 #include "engine/search_pass.h"
 #include "platform/file_access.h"
+#include "results/run_state.h"
+#include "results/status_lines.h"
+#include "results/status_view.h"
 
 #include <cerrno>
 
@@ -24,11 +27,12 @@ bool on_added_drive(const RunSettings& settings) {
   return letter - 'A' == settings.drive_index;
 }
 
-// Opens volume file 0, or creates it empty when it does not exist. An existing
-// file that cannot be read is never replaced: it may hold a volume. On failure,
-// why is set to the path and the system's reason.
-bool open_or_create_volume_file_0(const RunSettings& settings, std::string& why) {
-  create_directory(settings.catalog_directory); // an existing directory is fine
+// The catalog where settings name it: volume file 0 opened, or, when the
+// directory holds none and creating is allowed, created empty (the directory
+// too, its last level only). An existing file that cannot be read is never
+// replaced: it may hold a volume. On failure, why is set to the path and the
+// system's reason.
+bool open_here(const RunSettings& settings, bool may_create, std::string& why) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     File existing = File::open(settings.volume_file, "rb");
     if (existing) return true;
@@ -36,6 +40,13 @@ bool open_or_create_volume_file_0(const RunSettings& settings, std::string& why)
       why = settings.volume_file + ": " + error_text(existing.error());
       return false;
     }
+    if (!may_create) {
+      // A directory without volume file 0 is a catalog with no volume yet.
+      if (directory_exists(settings.catalog_directory)) return true;
+      why = "no catalog at " + settings.catalog_directory;
+      return false;
+    }
+    create_directory(settings.catalog_directory); // an existing directory is fine
     File created = File::create_new(settings.volume_file);
     if (created && created.close()) {
       run_report.catalog_created = true;
@@ -51,34 +62,63 @@ bool open_or_create_volume_file_0(const RunSettings& settings, std::string& why)
   return false;
 }
 
+// Moves both paths of settings to the next drive letter.
+void next_letter(RunSettings& settings) {
+  ++settings.volume_file[0];
+  if (starts_with_drive_letter(settings.catalog_directory)) ++settings.catalog_directory[0];
+}
+
+// Takes the catalog's shared lock for a search or a listing, waiting, with a
+// word on the status line, while another program changes the catalog; a Stop
+// ends the wait (and the run). What a stopped writer left is put right first.
+bool lock_for_reading(CatalogReadLock& lock, const RunSettings& settings) {
+  const auto on_wait = [&] { show_waiting_status(settings.catalog_directory); };
+  const auto keep_waiting = [] {
+    if (StatusView* view = status_view()) view->process_pending_events();
+    return stop_flag != 1;
+  };
+  // As long as the change takes; the user can stop the wait.
+  constexpr std::chrono::hours patience{24 * 365};
+  const CatalogReadLock::Outcome got =
+      lock.acquire(settings.catalog_directory, patience, on_wait, keep_waiting, run_report.failure);
+  run_report.repaired = lock.repaired();
+  run_report.warning = lock.warning();
+  if (got == CatalogReadLock::Outcome::stopped) run_report.stopped = true;
+  return got == CatalogReadLock::Outcome::held;
+}
+
 } // namespace
 
-bool open_catalog(RunSettings& settings) {
-  const std::string asked = settings.catalog_directory;
-  std::string first_failure;
-  for (;;) {
-    std::string why;
-    // A catalog inside the volume being added would be recorded in it, and the
-    // volume would no longer be what the disk holds.
-    if (on_added_drive(settings)) why = settings.catalog_directory + " is on the drive being added";
-    else if (open_or_create_volume_file_0(settings, why)) break;
-    if (first_failure.empty()) first_failure = why;
-    // Only a location on a drive letter moves to the next letter: a native path
-    // such as /home/ann/cat has no letter, and stepping its first character
-    // would create directories under other names.
-    if (!starts_with_drive_letter(settings.volume_file) || settings.volume_file[0] >= 'Z') {
-      run_report.failure = "cannot open or create the catalog: " + first_failure;
-      return false;
+bool open_catalog(RunSettings& settings, bool may_create) {
+  std::string why;
+  // A catalog inside the volume being added would be recorded in it, and the
+  // volume would no longer be what the disk holds.
+  if (on_added_drive(settings)) why = settings.catalog_directory + " is on the drive being added";
+  else if (open_here(settings, may_create, why)) {
+    run_report.catalog_directory = settings.catalog_directory;
+    return true;
+  }
+  // A catalog on a removable disk whose letter changed is found on a following
+  // letter, and used there. Nothing is ever created on another letter than the
+  // one asked for: that would write into a disk that was never meant to hold a
+  // catalog. A native path such as /home/ann/cat has no letter to step.
+  if (starts_with_drive_letter(settings.volume_file)) {
+    RunSettings other = settings;
+    while (other.volume_file[0] < 'Z') {
+      next_letter(other);
+      if (on_added_drive(other)) continue;
+      if (File::open(other.volume_file, "rb")) {
+        settings.volume_file = other.volume_file;
+        settings.catalog_directory = other.catalog_directory;
+        run_report.catalog_directory = settings.catalog_directory;
+        run_report.catalog_moved = true;
+        run_report.move_reason = why;
+        return true;
+      }
     }
-    ++settings.volume_file[0];
-    if (starts_with_drive_letter(settings.catalog_directory)) ++settings.catalog_directory[0];
   }
-  run_report.catalog_directory = settings.catalog_directory;
-  if (settings.catalog_directory != asked) {
-    run_report.catalog_moved = true;
-    run_report.move_reason = first_failure;
-  }
-  return true;
+  run_report.failure = may_create ? "cannot open or create the catalog: " + why : why;
+  return false;
 }
 
 int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) {
@@ -86,7 +126,7 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   RunSettings settings;
   classify_elements(count, vector, settings);
 
-  if (!open_catalog(settings)) return engine_failed;
+  if (!open_catalog(settings, front.create_missing_catalog)) return engine_failed;
   if (count < 2) return engine_catalog_only;
 
   const std::string volume_file_0 = settings.volume_file;
@@ -97,8 +137,12 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
     // volume numbers it shows name the right files.
     settings.volume_file = volume_file_0;
   }
-  if (!settings.search_masks.empty()) search_pass(settings, front);
-  else if (settings.option_w && !settings.drive_given) listing_pass(settings, front);
+  const bool searches = !settings.search_masks.empty();
+  if (!searches && !(settings.option_w && !settings.drive_given)) return engine_ok;
+  CatalogReadLock lock;
+  if (!lock_for_reading(lock, settings)) return stop_flag == 1 ? engine_ok : engine_failed;
+  if (searches) search_pass(settings, front);
+  else listing_pass(settings, front);
   return engine_ok;
 }
 

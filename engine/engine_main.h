@@ -18,12 +18,14 @@ constexpr int engine_already_known = -421; // the volume is catalogued and no-ov
 // stop_flag, which belongs to the front end).
 int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front);
 
-// Opens the catalog of settings, creating its directory (last level only) and an
-// empty volume file 0 when they are missing (never over an existing file). A
-// location that starts with a drive letter and a colon is tried on the following
-// letters up to Z when it fails; the paths in settings then name the letter that
-// worked. The drive that the call adds is never used for the catalog. False when
-// no letter worked. run_report says where it opened and why it moved or failed.
-bool open_catalog(RunSettings& settings);
+// Opens the catalog of settings. Where it does not exist and may_create is set,
+// its directory (last level only) and an empty volume file 0 are created (never
+// over an existing file), there and nowhere else. Where it can be neither opened
+// nor created, an existing catalog under the same path on a following drive
+// letter is used (a removable disk whose letter changed): the paths in settings
+// then name that letter. The drive that the call adds is never used for the
+// catalog. False when no catalog could be had. run_report says where it opened
+// and why it moved or failed.
+bool open_catalog(RunSettings& settings, bool may_create);
 
 } // namespace shelvo

@@ -16,6 +16,9 @@ struct FrontEnd {
   std::function<int()> read_confirmation_key;
   // "Print only number of files and dir found": a listing only counts.
   bool only_total = false;
+  // A catalog that does not exist yet is created where the vector names it; the
+  // maintenance commands work only on catalogs that exist.
+  bool create_missing_catalog = true;
 };
 
 } // namespace shelvo

@@ -21,7 +21,7 @@ void listing_pass(RunSettings& settings, const FrontEnd& front) {
     if (passes_volume_masks(settings, label)) {
       ++run_report.volumes_selected;
       if (sink) sink->add_volume_node(label, counters.volume_number, VolumeNodeMode::listing);
-      counters.listed_volumes = static_cast<std::int16_t>(counters.listed_volumes + 1);
+      ++counters.listed_volumes;
       // The compact listing leaves the format version out.
       if (sink && !settings.option_w5)
         sink->append_volume_version(version_marker(header.format), version_number(header.format));

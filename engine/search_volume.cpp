@@ -15,7 +15,7 @@ bool passes_volume_masks(const RunSettings& settings, std::string_view label) {
 
 bool advance_volume_file(RunSettings& settings) {
   next_volume_file(settings.volume_file);
-  counters.volume_number = static_cast<std::int16_t>(counters.volume_number + 1);
+  ++counters.volume_number;
   // After 99999999.KTL the digits carry round to 00000000.KTL; walking on would
   // read the catalog again and again.
   return volume_number_of(settings.volume_file) != 0;

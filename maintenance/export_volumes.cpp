@@ -1,10 +1,15 @@
 #include "maintenance/export_volumes.h"
 
+#include <cerrno>
+
+#include "catalog/catalog_read_lock.h"
 #include "catalog/catalog_store.h"
 #include "catalog/catalog_writer.h"
+#include "maintenance/delete_volume.h"
 #include "maintenance/import_catalog.h"
 #include "maintenance/volume_copy.h"
 #include "platform/file_access.h"
+#include "results/run_state.h"
 
 namespace shelvo {
 
@@ -17,7 +22,17 @@ std::string export_end_message(int exported, std::string_view current, std::stri
          std::string(target) + "'.";
 }
 
-int export_volumes(std::string_view current, std::string_view target, const std::vector<int>& volume_numbers,
+std::string replace_target_question(std::string_view target, long held, long exported) {
+  std::string text = std::string(target) + " already holds " + std::to_string(held) +
+                     " volume files; replace them?";
+  if (exported < held)
+    text += "\n\nThe export writes " + std::to_string(exported) + " of them (" + volume_file_name(0) +
+            (exported > 1 ? " to " + volume_file_name(exported - 1) : std::string()) + "); the files numbered " +
+            std::to_string(exported) + " and above stay as they are.";
+  return text;
+}
+
+int export_volumes(std::string_view current, std::string_view target, const std::vector<ListedVolume>& volumes,
                    DialogService& dialogs) {
   // Into the current catalog itself, the copies would overwrite the volumes
   // they are read from.
@@ -25,26 +40,64 @@ int export_volumes(std::string_view current, std::string_view target, const std:
     dialogs.show_message(same_catalog_message(current, target), "Shelvo", DialogButtons::ok, DialogIcon::warning);
     return 0;
   }
-  CatalogWriter catalog(target);
-  std::string failure;
-  if (!catalog.lock(failure)) {
-    dialogs.show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
-    return 0;
+  // The user named this directory: it is made when missing, and only its last
+  // level, so that a mistyped parent is not made too.
+  if (!directory_exists(target)) {
+    if (!create_directory(target)) {
+      tell_failure(dialogs, "cannot create the directory " + std::string(target) + ": " + error_text(errno));
+      return 0;
+    }
+    dialogs.show_message("The directory " + std::string(target) + " did not exist: it was created.", "Shelvo",
+                         DialogButtons::ok, DialogIcon::information);
   }
+  CatalogWriter catalog(target);
+  CatalogReadLock read;
+  if (!lock_catalogs_for_copy(catalog, read, current, dialogs)) return 0;
+  VolumeDirectory& from = read.volumes();
+
+  if (const long held = catalog.volumes().count(); held > 0) {
+    const std::string question = replace_target_question(target, held, static_cast<long>(volumes.size()));
+    if (dialogs.show_message(question, "Confirmation", DialogButtons::yes_no, DialogIcon::warning) != DialogAnswer::yes) {
+      dialogs.show_message("Nothing was exported.", "Shelvo", DialogButtons::ok, DialogIcon::none);
+      return 0;
+    }
+  }
+
   int exported = 0;
-  for (const int number : volume_numbers) {
-    const std::string source = volume_file_path(current, number);
-    const std::string destination = volume_file_path(target, exported);
-    // Files already in the target under these numbers are overwritten, as an
-    // export always did.
-    const int code = copy_volume_file(catalog, destination, source, true, failure);
-    if (code == copy_done) ++exported; // a failed copy takes no number: no gap
-    else dialogs.show_message(copy_failure_message(code, source, destination) + "\n\n(" + failure + ")", "Failure",
-                              DialogButtons::ok, DialogIcon::error);
+  bool failed = false;
+  std::string failure;
+  for (const ListedVolume& volume : volumes) {
+    if (stop_flag == 1) {
+      tell_failure(dialogs, "stopped: " + std::to_string(volumes.size() - static_cast<std::size_t>(exported)) +
+                                " volume(s) were not exported");
+      failed = true;
+      break;
+    }
+    const std::string source = from.path_of(volume.number);
+    // Numbers move when a volume is deleted: the listing may be older than the catalog.
+    File listed = from.open(volume.number);
+    const std::optional<std::string> now = listed_text_of(listed);
+    listed.close();
+    if (now && *now != volume.text) {
+      tell_failure(dialogs, "the volume file " + source + " holds [" + *now + "], not [" + volume.text +
+                                "]: the catalog has changed since it was listed. It was not exported; list it again.");
+      failed = true;
+      continue;
+    }
+    const int code = copy_volume_file(catalog, exported, from, volume.number, true, failure);
+    if (code == copy_done) {
+      ++exported; // a failed copy takes no number: no gap
+      continue;
+    }
+    failed = true;
+    tell_failure(dialogs, copy_failure_message(code, source, catalog.volumes().path_of(exported)) + "\n\n(" + failure +
+                              ")");
+    // A directory that takes no new file takes none for the next volume either.
+    if (code == copy_target_not_created) break;
   }
   dialogs.show_message(export_end_message(exported, current, target), exported > 0 ? "GOOD Job" : "BAD Job",
                        DialogButtons::ok, DialogIcon::none);
-  return 1;
+  return failed ? -1 : 1;
 }
 
 } // namespace shelvo

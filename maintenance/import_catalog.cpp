@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <optional>
 
+#include "catalog/catalog_read_lock.h"
 #include "catalog/catalog_store.h"
 #include "catalog/catalog_writer.h"
 #include "maintenance/delete_volume.h"
 #include "maintenance/volume_copy.h"
 #include "platform/file_access.h"
+#include "results/run_state.h"
 
 namespace shelvo {
 
@@ -20,20 +22,15 @@ struct Header {
   unsigned char format = 0;
 };
 
-// The header of a volume file, or nothing: error is then ENOENT when there is no
-// such file (the end of a catalog), another error when it cannot be read.
-std::optional<Header> header_of(std::string_view path, int& error) {
-  File file = File::open(path, "rb");
+// The header of a volume file, or nothing when it cannot be read (error set).
+std::optional<Header> header_of(const VolumeDirectory& catalog, long number, int& error) {
+  File file = catalog.open(number);
   error = file.error();
   if (!file) return std::nullopt;
   const VolumeHeader h = read_volume_header(file);
   error = file.error();
   if (file.failed()) return std::nullopt;
   return Header{h.label, h.format};
-}
-
-void tell_failure(DialogService& dialogs, const std::string& text) {
-  dialogs.show_message(text, "Failure", DialogButtons::ok, DialogIcon::error);
 }
 
 // What a box shows of a label: up to its first zero, as the listing does.
@@ -85,45 +82,54 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
     return 0;
   }
   CatalogWriter catalog(current);
-  std::string failure;
-  if (!catalog.lock(failure)) {
-    dialogs.show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
-    return 0;
-  }
+  CatalogReadLock source;
+  if (!lock_catalogs_for_copy(catalog, source, other, dialogs)) return 0;
+  VolumeDirectory& from = source.volumes();
+  VolumeDirectory& into = catalog.volumes();
 
   int added = 0;
+  bool failed = false;
+  if (!from.has(0)) {
+    tell_failure(dialogs, "there is no catalog at " + from.dos_path() + ": it holds no 00000000.KTL");
+    failed = true;
+  }
+  std::string failure;
   int error = 0;
-  for (int s = 0;; ++s) {
-    const std::string source = volume_file_path(other, s);
-    const std::optional<Header> imported = header_of(source, error);
+  // The other catalog ends at its first missing number, as for every reader.
+  for (long s = 0; from.has(s); ++s) {
+    if (stop_flag == 1) {
+      tell_failure(dialogs, "stopped: the volumes from " + from.path_of(s) + " on were not imported");
+      failed = true;
+      break;
+    }
+    const std::string source_path = from.path_of(s);
+    const std::optional<Header> imported = header_of(from, s, error);
     if (!imported) {
-      // The end of the other catalog; a file there that cannot be read ends it
-      // too, but is said.
-      if (error != ENOENT) tell_failure(dialogs, "cannot read " + source + ": " + error_text(error));
+      // A file there that cannot be read ends the catalog too, but is said.
+      tell_failure(dialogs, "cannot read " + source_path + ": " + error_text(error));
+      failed = true;
       break;
     }
     if (imported->label.size() < label_length) continue; // an empty file is no volume
     const std::string imported_version = version_text(imported->format);
 
-    std::string target;
+    long target = 0;
     bool replace = false;
     bool blocked = false;
-    for (int k = 0;;) {
-      target = volume_file_path(current, k);
-      const std::optional<Header> there = header_of(target, error);
+    for (long k = 0;;) {
+      target = k;
+      if (!into.has(k)) break; // the first free number: appended
+      const std::optional<Header> there = header_of(into, k, error);
       if (!there) {
-        // The first free number: appended. A file there that cannot be read is
-        // no free number: nothing is written over it.
-        if (error != ENOENT) {
-          tell_failure(dialogs, "cannot read " + target + ": " + error_text(error) + "; " + source +
-                                    " was not imported");
-          blocked = true;
-        }
+        // A file that cannot be read is no free number: nothing is written over it.
+        tell_failure(dialogs, "cannot read " + into.path_of(k) + ": " + error_text(error) + "; " + source_path +
+                                  " was not imported");
+        blocked = true;
         break;
       }
       if (there->label.size() < label_length) {
-        if (yes(dialogs, null_size_question(target))) {
-          if (delete_volume_locked(catalog, current, k, std::nullopt, failure) == 1) {
+        if (yes(dialogs, null_size_question(into.path_of(k)))) {
+          if (delete_volume_locked(catalog, k, std::nullopt, failure) == 1) {
             if (refresh) refresh();
             continue; // the same number now holds the next volume
           }
@@ -134,22 +140,31 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
         continue;
       }
       if (there->label == imported->label &&
-          yes(dialogs, replace_question(shown(there->label), version_text(there->format), target,
-                                        shown(imported->label), imported_version, source))) {
+          yes(dialogs, replace_question(shown(there->label), version_text(there->format), into.path_of(k),
+                                        shown(imported->label), imported_version, source_path))) {
         replace = true; // in place
         break;
       }
       ++k;
     }
-    if (blocked) continue;
-    const int code = copy_volume_file(catalog, target, source, replace, failure);
-    if (code == copy_done) ++added;
-    else tell_failure(dialogs, copy_failure_message(code, target, source) + "\n\n(" + failure + ")");
+    if (blocked) {
+      failed = true;
+      continue;
+    }
+    const int code = copy_volume_file(catalog, target, from, s, replace, failure);
+    if (code == copy_done) {
+      ++added;
+      continue;
+    }
+    failed = true;
+    tell_failure(dialogs, copy_failure_message(code, into.path_of(target), source_path) + "\n\n(" + failure + ")");
+    // A catalog that takes no new file takes none for the next volume either.
+    if (code == copy_target_not_created) break;
   }
   dialogs.show_message(import_end_message(added), added > 0 ? "GOOD Job" : "BAD Job", DialogButtons::ok,
                        DialogIcon::none);
   if (added > 0 && refresh) refresh();
-  return 1;
+  return failed ? -1 : 1;
 }
 
 } // namespace shelvo

@@ -15,7 +15,9 @@ namespace shelvo {
 // dialogs. refresh shows the current catalog's listing again (after a volume
 // was deleted, and at the end when something was added). Returns 0 when nothing
 // could be done (told to the user): the two are one catalog, or another program
-// is changing the current one; else 1.
+// is changing one of them; -1 when something failed (told): other holds no
+// catalog, a volume could not be read or copied, or the import was stopped
+// (stop_flag) between two volumes; else 1.
 int import_catalog(std::string_view current, std::string_view other, DialogService& dialogs,
                    const std::function<void()>& refresh);
 

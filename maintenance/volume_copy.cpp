@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "results/run_state.h"
+
 namespace shelvo {
 
 namespace {
@@ -12,11 +14,13 @@ constexpr std::size_t copy_block = 57344;
 
 } // namespace
 
-int copy_volume_file(CatalogWriter& target_catalog, std::string_view target, std::string_view source, bool replace,
-                     std::string& failure) {
-  File from = File::open(source, "rb");
+int copy_volume_file(CatalogWriter& target_catalog, long target_number, const VolumeDirectory& source_catalog,
+                     long source_number, bool replace, std::string& failure) {
+  const std::string source = source_catalog.path_of(source_number);
+  const std::string target = target_catalog.volumes().path_of(target_number);
+  File from = source_catalog.open(source_number);
   if (!from) {
-    failure = "cannot read " + std::string(source) + ": " + error_text(from.error());
+    failure = "cannot read " + source + ": " + error_text(from.error());
     return copy_source_unreadable;
   }
   File to = target_catalog.create_temporary(failure);
@@ -26,7 +30,7 @@ int copy_volume_file(CatalogWriter& target_catalog, std::string_view target, std
   for (;;) {
     const std::size_t got = from.read(block);
     if (from.failed()) {
-      failure = "cannot read " + std::string(source) + ": " + error_text(from.error());
+      failure = "cannot read " + source + ": " + error_text(from.error());
       target_catalog.discard();
       return copy_source_unreadable;
     }
@@ -34,12 +38,37 @@ int copy_volume_file(CatalogWriter& target_catalog, std::string_view target, std
     if (!to.write(std::string_view(block.data(), got))) break;
   }
   if (!to.close()) {
-    failure = "cannot write " + std::string(target) + ": " + error_text(to.error());
+    failure = "cannot write " + target + ": " + error_text(to.error());
     target_catalog.discard();
     return copy_write_failed;
   }
-  if (!target_catalog.install(target, replace, failure)) return copy_write_failed;
+  if (!target_catalog.install(target_number, replace, failure)) return copy_write_failed;
   return copy_done;
+}
+
+void tell_failure(DialogService& dialogs, const std::string& text) {
+  dialogs.show_message(text, "Failure", DialogButtons::ok, DialogIcon::error);
+}
+
+bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::string_view read_directory,
+                            DialogService& dialogs) {
+  std::string failure;
+  if (!written.lock(failure)) {
+    tell_failure(dialogs, failure);
+    return false;
+  }
+  switch (read.acquire(read_directory, CatalogWriter::lock_wait, nullptr, [] { return stop_flag != 1; }, failure)) {
+  case CatalogReadLock::Outcome::held: break;
+  case CatalogReadLock::Outcome::stopped:
+    tell_failure(dialogs, "the catalog " + read.volumes().dos_path() +
+                              " is being changed by another program (an add, a delete, an import or an export); "
+                              "try again when it has finished");
+    return false;
+  case CatalogReadLock::Outcome::failed: tell_failure(dialogs, failure); return false;
+  }
+  for (const std::string* said : {&written.repaired(), &read.repaired(), &read.warning()})
+    if (!said->empty()) dialogs.show_message(*said, "Shelvo", DialogButtons::ok, DialogIcon::information);
+  return true;
 }
 
 std::string version_text(unsigned char format) {

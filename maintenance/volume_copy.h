@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/catalog_read_lock.h"
 #include "catalog/catalog_writer.h"
+#include "results/dialog_service.h"
 
 namespace shelvo {
 
@@ -15,14 +17,25 @@ constexpr int copy_source_unreadable = -2; // the source cannot be opened, or a 
 constexpr int copy_target_not_created = -3;
 constexpr int copy_write_failed = -4; // a write, the close or the final rename failed
 
-// Copies the volume file source to target, which lies in the catalog that
-// target_catalog holds locked; over an existing target only with replace. The
-// bytes go into a temporary file first, every read and the close are checked,
-// and the target is written only when all is well: a failed copy leaves the
-// target as it was and no temporary file behind (replacing a volume by a half
-// copy would destroy it). failure says why, in the system's words.
-int copy_volume_file(CatalogWriter& target_catalog, std::string_view target, std::string_view source, bool replace,
-                     std::string& failure);
+// Copies volume source of the source catalog to volume target of the catalog
+// that target_catalog holds locked; over an existing target only with replace.
+// The bytes go into a temporary file first, every read and the close are
+// checked, and the target is written only when all is well: a failed copy
+// leaves the target as it was and no temporary file behind (replacing a volume
+// by a half copy would destroy it). failure says why, in the system's words.
+int copy_volume_file(CatalogWriter& target_catalog, long target, const VolumeDirectory& source_catalog, long source,
+                     bool replace, std::string& failure);
+
+// The two catalogs of an import or an export: written holds the one written
+// (its exclusive lock), read the one read (its shared lock, so its volumes do
+// not move while they are copied). Each waits a moment for another program,
+// then gives up. What a stopped program left in either is put right first, and
+// said. False when one cannot be had (told through dialogs).
+bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::string_view read_directory,
+                            DialogService& dialogs);
+
+// Tells a failure in a box with the caption "Failure".
+void tell_failure(DialogService& dialogs, const std::string& text);
 
 // "2.2" for the format byte 5, "2~2" for 4, "1~8" for 0 (the older format).
 std::string version_text(unsigned char format);

@@ -153,7 +153,9 @@ File File::open(std::string_view dos_path, const char* mode) {
   return open_host(*host, mode);
 }
 
-File File::open_host(const std::string& host_path, const char* mode) {
+File File::open_host(const std::string& host_path, const char* mode) { return open_in(AT_FDCWD, host_path, mode); }
+
+File File::open_in(int directory_fd, const std::string& name, const char* mode) {
   const std::string_view m(mode);
   int flags = 0;
   const char* stream_mode = mode;
@@ -164,7 +166,7 @@ File File::open_host(const std::string& host_path, const char* mode) {
   else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND, stream_mode = "a"; // text is binary here
   else return failure(EINVAL);
   if (fault_injected(FileOperation::open)) return failure(errno);
-  const int fd = ::open(host_path.c_str(), flags | O_CLOEXEC, 0666);
+  const int fd = ::openat(directory_fd, name.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
   int error = 0;
   std::FILE* f = stream_over(fd, stream_mode, error);
@@ -174,8 +176,12 @@ File File::open_host(const std::string& host_path, const char* mode) {
 File File::create_new(std::string_view dos_path) {
   const auto host = resolve_dos_path(dos_path);
   if (!host) return failure(ENOENT);
+  return create_new_in(AT_FDCWD, *host);
+}
+
+File File::create_new_in(int directory_fd, const std::string& name) {
   if (fault_injected(FileOperation::open)) return failure(errno);
-  const int fd = ::open(host->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const int fd = ::openat(directory_fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
   int error = 0;
   std::FILE* f = stream_over(fd, "w+b", error);
@@ -255,30 +261,40 @@ bool delete_file(std::string_view dos_path) {
 bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path) {
   const auto from = host_or_enoent(from_dos_path);
   const auto to = host_or_enoent(to_dos_path);
-  return from && to && !fault_injected(FileOperation::rename) && std::rename(from->c_str(), to->c_str()) == 0;
+  return from && to && rename_in(AT_FDCWD, *from, AT_FDCWD, *to, true);
 }
 
 bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path) {
   const auto from = host_or_enoent(from_dos_path);
   const auto to = host_or_enoent(to_dos_path);
-  if (!from || !to || fault_injected(FileOperation::rename)) return false;
-  if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0) return true;
+  return from && to && rename_in(AT_FDCWD, *from, AT_FDCWD, *to, false);
+}
+
+bool rename_in(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
+               bool replace) {
+  if (fault_injected(FileOperation::rename)) return false;
+  const char* f = from.c_str();
+  const char* t = to.c_str();
+  if (replace) return ::renameat(from_directory_fd, f, to_directory_fd, t) == 0;
+  if (::renameat2(from_directory_fd, f, to_directory_fd, t, RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without the atomic form (some network and FAT mounts): a hard
   // link fails on an existing target just the same; where links are not
   // supported either, check and rename, which the catalog's lock keeps safe
   // from Shelvo's other writers.
-  if (::link(from->c_str(), to->c_str()) == 0) {
-    ::unlink(from->c_str()); // the target is in place; a left temporary is removed later
+  if (::linkat(from_directory_fd, f, to_directory_fd, t, 0) == 0) {
+    // The target is in place. Should the process die before the old name goes,
+    // one file stands under both names; a catalog's next writer sees to that.
+    ::unlinkat(from_directory_fd, f, 0);
     return true;
   }
   if (errno == EEXIST) return false;
   struct stat st;
-  if (::lstat(to->c_str(), &st) == 0) {
+  if (::fstatat(to_directory_fd, t, &st, AT_SYMLINK_NOFOLLOW) == 0) {
     errno = EEXIST;
     return false;
   }
-  return std::rename(from->c_str(), to->c_str()) == 0;
+  return ::renameat(from_directory_fd, f, to_directory_fd, t) == 0;
 }
 
 bool file_exists(std::string_view dos_path) {
@@ -299,6 +315,12 @@ bool path_exists(std::string_view dos_path) {
   const auto host = resolve_dos_path(dos_path);
   struct stat st;
   return host && ::lstat(host->c_str(), &st) == 0;
+}
+
+bool directory_exists(std::string_view dos_path) {
+  const auto host = resolve_dos_path(dos_path);
+  struct stat st;
+  return host && ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::vector<std::string> directory_names(std::string_view dos_path) {

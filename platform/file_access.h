@@ -38,6 +38,9 @@ public:
   // exists under that name, a symbolic link included, so it never truncates or
   // writes through a file that is not its own.
   static File create_new(std::string_view dos_path);
+  // The same for a name inside an open directory (see DirectoryHandle).
+  static File open_in(int directory_fd, const std::string& name, const char* mode);
+  static File create_new_in(int directory_fd, const std::string& name);
 
   bool is_open() const { return stream_ != nullptr; }
   explicit operator bool() const { return is_open(); }
@@ -79,12 +82,18 @@ bool delete_file(std::string_view dos_path);
 bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path);
 // Renames only when nothing exists under the target name (EEXIST otherwise).
 bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path);
+// The same for names relative to open directories (AT_FDCWD for the current
+// one), without the drive table.
+bool rename_in(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
+               bool replace);
 bool file_exists(std::string_view dos_path);
 // True when both name one directory, whatever their spelling ("D:\CAT\" and
 // its host path, another letter case, a link): same device, same inode.
 bool same_directory(std::string_view first_dos_path, std::string_view second_dos_path);
 // True when anything at all exists under the name (a file, a directory, a link).
 bool path_exists(std::string_view dos_path);
+// True when the name is a directory (or a link to one).
+bool directory_exists(std::string_view dos_path);
 // The names in a directory, without "." and ".."; empty when it cannot be read.
 std::vector<std::string> directory_names(std::string_view dos_path);
 

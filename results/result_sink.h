@@ -16,7 +16,7 @@ class ResultSink {
 public:
   virtual ~ResultSink() = default;
   // Appends a top-level node (label, volume number) and makes it the current volume.
-  virtual NodeId add_volume_node(std::string_view label, std::int16_t volume_number, VolumeNodeMode mode) = 0;
+  virtual NodeId add_volume_node(std::string_view label, std::int32_t volume_number, VolumeNodeMode mode) = 0;
   // Appends "v2" + marker + number to the current volume node's text.
   virtual void append_volume_version(char marker, int number) = 0;
   // Finds or creates the nodes of a '\'-separated path under the current volume.

@@ -112,7 +112,7 @@ void ResultTree::forget_path_below(std::size_t depth) {
   std::fill(path_nodes_.begin() + static_cast<std::ptrdiff_t>(depth + 1), path_nodes_.end(), no_node);
 }
 
-NodeId ResultTree::add_volume_node(std::string_view label, std::int16_t volume_number, VolumeNodeMode mode) {
+NodeId ResultTree::add_volume_node(std::string_view label, std::int32_t volume_number, VolumeNodeMode mode) {
   label = up_to_nul(label).substr(0, max_line_length);
   const NodeId node = append_node(no_node, label, volume_number);
   path_nodes_[0] = node;

@@ -64,7 +64,7 @@ public:
   // Appends a top-level node with the label (cut at a NUL or max_line_length)
   // and the number, makes it the current volume, forgets the remembered path,
   // and refreshes the status line of the mode.
-  NodeId add_volume_node(std::string_view label, std::int16_t volume_number, VolumeNodeMode mode) override;
+  NodeId add_volume_node(std::string_view label, std::int32_t volume_number, VolumeNodeMode mode) override;
   // Appends "v2%c%d" to the current volume's text; nothing without one.
   void append_volume_version(char marker, int number) override;
   // Reuses the remembered node of each depth whose text equals the component,

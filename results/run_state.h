@@ -21,12 +21,12 @@ struct EngineCounters {
   std::int32_t found_members = 0;  // archive-member hits
   std::int32_t found_dirs = 0;     // directories reported
   std::int32_t found_volumes = 0;  // volumes with at least one hit or reported directory
-  std::int16_t volume_number = 0;  // volume file being read; after a pass, files read
+  std::int32_t volume_number = 0;  // volume file being read; after a pass, files read
   std::int32_t scanned_members = 0;
   std::int32_t broken_archives = 0;
   std::int32_t scanned_dirs = 1;   // the root counts
   std::int32_t scanned_files = 0;
-  std::int16_t listed_volumes = 0; // reset by the listing pass itself
+  std::int32_t listed_volumes = 0; // reset by the listing pass itself
 };
 
 extern EngineCounters counters;
@@ -47,6 +47,9 @@ struct RunReport {
                                  // "cannot create C:\CAT\00000002.KTL: Permission denied"
   std::int32_t volumes_selected = 0; // volumes whose label passed the volume masks
   bool stopped = false;          // the call ended early on stop_flag
+  std::string repaired;          // what a program that was stopped had left half done, and was
+                                 // finished before this call went on
+  std::string warning;           // what was left half done and could not be finished
 };
 
 extern RunReport run_report;

@@ -9,7 +9,7 @@
 
 namespace shelvo {
 
-std::int16_t known_volume_count = 0;
+std::int32_t known_volume_count = 0;
 std::int32_t last_shown_volume = -1;
 
 bool is_step_count(long n) {
@@ -101,6 +101,11 @@ void finish_search_display() {
     if (StatusView* view = status_view()) view->set_progress_maximum(known_volume_count);
   }
   show_search_status();
+}
+
+void show_waiting_status(std::string_view catalog_directory) {
+  if (StatusView* view = status_view())
+    view->show_notice("waiting for another program to finish changing the catalog " + std::string(catalog_directory));
 }
 
 } // namespace shelvo

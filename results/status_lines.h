@@ -4,12 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace shelvo {
 
 // Volumes the last search reached: second number of the search line's volume
 // counter and the progress maximum. Kept by the front end between sessions.
-extern std::int16_t known_volume_count;
+extern std::int32_t known_volume_count;
 // volume_number at the last search line drawn; -1 at program start.
 extern std::int32_t last_shown_volume;
 
@@ -29,6 +30,9 @@ void show_search_status();    // draws it now, moves the bar, processes events
 void show_volume_count();     // draws "%d volume(s)", processes events
 void scan_progress_tick();    // draws the scan line when scanned_files is a step
 void show_scan_status();      // draws it now, processes events
+
+// While another program changes the catalog that a search or listing is to read.
+void show_waiting_status(std::string_view catalog_directory);
 
 // After a search: raise known_volume_count (a stopped search never lowers it),
 // set the progress maximum, and draw the final line.

@@ -792,10 +792,13 @@ void TForm1::Exportdatalinktovolumeinthetree1Click() {
   }
   const std::optional<QString> target = choose_directory(QStringLiteral("Locating directory to export"));
   if (!target) return;
-  std::vector<int> numbers; // in the order the tree shows them
-  for (std::uint32_t row = 0; row < tree_.top_level_count(); ++row) numbers.push_back(tree_.number(tree_.top_level(row)));
+  std::vector<ListedVolume> volumes; // in the order the tree shows them
+  for (std::uint32_t row = 0; row < tree_.top_level_count(); ++row) {
+    const NodeId node = tree_.top_level(row);
+    volumes.push_back({tree_.number(node), std::string(tree_.text(node))});
+  }
   begin_run();
-  export_volumes(catalog_path(), target->toStdString(), numbers, *dialogs_);
+  export_volumes(catalog_path(), target->toStdString(), volumes, *dialogs_);
   end_run();
 }
 

@@ -294,9 +294,17 @@ TEST_F(ShelvoCli, ACatalogOpenedOnAnotherLetterIsAnnounced) {
   testing::make_directories(dir / "e");
   testing::write_file(dir / "c/CAT", "not a directory");
   const std::string table = "C:=" + (dir / "c") + ";D:=" + (dir / "d") + "|DISK;E:=" + (dir / "e");
+  // No catalog is created on another letter than the one asked for.
   auto r = cli("'/l:C:\\CAT' D:", table);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(testing::list_directory(dir / "e"), std::vector<std::string>{});
+  EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
+  // One that is there (a disk whose letter changed) is used; D: is the drive
+  // being added, so the catalog on E: it is.
+  testing::make_directories(dir / "e/CAT");
+  testing::write_file(dir / "e/CAT/00000000.KTL", "");
+  r = cli("'/l:C:\\CAT' D:", table);
   EXPECT_EQ(r.status, 0) << r.err;
-  // D: is the drive being added, so the catalog goes to E:.
   EXPECT_EQ(testing::list_directory(dir / "e/CAT").size(), 2u);
   EXPECT_NE(r.err.find("the catalog opened at E:\\CAT"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("not at C:\\CAT as asked"), std::string::npos) << r.err;

@@ -116,13 +116,21 @@ TEST_F(EngineEntry, AnExistingLowerCaseCatalogIsUsed) {
   EXPECT_EQ(testing::list_directory(dir / "c/voldepot"), std::vector<std::string>{"00000000.KTL"});
 }
 
-TEST_F(EngineEntry, LocationOnCThatCannotBeCreatedMovesToD) {
+TEST_F(EngineEntry, ACatalogIsCreatedOnlyWhereAskedAndFoundOnAFollowingLetter) {
   testing::make_directories(dir / "d");
   testing::DriveMapping map({{'C', dir / "no/such/parent"}, {'D', dir / "d"}});
+  // Nothing is written into D: a catalog that C: cannot hold is not made there.
+  EXPECT_EQ(run({"/l:C:\\CAT"}), -1);
+  EXPECT_EQ(testing::list_directory(dir / "d"), std::vector<std::string>{});
+  EXPECT_NE(run_report.failure.find("C:\\CAT"), std::string::npos) << run_report.failure;
+  // A catalog that is there already (a disk whose letter changed) is used.
+  testing::make_directories(dir / "d/CAT");
+  testing::write_file(dir / "d/CAT/00000000.KTL", "");
   EXPECT_EQ(run({"/l:C:\\CAT"}), 0);
-  EXPECT_EQ(testing::read_file(dir / "d/CAT/00000000.KTL"), "");
   EXPECT_TRUE(run_report.catalog_moved);
+  EXPECT_FALSE(run_report.catalog_created);
   EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), 1);
+  EXPECT_EQ(run_report.catalog_directory, "D:\\CAT");
 }
 
 TEST_F(EngineEntry, TheCatalogNeverLandsOnTheDriveBeingAdded) {
@@ -134,14 +142,17 @@ TEST_F(EngineEntry, TheCatalogNeverLandsOnTheDriveBeingAdded) {
   EXPECT_EQ(run({"/l:e:\\cat", "e:"}), -1);
   EXPECT_EQ(testing::list_directory(dir / "e"), std::vector<std::string>{});
   EXPECT_NE(run_report.failure.find("drive being added"), std::string::npos) << run_report.failure;
-  // Without an add, the same catalog may move to E:, and says so.
+  // Without an add, a catalog that is on E: is used from there, and says so;
+  // none is created on E: for a call that asked for C:.
+  EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), -1);
+  EXPECT_EQ(testing::list_directory(dir / "e"), std::vector<std::string>{});
+  EXPECT_EQ(run({"/l:E:\\CAT", "/W"}), 1);
+  EXPECT_FALSE(run_report.catalog_moved);
+  EXPECT_TRUE(run_report.catalog_created);
   EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), 1);
   EXPECT_TRUE(run_report.catalog_moved);
   EXPECT_EQ(run_report.catalog_directory, "E:\\CAT");
   EXPECT_NE(run_report.move_reason.find("C:\\CAT"), std::string::npos) << run_report.move_reason;
-  EXPECT_TRUE(run_report.catalog_created);
-  EXPECT_EQ(run({"/l:E:\\CAT", "/W"}), 1);
-  EXPECT_FALSE(run_report.catalog_moved);
   EXPECT_FALSE(run_report.catalog_created);
 }
 

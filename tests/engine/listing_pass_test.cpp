@@ -15,7 +15,7 @@ namespace {
 
 class ListingSink final : public ResultSink {
 public:
-  NodeId add_volume_node(std::string_view label, std::int16_t number, VolumeNodeMode mode) override {
+  NodeId add_volume_node(std::string_view label, std::int32_t number, VolumeNodeMode mode) override {
     calls.push_back("[" + std::string(label) + "] " + std::to_string(number) +
                     (mode == VolumeNodeMode::listing ? "" : " search"));
     return 1;

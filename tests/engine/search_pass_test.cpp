@@ -20,7 +20,7 @@ namespace {
 // Records every tree call as one line of text.
 class RecordingSink final : public ResultSink {
 public:
-  NodeId add_volume_node(std::string_view label, std::int16_t number, VolumeNodeMode mode) override {
+  NodeId add_volume_node(std::string_view label, std::int32_t number, VolumeNodeMode mode) override {
     calls.push_back("V [" + std::string(label) + "] " + std::to_string(number) +
                     (mode == VolumeNodeMode::search ? " search" : " listing"));
     if (on_volume) on_volume(number);
@@ -44,7 +44,7 @@ public:
   void clear_result_tree() override { calls.push_back("clear"); }
 
   std::vector<std::string> calls;
-  std::function<void(std::int16_t)> on_volume;
+  std::function<void(std::int32_t)> on_volume;
 };
 
 class RecordingStatus final : public StatusView {
@@ -292,7 +292,7 @@ TEST_F(SearchPass, VolumeMasksSeeTheWholePaddedLabel) {
 
 TEST_F(SearchPass, AStopDuringAVolumeEndsTheSearchAfterIt) {
   for (long n = 1; n < 10; ++n) write_volume(n, "V" + std::to_string(n), dir("\\") + file("A.TXT"));
-  sink.on_volume = [](std::int16_t number) {
+  sink.on_volume = [](std::int32_t number) {
     if (number == 3) stop_flag = 1; // the Stop button, pressed while volume 3 is read
   };
   search({"*.TXT"});

@@ -180,7 +180,10 @@ TEST_F(WriterFaults, ImportingAndExporting) {
         write_all(target, {});
         told.shown.clear();
       },
-      [&](std::string&) { return export_volumes("C:\\CAT", "C:\\TARGET", {2, 1}, told) == 1; },
+      [&](std::string&) {
+        const std::vector<ListedVolume> volumes = {{2, "B              v2.2"}, {1, "A              v2.2"}};
+        return export_volumes("C:\\CAT", "C:\\TARGET", volumes, told) == 1;
+      },
       [&](bool, const std::string&) {
         const Files after = read_all(target);
         no_temporary_file(after);

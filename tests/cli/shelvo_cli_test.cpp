@@ -331,11 +331,13 @@ TEST_F(ShelvoCli, CtrlCDuringAnAddLeavesTheCatalogByteForByte) {
   ASSERT_EQ(testing::run_command("cd " + shell_quote(dir / "d") + " && zip -q pack.zip a.txt && truncate -s 200M pack.zip")
                 .status,
             0);
-
+  // Ctrl-C, a kill, a closed terminal: each stops the add with the catalog as it was.
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  SCOPED_TRACE(signal_number);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signal_number, SIG_DFL);
     ::setenv("SHELVO_DRIVES", drives.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     if (!std::freopen((dir / "out").c_str(), "w", stdout) || !std::freopen((dir / "err").c_str(), "w", stderr))
@@ -347,13 +349,14 @@ TEST_F(ShelvoCli, CtrlCDuringAnAddLeavesTheCatalogByteForByte) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (snapshot(dir / "c/CAT").size() == before.size() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ::kill(child, SIGINT);
+  ::kill(child, signal_number);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 130) << testing::read_file(dir / "err");
+  EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number) << testing::read_file(dir / "err");
   EXPECT_NE(testing::read_file(dir / "err").find("the catalog is as it was"), std::string::npos);
   EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+  }
 }
 
 TEST_F(ShelvoCli, AFailedWriteOfTheResultsIsAnErrorAndAClosedPipeIsQuiet) {
@@ -572,6 +575,81 @@ TEST_F(ShelvoCli, MaintenanceCommandsAskAndScriptsAnswer) {
   r = cli("'/l:C:\\CAT' --import 'C:\\CAT'", env); // itself
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(cli("--delete x", env).status, 64);
+}
+
+TEST_F(ShelvoCli, MaintenanceCommandsDoWhatTheySayOrRefuse) {
+  testing::make_directories(dir / "e");
+  const std::string env = "C:=" + (dir / "c") + ";D:=" + (dir / "d") + "|ONE;E:=" + (dir / "e") + "|TWO";
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:", env).status, 0);
+  ASSERT_EQ(cli("'/l:C:\\CAT' E:", env).status, 0);
+  const auto before = snapshot(dir / "c/CAT");
+  // Any element but /l: and volume masks is a usage error: a drive would be
+  // added, a mask would turn the listing into a search.
+  for (const char* extra : {"E:", "'*.txt'", "/a", "--paths", "--numbers"}) {
+    const auto r = cli("'/l:C:\\CAT' --export " + shell_quote(dir / "out") + " " + extra, env);
+    EXPECT_EQ(r.status, 64) << extra;
+    EXPECT_NE(r.err.find("--export takes only /l:DIR, volume masks"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(cli("'/l:C:\\CAT' --label ONE", env).status, 64); // --label belongs to --delete
+  EXPECT_FALSE(testing::path_exists(dir / "out"));
+  // A catalog that is not there is not made: a typo stays a typo.
+  auto r = cli("'/l:C:\\TYPO' --export " + shell_quote(dir / "out"), env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no catalog at C:\\TYPO"), std::string::npos) << r.err;
+  EXPECT_FALSE(testing::path_exists(dir / "c/TYPO"));
+  // Importing from nowhere is a failure, not a success of 0 files.
+  r = cli("'/l:C:\\CAT' --import " + shell_quote(dir / "nowhere"), env);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+  // --label guards a script working from an older listing.
+  r = cli("'/l:C:\\CAT' --yes --delete 1 --label TWO", env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("not labelled TWO: nothing was deleted"), std::string::npos) << r.err;
+  EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+  r = cli("'/l:C:\\CAT' --yes --delete 1 --label ONE", env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::read_file(dir / "c/CAT/00000001.KTL").substr(0, 3), "TWO");
+}
+
+TEST_F(ShelvoCli, AnExportAsksBeforeItReplacesVolumeFilesAndMakesTheDirectoryItIsGiven) {
+  testing::make_directories(dir / "e");
+  const std::string env = "C:=" + (dir / "c") + ";D:=" + (dir / "d") + "|ONE;E:=" + (dir / "e") + "|TWO";
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:", env).status, 0);
+  ASSERT_EQ(cli("'/l:C:\\CAT' E:", env).status, 0);
+  // A directory asked for by name is made, and the user is told.
+  auto r = cli("'/l:C:\\CAT' --export " + shell_quote(dir / "out"), env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("did not exist: it was created"), std::string::npos) << r.err;
+  EXPECT_EQ(testing::list_directory(dir / "out").size(), 3u);
+  // Into a directory holding volume files, only with a yes.
+  const auto held = snapshot(dir / "out");
+  r = cli("'/l:C:\\CAT' '[TWO*]' --no --export " + shell_quote(dir / "out"), env);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("already holds 3 volume files; replace them?"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the files numbered 1 and above stay as they are"), std::string::npos) << r.err;
+  EXPECT_EQ(snapshot(dir / "out"), held);
+  r = cli("'/l:C:\\CAT' '[TWO*]' --export " + shell_quote(dir / "out"), env); // nobody to ask
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(snapshot(dir / "out"), held);
+  r = cli("'/l:C:\\CAT' '[TWO*]' --yes --export " + shell_quote(dir / "out"), env);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::read_file(dir / "out/00000000.KTL").substr(0, 3), "TWO");
+  EXPECT_EQ(testing::read_file(dir / "out/00000002.KTL").substr(0, 3), "TWO");
+}
+
+TEST_F(ShelvoCli, VolumeNumbersPast32767AreShownAndUsedAsTheyAre) {
+  testing::make_directories(dir / "c/BIG");
+  for (long n = 0; n <= 32770; ++n) {
+    std::string label = "V" + std::to_string(n);
+    label.resize(label_length, ' ');
+    testing::write_file(dir / ("c/BIG/" + volume_file_name(n)), n == 0 ? std::string() : label + '\x05');
+  }
+  auto r = cli("'/l:C:\\BIG' '[V3277*]' /W --numbers");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("V32770         v2.2\t32770"), std::string::npos) << r.out;
+  r = cli("'/l:C:\\BIG' '[V32769*]' --export " + shell_quote(dir / "out"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testing::read_file(dir / "out/00000000.KTL").substr(0, 6), "V32769");
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 // Two programs changing one catalog at the same time: each change is done whole
-// or refused with its message, and every volume file stays readable.
+// or refused with its message, and every volume file stays readable. A program
+// that reads the catalog meanwhile sees it before or after a change, never half.
+#include "catalog/catalog_read_lock.h"
 #include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
 #include "results/run_state.h"
+#include "results/status_view.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +89,66 @@ TEST_F(TwoWriters, ASecondWriterWaitsAMomentThenRefuses) {
   CatalogWriter::lock_wait = saved;
   EXPECT_EQ(testing::read_file(dir / "c/CAT/00000001.KTL"), before);
   EXPECT_EQ(testing::list_directory(dir / "c/CAT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+}
+
+// Tells the test, through a pipe, when the reader starts to wait.
+class PipedNotices final : public StatusView {
+public:
+  explicit PipedNotices(int fd) : fd_(fd) {}
+  void set_status_caption(std::string_view) override {}
+  void set_progress_position(int) override {}
+  void set_progress_maximum(int) override {}
+  void process_pending_events() override {}
+  void show_notice(std::string_view text) override { (void)!::write(fd_, text.data(), text.size()); }
+
+private:
+  int fd_;
+};
+
+TEST_F(TwoWriters, AReaderWaitsForAChangeAndSeesTheCatalogAfterIt) {
+  for (const char* drive : {"D:", "E:"}) ASSERT_EQ(add("CAT", drive), 1);
+  CatalogWriter writer("C:\\CAT");
+  std::string failure;
+  ASSERT_TRUE(writer.lock(failure)) << failure;
+  int notices[2], counts[2];
+  ASSERT_EQ(::pipe(notices), 0);
+  ASSERT_EQ(::pipe(counts), 0);
+  const pid_t reader = ::fork();
+  if (reader == 0) {
+    PipedNotices view(notices[1]);
+    set_status_view(&view);
+    ArgumentVector vector{"", "/l:C:\\CAT", "*", "/nd"};
+    engine_main(4, vector, FrontEnd{});
+    const std::int32_t read = counters.volume_number;
+    (void)!::write(counts[1], &read, sizeof read);
+    ::_exit(0);
+  }
+  char said[200] = {};
+  ASSERT_GT(::read(notices[0], said, sizeof said - 1), 0); // it waits, and says so
+  EXPECT_NE(std::string(said).find("waiting for another program to finish changing the catalog C:\\CAT"),
+            std::string::npos) << said;
+  ASSERT_TRUE(writer.remove_volume(1, failure)) << failure;
+  writer.volumes().handle().unlock();
+  std::int32_t read = 0;
+  ASSERT_EQ(::read(counts[0], &read, sizeof read), static_cast<ssize_t>(sizeof read));
+  EXPECT_EQ(read, 2); // files 0 and 1: the catalog after the delete, whole
+  EXPECT_EQ(outcome(reader), 0);
+}
+
+TEST_F(TwoWriters, AWriterTurnedAwayByReadersSaysSo) {
+  ASSERT_EQ(add("CAT", "D:"), 1);
+  const auto saved = CatalogWriter::lock_wait;
+  CatalogWriter::lock_wait = std::chrono::milliseconds(100);
+  CatalogReadLock reading;
+  std::string failure;
+  ASSERT_EQ(reading.acquire("C:\\CAT", std::chrono::milliseconds(0), nullptr, nullptr, failure),
+            CatalogReadLock::Outcome::held);
+  CatalogWriter writer("C:\\CAT");
+  EXPECT_FALSE(writer.lock(failure));
+  EXPECT_NE(failure.find("is being read by another program (a search or a listing)"), std::string::npos) << failure;
+  reading.release();
+  EXPECT_TRUE(writer.lock(failure)) << failure;
+  CatalogWriter::lock_wait = saved;
 }
 
 } // namespace

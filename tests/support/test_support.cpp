@@ -67,6 +67,11 @@ void set_local_mtime(const std::string& host_path, int year, int month, int day,
   ::utime(host_path.c_str(), &times);
 }
 
+bool path_exists(const std::string& host_path) {
+  struct stat st {};
+  return ::lstat(host_path.c_str(), &st) == 0;
+}
+
 std::vector<std::string> list_directory(const std::string& host_path) {
   std::vector<std::string> names;
   std::error_code ec;

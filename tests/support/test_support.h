@@ -31,6 +31,7 @@ void make_directories(const std::string& host_path);
 // Sets a file's modification time from a local broken-down time.
 void set_local_mtime(const std::string& host_path, int year, int month, int day, int hour, int minute, int second);
 std::vector<std::string> list_directory(const std::string& host_path); // sorted names
+bool path_exists(const std::string& host_path); // anything at all, a link included
 
 // "54 45 53 54" -> "TEST"; blanks are ignored.
 std::string bytes_from_hex(std::string_view hex);

@@ -139,6 +139,20 @@ TEST_F(Maintenance, ADeleteThatFailsDuringImportIsToldOnceNotAskedForEver) {
   EXPECT_EQ(at(cat, 2), volume("B"));
 }
 
+TEST_F(Maintenance, ACatalogThatTakesNoNewFileStopsTheImportAtOnce) {
+  fill(cat, {volume("A")});
+  fill(other, {volume("B"), volume("C"), volume("D")});
+  // The fourth open is the first temporary file: the header of B, the header
+  // of A, the source B, then the copy's temporary file.
+  inject_fault(FileOperation::open, 4, EROFS);
+  EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), -1);
+  ASSERT_EQ(dialogs.captioned("Failure").size(), 1u); // not one box per volume
+  EXPECT_NE(dialogs.shown[0].find("cannot write in the catalog C:\\CAT: Read-only file system"), std::string::npos)
+      << dialogs.shown[0];
+  EXPECT_EQ(dialogs.shown.back(), "BAD Job: 0 file(s) added to the current database with success.");
+  EXPECT_EQ(files(cat), std::vector<std::string>{"00000000.KTL"});
+}
+
 TEST_F(Maintenance, OneCatalogUnderTwoSpellingsIsRefusedForImportAndExport) {
   fill(cat, {"", volume("A")});
   for (const char* spelling : {"C:\\CAT\\", "c:\\cat", "D:\\CAT\\"}) {

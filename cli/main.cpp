@@ -214,6 +214,8 @@ void report_failure(const Run& run) {
     const auto log = resolve_dos_path(dos_path);
     std::fprintf(stderr, "%10ld file(s) in archive seems to be broken: see %s\n",
                  static_cast<long>(counters.broken_archives), clean(log ? *log : dos_path).c_str());
+    if (!run_report.log_failure.empty())
+      std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.log_failure).c_str());
   }
 }
 

@@ -50,6 +50,7 @@ struct RunReport {
   std::string repaired;          // what a program that was stopped had left half done, and was
                                  // finished before this call went on
   std::string warning;           // what was left half done and could not be finished
+  std::string log_failure;       // why the broken-archive log could not be written, once
 };
 
 extern RunReport run_report;

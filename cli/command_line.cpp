@@ -345,7 +345,9 @@ std::string usage_text() {
          "  --version   the version\n"
          "\n"
          "Exit status: 0 done, 1 failed or refused, 2 volume file not written,\n"
-         "3 volume already in the catalog (/N), 64 usage error, 130 stopped by Ctrl-C.\n";
+         "3 volume already in the catalog (/N), 4 volume added with entries left out\n"
+         "(unreadable, path too long, too deep: said on stderr), 64 usage error,\n"
+         "128+N stopped by signal N (130 for Ctrl-C).\n";
 }
 
 } // namespace shelvo

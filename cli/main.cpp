@@ -35,6 +35,7 @@ namespace {
 using namespace shelvo;
 
 constexpr int exit_usage = 64;
+constexpr int exit_incomplete = 4; // the volume was added, with entries left out
 // Set by the first Ctrl-C, kill or hang-up to the signal's number; stop_flag
 // alone may also be set by a reader that went away.
 volatile std::sig_atomic_t interrupted = 0;
@@ -219,6 +220,24 @@ void report_failure(const Run& run) {
   }
 }
 
+// What an add left out: the catalog holds less than the disk, and the user must
+// know it. True when something was.
+bool report_skipped(const Run& run) {
+  const SkippedEntries& skipped = run_report.skipped;
+  if (!run.plan.drive_given || run.code != engine_ok || skipped.total() == 0) return false;
+  std::string reasons;
+  const auto reason = [&](std::int32_t count, const char* what) {
+    if (count > 0) reasons += (reasons.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+  };
+  reason(skipped.unreadable, "unreadable");
+  reason(skipped.too_long, "with a path too long");
+  reason(skipped.too_deep, "too deep");
+  const long total = skipped.total();
+  std::fprintf(stderr, "shelvo-cli: %ld %s left out of the volume (%s); the first: %s\n", total,
+               total == 1 ? "entry was" : "entries were", reasons.c_str(), printable_utf8(skipped.first).c_str());
+  return true;
+}
+
 // Volume masks that let no volume through: the usual causes are letter case and
 // a mask that does not cover the label's padding.
 void report_unmatched_volume_masks(const Run& run) {
@@ -333,6 +352,7 @@ int main(int argc, char** argv) {
   report_catalog(run);
   report_failure(run);
   report_unmatched_volume_masks(run);
+  const bool incomplete = report_skipped(run);
   if (!cl.paths && !write_tree(tree, stdout, cl.numbers)) write_failed = report_write_failure(errno) || write_failed;
   if (std::fflush(stdout) != 0 && !write_failed) write_failed = report_write_failure(errno);
   set_status_view(nullptr);
@@ -342,5 +362,6 @@ int main(int argc, char** argv) {
   if (interrupted && !(run.plan.drive_given && run.code == engine_ok && !run.searches && !run_report.stopped))
     status_code = exit_interrupted();
   if (write_failed && status_code == 0) status_code = 1;
+  if (incomplete && status_code == 0) status_code = exit_incomplete;
   return status_code;
 }

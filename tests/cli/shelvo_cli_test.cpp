@@ -656,6 +656,18 @@ TEST_F(ShelvoCli, AVolumeFileThatIsNoRegularFileIsRefusedWithoutHanging) {
   }
 }
 
+TEST_F(ShelvoCli, AnAddThatLeftEntriesOutSaysSoAndExitsFour) {
+  std::string deep = dir / "d";
+  for (int level = 0; level <= 400; ++level) deep += "/d";
+  testing::make_directories(deep);
+  const auto r = cli("'/l:C:\\CAT' D:");
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_NE(r.err.find("shelvo-cli: 1 entry was left out of the volume (1 too deep); the first: \\D\\D"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(testing::list_directory(dir / "c/CAT").size(), 2u); // added all the same
+}
+
 TEST_F(ShelvoCli, VolumeNumbersPast32767AreShownAndUsedAsTheyAre) {
   testing::make_directories(dir / "c/BIG");
   for (long n = 0; n <= 32770; ++n) {

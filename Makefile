@@ -1,9 +1,16 @@
-# make run   installs what is missing, builds the programs, and runs the demo (add, search, list),
-#            then opens the window on the demo catalog when there is a display
+# The developer's front door. Targets that run or test something first install
+# what is missing (scripts/setup, apt-get with sudo); a plain make and the CMake
+# commands of a packager never install packages.
+#
+# make             builds the programs, the tests and the benchmarks into build/
+# make setup       installs the Debian packages the build and the tests need
+# make run         setup, builds the programs, and runs the demo (add, search, list),
+#                  then opens the window on the demo catalog when there is a display
 # make screenshot  the window under a virtual display after a search, as build/screenshot.png
+# make test        setup, builds everything, and runs every test
 # make test-sanitize  every test, built with the address and undefined-behaviour sanitizers
 # make fuzz        each fuzz target of fuzz/ for FUZZ_SECONDS (300); make fuzz-smoke: 20 s each
-# make test  installs what is missing, builds everything, and runs every test
+# make bench       the benchmarks of bench/
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # CI sets WERROR=ON so that no compiler warning comes back.
@@ -18,8 +25,11 @@ all: build
 setup:
 	@scripts/setup
 
-configure: setup
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHELVO_WERROR=$(WERROR) >/dev/null
+# The developer's build: tests and benchmarks on.
+configure:
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHELVO_TESTS=ON -DSHELVO_BENCH=ON \
+	  -DSHELVO_WERROR=$(WERROR) >/dev/null \
+	  || { echo "make: the configure failed; 'make setup' installs what the build needs" >&2; exit 1; }
 
 # Everything: programs, tests and benchmarks.
 build: configure
@@ -29,18 +39,21 @@ build: configure
 programs: configure
 	cmake --build $(BUILD) -j $(JOBS) --target shelvo-cli shelvo
 
-run: programs
+run: setup
+	@$(MAKE) --no-print-directory programs
 	scripts/demo $(BUILD)
 
-screenshot: programs
+screenshot: setup
+	@$(MAKE) --no-print-directory programs
 	scripts/screenshot $(BUILD)
 
-test: build
+test: setup
+	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-sanitize: setup
 	@cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHELVO_SANITIZE=ON \
-	  -DSHELVO_BENCH=OFF -DSHELVO_WERROR=$(WERROR) >/dev/null
+	  -DSHELVO_TESTS=ON -DSHELVO_BENCH=OFF -DSHELVO_WERROR=$(WERROR) >/dev/null
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan-suppressions \
 	  ctest --output-on-failure -j $(JOBS)
@@ -51,7 +64,8 @@ fuzz: setup
 fuzz-smoke: setup
 	scripts/fuzz 20 $(BUILD)-fuzz
 
-bench: build
+bench: setup
+	@$(MAKE) --no-print-directory build
 	bench/run $(BUILD)
 
 clean:

@@ -9,6 +9,7 @@ namespace shelvo {
 ShelvoApplication::ShelvoApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Shelvo"));
   setOrganizationName(QStringLiteral("Brenwick"));
+  setApplicationVersion(QStringLiteral(SHELVO_VERSION));
 }
 
 bool ShelvoApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,6 +1,6 @@
 # The developer's front door. Targets that run or test something first install
-# what is missing (scripts/setup, apt-get with sudo); a plain make and the CMake
-# commands of a packager never install packages.
+# what is missing (scripts/setup, apt-get with sudo); a plain make, make install
+# and the CMake commands of a packager never install packages.
 #
 # make             builds the programs, the tests and the benchmarks into build/
 # make setup       installs the Debian packages the build and the tests need
@@ -11,14 +11,18 @@
 # make test-sanitize  every test, built with the address and undefined-behaviour sanitizers
 # make fuzz        each fuzz target of fuzz/ for FUZZ_SECONDS (300); make fuzz-smoke: 20 s each
 # make bench       the benchmarks of bench/
+# make install     installs the programs of build/ under PREFIX (default /usr/local) and DESTDIR;
+#                  make uninstall removes what it installed
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # CI sets WERROR=ON so that no compiler warning comes back.
 WERROR ?= OFF
+PREFIX ?=
 
 FUZZ_SECONDS ?= 300
 
-.PHONY: all setup configure build programs run screenshot test test-sanitize fuzz fuzz-smoke bench clean
+.PHONY: all setup configure build programs run screenshot test test-sanitize fuzz fuzz-smoke bench \
+        install uninstall clean
 
 all: build
 
@@ -35,9 +39,9 @@ configure:
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only what the demo runs.
+# Only what the demo runs and an install holds.
 programs: configure
-	cmake --build $(BUILD) -j $(JOBS) --target shelvo-cli shelvo
+	cmake --build $(BUILD) -j $(JOBS) --target shelvo-cli shelvo shelvo-data
 
 run: setup
 	@$(MAKE) --no-print-directory programs
@@ -67,6 +71,14 @@ fuzz-smoke: setup
 bench: setup
 	@$(MAKE) --no-print-directory build
 	bench/run $(BUILD)
+
+install: programs
+	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+# Removes every file the last install wrote (the folders stay: others share them).
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "make: nothing was installed from $(BUILD)" >&2; exit 1; }
+	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz

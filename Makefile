@@ -13,6 +13,9 @@
 # make bench       the benchmarks of bench/
 # make install     installs the programs of build/ under PREFIX (default /usr/local) and DESTDIR;
 #                  make uninstall removes what it installed
+# make deb         the Debian package, build-deb/shelvo_VERSION_ARCH.deb, from a release build
+# make check-package  make deb, then the package unpacked and checked (validators, lintian,
+#                  the programs and the window run from it)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 # CI sets WERROR=ON so that no compiler warning comes back.
@@ -22,7 +25,7 @@ PREFIX ?=
 FUZZ_SECONDS ?= 300
 
 .PHONY: all setup configure build programs run screenshot test test-sanitize fuzz fuzz-smoke bench \
-        install uninstall clean
+        install uninstall deb check-package clean
 
 all: build
 
@@ -80,5 +83,11 @@ uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "make: nothing was installed from $(BUILD)" >&2; exit 1; }
 	xargs -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
 
+deb: setup
+	scripts/build-package $(BUILD)-deb $(WERROR)
+
+check-package: deb
+	scripts/check-package $(BUILD)-deb/shelvo_*.deb
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-sanitize $(BUILD)-fuzz $(BUILD)-deb

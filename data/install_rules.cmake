@@ -59,6 +59,8 @@ if(TARGET shelvo)
   list(APPEND data_outputs ${icon_pngs})
 
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/${SHELVO_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # The window names its desktop entry, so that a Wayland compositor finds its icon and name.
+  target_compile_definitions(shelvo_window PRIVATE SHELVO_APP_ID="${SHELVO_APP_ID}")
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${SHELVO_APP_ID}.metainfo.xml.in
                  ${CMAKE_BINARY_DIR}/data/${SHELVO_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/data/${SHELVO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

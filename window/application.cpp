@@ -12,7 +12,7 @@ ShelvoApplication::ShelvoApplication(int& argc, char** argv) : QApplication(argc
   setOrganizationName(QStringLiteral("Brenwick"));
   setApplicationVersion(QStringLiteral(SHELVO_VERSION));
   // The desktop entry's name, which a Wayland compositor matches the window to.
-  setDesktopFileName(QStringLiteral("com.brenwick.shelvo"));
+  setDesktopFileName(QStringLiteral(SHELVO_APP_ID));
   setWindowIcon(application_icon());
 }
 

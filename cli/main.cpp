@@ -289,8 +289,7 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (cl.version) {
-    std::puts("shelvo-cli 0.1.0");
-    return 0;
+    return std::puts("shelvo-cli " SHELVO_VERSION) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
   }
   std::string drive_error;
   if (!load_drive_table(drive_error)) {

@@ -1,5 +1,6 @@
 #include "window/application.h"
 
+#include <QDir>
 #include <QMessageBox>
 
 #include <exception>
@@ -9,6 +10,19 @@ namespace shelvo {
 ShelvoApplication::ShelvoApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Shelvo"));
   setOrganizationName(QStringLiteral("Brenwick"));
+  setApplicationVersion(QStringLiteral(SHELVO_VERSION));
+  // The desktop entry's name, which a Wayland compositor matches the window to.
+  setDesktopFileName(QStringLiteral(SHELVO_APP_ID));
+  setWindowIcon(application_icon());
+}
+
+QIcon application_icon() {
+  QIcon icon;
+  // One folder per size, "16x16/shelvo.png" and up, as the icon theme has them.
+  const QDir sizes(QStringLiteral(":/icons"));
+  for (const QString& size : sizes.entryList(QDir::Dirs, QDir::Name))
+    icon.addFile(sizes.filePath(size + QStringLiteral("/shelvo.png")));
+  return icon;
 }
 
 bool ShelvoApplication::notify(QObject* receiver, QEvent* event) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QIcon>
 
 namespace shelvo {
 
@@ -12,5 +13,9 @@ public:
   ShelvoApplication(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// Shelvo's icon in every size the build rendered from its drawing, for the
+// window's frame and the task bar. Empty when the build put no icon in.
+QIcon application_icon();
 
 } // namespace shelvo

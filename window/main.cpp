@@ -13,19 +13,24 @@
 
 #include "platform/drive_table.h"
 #include "window/application.h"
+#include "window/help_and_version.h"
 #include "window/main_window.h"
 
 int main(int argc, char** argv) {
-  shelvo::ShelvoApplication app(argc, argv);
-
   QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Shelvo catalogues volumes and finds their files when they are "
+                                                  "unplugged. See also shelvo-cli."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption catalog(QStringLiteral("catalog"), QStringLiteral("Catalog directory."), QStringLiteral("DIR"));
   const QCommandLineOption search(QStringLiteral("search"), QStringLiteral("Search for MASK once shown."),
                                   QStringLiteral("MASK"));
   const QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and quit."),
                                       QStringLiteral("FILE"));
   parser.addOptions({catalog, search, screenshot});
+  if (const std::optional<int> status = shelvo::answer_help_or_version(parser, argc, argv)) return *status;
+
+  shelvo::ShelvoApplication app(argc, argv);
   parser.process(app);
 
   std::string drive_error;

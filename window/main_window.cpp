@@ -564,7 +564,7 @@ void TForm1::FormResize() {
 
 void TForm1::About1Click() {
   auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("THE Credit"),
-                              QStringLiteral("Shelvo v0.97beta\n"
+                              QStringLiteral("Shelvo v" SHELVO_VERSION "\n"
                                              "A cataloguer of volumes: disks, sticks, shares and their archives.\n\n"
                                              "Built on C++20 and Qt 6.\n"
                                              "Thanks to everyone who keeps old disks readable."),

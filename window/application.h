@@ -13,4 +13,9 @@ public:
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// An error that stops the window from starting: on standard error for whoever
+// started it from a terminal, and in a box for whoever started it from a menu,
+// who would otherwise see nothing at all.
+void report_startup_error(const QString& message);
+
 } // namespace shelvo

@@ -25,6 +25,8 @@ namespace {
 constexpr int longest_status_characters = 133;
 // Room the tree keeps at the smallest window: a few lines.
 constexpr int minimum_tree_lines = 3;
+// Room right of Go at the smallest window.
+constexpr int go_margin = 8;
 
 } // namespace
 
@@ -46,11 +48,11 @@ QRect TForm1::fitted_to(QRect outer, const QRect& available) {
 QSize TForm1::minimum_client_size() const {
   const int status_end =
       Lab_status->x() + QFontMetrics(Lab_status->font()).horizontalAdvance(QString(longest_status_characters, u'0'));
-  const int go_end = BitBtnGo->geometry().right() + 1 + Lab_found->x();
+  const int go_end = BitBtnGo->geometry().right() + 1 + go_margin;
   const int row = QFontMetrics(TreeView1->font()).height() + 4;
   const int tree_height = 2 * TreeView1->frameWidth() + minimum_tree_lines * row;
-  return {std::max(status_end, go_end), TreeView1->y() + tree_height + (design_client_height - 162 - 144) +
-                                            Lab_status->height()};
+  // The tree is the client height less 162 (FormResize), the status line below it.
+  return {std::max(status_end, go_end), tree_height + 162};
 }
 
 QSize TForm1::default_client_size() const {

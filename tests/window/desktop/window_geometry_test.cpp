@@ -53,8 +53,8 @@ private slots:
   void restartsKeepTheFirstStartsGeometry() {
     start();
     const QRect first = form->frameGeometry();
-    if (available().contains(QRect(first.topLeft(), first.size() + QSize(1, 1)))) // room to spare: the default
-      QCOMPARE(client(), form->default_client_size());
+    const bool fitted = first.width() == available().width() || first.height() == available().height();
+    if (!fitted) QCOMPARE(client(), form->default_client_size()); // the design's, on a screen with room for it
     for (int restart = 1; restart <= 4; ++restart) {
       start();
       QCOMPARE(form->frameGeometry(), first);

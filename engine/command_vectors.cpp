@@ -158,12 +158,21 @@ int build_add_vector(const AddControls& controls, const RunServices& services) {
     return code;
   }
   show_scan_status();
+  // A stopped add wrote nothing: its last counts must not read as a finished one.
+  if (run_report.stopped)
+    if (StatusView* view = status_view())
+      view->set_status_caption(scan_status_line() + std::string(stop_note) + std::string(nothing_added_note));
   report_run(code, services);
   if (counters.broken_archives > 0 && services.dialogs &&
       services.dialogs->show_message(broken_archives_question(counters.broken_archives), "WARNING",
                                      DialogButtons::yes_no, DialogIcon::warning) == DialogAnswer::yes &&
       services.launcher) {
-    if (const auto log = resolve_dos_path(broken_archive_log_path)) services.launcher->open_text_file(*log);
+    const auto log = resolve_dos_path(broken_archive_log_path);
+    if (!log || !services.launcher->open_text_file(*log))
+      services.dialogs->show_message("No program could be started to show the log " +
+                                         std::string(broken_archive_log_path) + (log ? " (" + *log + ")" : "") +
+                                         ". Open it with a text editor.",
+                                     "Shelvo", DialogButtons::ok, DialogIcon::warning);
   }
   return code;
 }

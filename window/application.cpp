@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <exception>
 
 namespace shelvo {
@@ -34,6 +35,14 @@ bool ShelvoApplication::notify(QObject* receiver, QEvent* event) {
     QMessageBox::critical(nullptr, QStringLiteral("Shelvo"), QStringLiteral("An unexpected error occurred."));
   }
   return false;
+}
+
+void report_startup_error(const QString& message) {
+  std::fprintf(stderr, "shelvo: %s\n", message.toLocal8Bit().constData());
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Shelvo"), QStringLiteral("Shelvo cannot start:\n\n") + message,
+                  QMessageBox::Ok);
+  box.setObjectName(QStringLiteral("StartupError"));
+  box.exec();
 }
 
 } // namespace shelvo

@@ -18,4 +18,9 @@ public:
 // window's frame and the task bar. Empty when the build put no icon in.
 QIcon application_icon();
 
+// An error that stops the window from starting: on standard error for whoever
+// started it from a terminal, and in a box for whoever started it from a menu,
+// who would otherwise see nothing at all.
+void report_startup_error(const QString& message);
+
 } // namespace shelvo

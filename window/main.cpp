@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
 
   std::string drive_error;
   if (!shelvo::load_drive_table(drive_error)) {
-    std::fprintf(stderr, "shelvo: %s\n", drive_error.c_str());
+    shelvo::report_startup_error(QString::fromStdString(drive_error));
     return 64;
   }
 

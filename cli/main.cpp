@@ -8,6 +8,7 @@
 #include "cli/paths_output.h"
 #include "cli/terminal_status_view.h"
 #include "engine/add_pass.h"
+#include "engine/command_vectors.h"
 #include "engine/engine_main.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
@@ -223,18 +224,8 @@ void report_failure(const Run& run) {
 // What an add left out: the catalog holds less than the disk, and the user must
 // know it. True when something was.
 bool report_skipped(const Run& run) {
-  const SkippedEntries& skipped = run_report.skipped;
-  if (!run.plan.drive_given || run.code != engine_ok || skipped.total() == 0) return false;
-  std::string reasons;
-  const auto reason = [&](std::int32_t count, const char* what) {
-    if (count > 0) reasons += (reasons.empty() ? "" : ", ") + std::to_string(count) + " " + what;
-  };
-  reason(skipped.unreadable, "unreadable");
-  reason(skipped.too_long, "with a path too long");
-  reason(skipped.too_deep, "too deep");
-  const long total = skipped.total();
-  std::fprintf(stderr, "shelvo-cli: %ld %s left out of the volume (%s); the first: %s\n", total,
-               total == 1 ? "entry was" : "entries were", reasons.c_str(), printable_utf8(skipped.first).c_str());
+  if (!run.plan.drive_given || run.code != engine_ok || run_report.skipped.total() == 0) return false;
+  std::fprintf(stderr, "shelvo-cli: %s\n", skipped_entries_message(run_report.skipped).c_str());
   return true;
 }
 

@@ -37,7 +37,9 @@ std::optional<Header> header_of(const VolumeDirectory& catalog, long number, int
 std::string shown(std::string_view label) { return std::string(label.substr(0, label.find('\0'))); }
 
 bool yes(DialogService& dialogs, const std::string& question) {
-  return dialogs.show_message(question, "Confirmation", DialogButtons::yes_no, DialogIcon::warning) == DialogAnswer::yes;
+  // Enter answers No: nothing is destroyed or replaced by a key pressed too soon.
+  return dialogs.show_message(question, "Confirmation", DialogButtons::yes_no_default_no, DialogIcon::warning) ==
+         DialogAnswer::yes;
 }
 
 } // namespace

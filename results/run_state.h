@@ -44,7 +44,7 @@ struct SkippedEntries {
   std::int32_t unreadable = 0; // directories and archives that could not be read
   std::int32_t too_long = 0;   // paths longer than a record holds
   std::int32_t too_deep = 0;   // directories below the deepest level entered
-  std::string first;           // the first one left out, and why
+  std::string first;           // the first one left out, and why (UTF-8, controls as '?')
   std::int32_t total() const { return unreadable + too_long + too_deep; }
 };
 

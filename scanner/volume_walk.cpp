@@ -6,6 +6,7 @@
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
 #include "results/status_lines.h"
+#include "results/tree_text_output.h"
 #include "scanner/archive_scan.h"
 
 #include <dirent.h>
@@ -121,7 +122,7 @@ private:
   // Counts an entry left out, and keeps the first for the user.
   static void skipped(std::int32_t& count, const std::string& path, const std::string& why) {
     ++count;
-    if (run_report.skipped.first.empty()) run_report.skipped.first = path + ": " + why;
+    if (run_report.skipped.first.empty()) run_report.skipped.first = printable_utf8(path) + ": " + why;
   }
 
   void write_directory_record(const std::string& path) {

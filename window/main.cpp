@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   shelvo::TForm1 form;
   if (parser.isSet(catalog)) form.findChild<QLineEdit*>(QStringLiteral("Ed_pathbase"))->setText(parser.value(catalog));
   form.show();
+  shelvo::close_on_termination_signals(form);
   if (parser.isSet(search)) {
     QTimer::singleShot(0, &form, [&] {
       form.findChild<QLineEdit*>(QStringLiteral("Ed_search1"))->setText(parser.value(search));

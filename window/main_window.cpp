@@ -787,10 +787,12 @@ void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint position) {
         DialogAnswer::yes)
       return;
     std::string failure;
+    std::string repaired;
     begin_run();
     const int done =
-        delete_volume(catalog_path(), tree_.number(node), text, [this] { refresh_listing(); }, failure);
+        delete_volume(catalog_path(), tree_.number(node), text, [this] { refresh_listing(); }, failure, &repaired);
     end_run();
+    if (!repaired.empty()) dialogs_->show_message(repaired + ".", "Shelvo", DialogButtons::ok, DialogIcon::information);
     if (done != 1) dialogs_->show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
     return;
   }

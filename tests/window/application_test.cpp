@@ -1,10 +1,14 @@
 // What the window shows of the application itself: its icon, small and large,
-// and the build's version in the About box.
+// the build's version in the About box; and how it ends on a signal.
 #include <QImage>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
+#include <QFile>
+
+#include <csignal>
+#include <cstdlib>
 #include <memory>
 
 #include "support/test_support.h"
@@ -45,6 +49,24 @@ private slots:
     });
     form.About1Click();
     QCOMPARE(first_line, QStringLiteral("Shelvo v" SHELVO_VERSION));
+  }
+
+  void aKillClosesTheWindowAsQuitDoesAndItsSettingsAreKept() {
+    testing::TempDir dir;
+    testing::make_directories(dir.path() + "/c");
+    testing::DriveMapping drives({{'C', dir.path() + "/c"}});
+    const QString settings = QString::fromStdString(std::getenv("XDG_CONFIG_HOME")) + "/Brenwick/Shelvo.conf";
+    QFile::remove(settings);
+    TForm1 form;
+    form.show();
+    close_on_termination_signals(form);
+    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+      form.show();
+      QFile::remove(settings);
+      std::raise(signal_number); // handled: the process goes on
+      QTRY_VERIFY(!form.isVisible());
+      QVERIFY(QFile::exists(settings)); // saved on the way out, as by Quit
+    }
   }
 };
 

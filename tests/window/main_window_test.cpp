@@ -398,6 +398,28 @@ private slots:
     QVERIFY(dialogs.shown.back().rfind("Wrong Moment: You must have some volume in the view", 0) == 0);
   }
 
+  void anImportShowsTheListingWhileItHoldsTheCatalog() {
+    add_volume('D', 1); // C:\CAT: the empty file 0, then DISK ONE
+    const std::string other = dir->path() + "/E";
+    testing::write_file(other + "/00000000.KTL", std::string("DISK TWO       \x05") + std::string(8, '\0') + "\\" + '\0');
+    form->set_file_chooser([&](const QString&, const QString&, const QString&) {
+      return std::optional<QString>(QString::fromStdString(other + "/any"));
+    });
+    // The listings the import shows run while it holds the catalog: they must
+    // read under its lock, not wait for it (a watchdog would stop them).
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { stop_flag = 1; });
+    watchdog.start(10000);
+    dialogs.otherwise = DialogAnswer::yes; // the empty file 0 goes
+    form->show();
+    form->ImportDatabaseincurrentone1Click();
+    QVERIFY(watchdog.isActive());
+    QCOMPARE(dialogs.captioned("GOOD Job").size(), std::size_t{1});
+    QCOMPARE(form->result_model().rowCount(), 2);
+    QCOMPARE(form->result_model().index(1, 0).data().toString(), QStringLiteral("DISK TWO       v2.2"));
+  }
+
   void aRefusedRunChangesNothing() {
     add_volume('D', 1);
     get<QLineEdit>("Ed_search1")->setText(QStringLiteral("f0"));

@@ -13,9 +13,16 @@ namespace shelvo {
 
 namespace {
 
-// The catalogs that this process's writers hold, by directory identity.
+// The catalogs that this process's writers hold, by directory identity. A child
+// forked from this process inherits the list but not the locks: it is kept with
+// the process that filled it, and is empty to any other.
 std::vector<DirectoryHandle::Identity>& held_catalogs() {
   static std::vector<DirectoryHandle::Identity> held;
+  static pid_t owner = ::getpid();
+  if (owner != ::getpid()) {
+    held.clear();
+    owner = ::getpid();
+  }
   return held;
 }
 

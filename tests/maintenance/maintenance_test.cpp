@@ -117,6 +117,16 @@ TEST_F(Maintenance, ImportAsksAboutEmptyFilesAndEqualLabelsThenAppends) {
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
   EXPECT_EQ(at(cat, 0), volume("SAME", "newest"));
   EXPECT_EQ(at(cat, 1), volume("SAME", "old2"));
+
+  // A volume appended by this import is offered for replacement by a later one.
+  dialogs.shown.clear();
+  const std::size_t before = files(cat).size();
+  for (const std::string& name : files(other)) std::remove((other + "/" + name).c_str());
+  fill(other, {volume("LATE", "first"), volume("LATE", "second")});
+  dialogs.answers = {DialogAnswer::yes};
+  EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
+  ASSERT_EQ(files(cat).size(), before + 1);
+  EXPECT_EQ(at(cat, static_cast<long>(before)), volume("LATE", "second"));
 }
 
 TEST_F(Maintenance, AGapInTheOtherCatalogEndsTheImport) {

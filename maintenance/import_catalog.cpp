@@ -36,8 +36,6 @@ std::optional<Header> header_of(const VolumeDirectory& catalog, long number, int
   return Header{h.label, h.format};
 }
 
-// What a box shows of a label: up to its first zero, as the listing does.
-std::string shown(std::string_view label) { return std::string(label.substr(0, label.find('\0'))); }
 
 // The current catalog's headers, each read once, and where each label is. For
 // every volume imported the placement rule looks, from number 0 on, for the
@@ -217,8 +215,9 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
         ++k;
         continue;
       }
-      if (yes(dialogs, replace_question(shown(there.header.label), version_text(there.header.format), into.path_of(k),
-                                        shown(imported->label), imported_version, source_path))) {
+      if (yes(dialogs, replace_question(shown_in_message(there.header.label), version_text(there.header.format),
+                                        into.path_of(k), shown_in_message(imported->label), imported_version,
+                                        source_path))) {
         replace = true; // in place
         break;
       }

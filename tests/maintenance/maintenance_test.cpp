@@ -129,6 +129,18 @@ TEST_F(Maintenance, ImportAsksAboutEmptyFilesAndEqualLabelsThenAppends) {
   EXPECT_EQ(at(cat, static_cast<long>(before)), volume("LATE", "second"));
 }
 
+TEST_F(Maintenance, ALabelFromAnotherCatalogNeverCarriesControlsIntoAQuestion) {
+  const std::string hostile = "\x1B]0;PWND\x07\x1B[2J\x8F\xE9";
+  fill(cat, {volume(hostile, "mine")});
+  fill(other, {volume(hostile, "theirs")});
+  import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh);
+  ASSERT_FALSE(dialogs.shown.empty());
+  for (const std::string& box : dialogs.shown) {
+    EXPECT_EQ(box.find_first_of(std::string("\x1B\x07\x8F", 3)), std::string::npos) << box;
+  }
+  EXPECT_NE(dialogs.shown[0].find("[?]0;PWND??[2J?\xC3\xA9]"), std::string::npos) << dialogs.shown[0]; // é in UTF-8
+}
+
 TEST_F(Maintenance, AGapInTheOtherCatalogEndsTheImport) {
   fill(cat, {volume("A")});
   write_file(other + "/00000000.KTL", volume("B"));

@@ -3,8 +3,10 @@
 // tool's own.
 #include "catalog/catalog_store.h"
 #include "catalog/volume_directory.h"
+#include "cli/announcements.h"
 #include "cli/command_line.h"
 #include "cli/maintenance_commands.h"
+#include "cli/messages.h"
 #include "cli/paths_output.h"
 #include "cli/terminal_status_view.h"
 #include "engine/add_pass.h"
@@ -28,6 +30,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace {
@@ -89,8 +92,7 @@ std::string located(const std::string& dos_path) {
 // One key, without waiting for Enter, when standard input is a terminal.
 int read_one_key() {
   if (!::isatty(STDIN_FILENO)) return -1;
-  std::fputs("This volume is already in the catalog. Overwrite it? (Y/N) ", stderr);
-  std::fflush(stderr);
+  ask("This volume is already in the catalog. Overwrite it? (Y/N) ");
   termios saved{};
   const bool raw = ::tcgetattr(STDIN_FILENO, &saved) == 0;
   if (raw) {
@@ -166,17 +168,16 @@ std::string missing_drive_hint(const std::string& dos_path) {
 // Where the catalog opened, whether this call made it, and what it found left
 // half done by a program that was stopped.
 void report_catalog(const Run& run) {
-  if (!run_report.repaired.empty()) std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.repaired).c_str());
-  if (!run_report.warning.empty())
-    std::fprintf(stderr, "shelvo-cli: warning: %s\n", clean(run_report.warning).c_str());
+  if (!run_report.repaired.empty()) say(clean(run_report.repaired));
+  if (!run_report.warning.empty()) warn(clean(run_report.warning));
   if (run_report.catalog_moved)
-    std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s%s\n",
-                 located(run_report.catalog_directory).c_str(), clean(run.plan.catalog_directory).c_str(),
-                 clean(run_report.move_reason).c_str(), missing_drive_hint(run.plan.catalog_directory).c_str());
+    say("the catalog opened at " + located(run_report.catalog_directory) + ", not at " +
+        clean(run.plan.catalog_directory) + " as asked: " + clean(run_report.move_reason) +
+        missing_drive_hint(run.plan.catalog_directory));
   if (run_report.catalog_created && !run_report.catalog_directory.empty()) {
     const bool filled = run.plan.drive_given && run.code == engine_ok && !run.plan.option_i;
-    std::fprintf(stderr, "shelvo-cli: created a new %scatalog at %s\n", filled ? "" : "empty ",
-                 located(run_report.catalog_directory).c_str());
+    say(std::string("created a new ") + (filled ? "" : "empty ") + "catalog at " +
+        located(run_report.catalog_directory));
   }
 }
 
@@ -186,34 +187,28 @@ void report_failure(const Run& run) {
   const RunSettings& plan = run.plan;
   const char letter = static_cast<char>('A' + plan.drive_index);
   if (run_report.stopped || (interrupted && plan.drive_given && code == engine_failed)) {
-    std::fputs("shelvo-cli: stopped: the volume was not added; the catalog is as it was\n", stderr);
+    say("stopped: the volume was not added; the catalog is as it was");
   } else if (code == engine_already_known) {
-    std::fputs("This drive is already in the base...\n", stderr);
+    say("This drive is already in the base...");
   } else if (code == engine_failed && run_report.catalog_directory.empty()) {
     const std::string hint = missing_drive_hint(plan.catalog_directory);
-    if (!run_report.failure.empty())
-      std::fprintf(stderr, "shelvo-cli: %s%s\n", clean(run_report.failure).c_str(), hint.c_str());
-    else
-      std::fprintf(stderr, "shelvo-cli: the catalog %s can be neither opened nor created%s\n",
-                   clean(plan.catalog_directory).c_str(), hint.c_str());
+    if (!run_report.failure.empty()) say(clean(run_report.failure) + hint);
+    else say("the catalog " + clean(plan.catalog_directory) + " can be neither opened nor created" + hint);
   } else if (const std::string problem = code == engine_failed && plan.drive_given ? drive_problem(letter) : "";
              !problem.empty()) {
-    std::fprintf(stderr, "shelvo-cli: drive %c: has no readable volume: %s (see shelvo-cli --drives)\n", letter,
-                 problem.c_str());
+    say(std::string("drive ") + letter + ": has no readable volume: " + problem + " (see shelvo-cli --drives)");
   } else if (!run_report.failure.empty()) {
-    std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.failure).c_str());
+    say(clean(run_report.failure));
   } else if (code == engine_cannot_create) {
-    std::fputs("shelvo-cli: the volume file could not be written; the catalog is unchanged\n", stderr);
+    say("the volume file could not be written; the catalog is unchanged");
   } else if (code == engine_failed && plan.drive_given) {
-    std::fputs("shelvo-cli: this volume is already in the catalog and was left as it is "
-               "(/Y overwrites it, /S adds it again)\n",
-               stderr);
+    say("this volume is already in the catalog and was left as it is (/Y overwrites it, /S adds it again)");
   }
   if (counters.broken_archives > 0) {
     const std::string dos_path(broken_archive_log_path);
     const auto log = resolve_dos_path(dos_path);
-    std::fprintf(stderr, "%10ld file(s) in archive seems to be broken: see %s\n",
-                 static_cast<long>(counters.broken_archives), clean(log ? *log : dos_path).c_str());
+    say(std::to_string(counters.broken_archives) + " file(s) in archive seems to be broken: see " +
+        clean(log ? *log : dos_path));
   }
 }
 
@@ -225,10 +220,9 @@ void report_unmatched_volume_masks(const Run& run) {
   std::string masks;
   for (const std::string& mask : run.plan.volume_masks.masks())
     masks += (masks.empty() ? "[" : " [") + printable_utf8(mask) + "]";
-  std::fprintf(stderr,
-               "shelvo-cli: no volume label matched %s: volume masks are case-sensitive and match the whole "
-               "15-character label (end a mask with '*'; labels are stored without dots); /W lists the labels\n",
-               masks.c_str());
+  say("no volume label matched " + masks +
+      ": volume masks are case-sensitive and match the whole 15-character label (end a mask with '*'; labels are "
+      "stored without dots); /W lists the labels");
 }
 
 // The status of the process from the engine's code.
@@ -247,7 +241,7 @@ int exit_status_of(int code) {
 // anything else (a full disk) is an error.
 bool report_write_failure(int error) {
   if (error == EPIPE || (error == EINTR && interrupted)) return false;
-  std::fprintf(stderr, "shelvo-cli: cannot write the results: %s\n", std::strerror(error));
+  say(std::string("cannot write the results: ") + std::strerror(error));
   return true;
 }
 
@@ -260,7 +254,7 @@ int main(int argc, char** argv) {
     return exit_usage;
   }
   if (!cl.error.empty()) {
-    std::fprintf(stderr, "shelvo-cli: %s\n", cl.error.c_str());
+    say(cl.error);
     return exit_usage;
   }
   if (cl.help) {
@@ -273,7 +267,7 @@ int main(int argc, char** argv) {
   }
   std::string drive_error;
   if (!load_drive_table(drive_error)) {
-    std::fprintf(stderr, "shelvo-cli: %s\n", drive_error.c_str());
+    say(drive_error);
     return exit_usage;
   }
   if (cl.drives) {
@@ -281,7 +275,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (cl.maintenance()) {
-    for (const std::string& warning : cl.warnings) std::fprintf(stderr, "shelvo-cli: warning: %s\n", warning.c_str());
+    for (const std::string& warning : cl.warnings) warn(warning);
     install_signal_handlers();
     const int status_code = run_maintenance_command(cl);
     return interrupted ? exit_interrupted() : status_code;
@@ -294,18 +288,28 @@ int main(int argc, char** argv) {
   run.searches = !run.plan.search_masks.empty();
   run.lists = run.plan.option_w && !run.searches && !run.plan.drive_given;
   if (cl.paths && !run.searches) {
-    std::fputs("shelvo-cli: --paths writes the hits of a search: give a search mask\n", stderr);
+    say("--paths writes the hits of a search: give a search mask");
     return exit_usage;
   }
-  for (const std::string& warning : cl.warnings) std::fprintf(stderr, "shelvo-cli: warning: %s\n", warning.c_str());
-
-  // Announcements share standard output with the tree only when no tree follows.
-  if (cl.verbose) set_announcement_stream((run.searches || run.lists) ? stderr : stdout);
+  for (const std::string& warning : cl.warnings) warn(warning);
 
   const bool output_on_terminal = ::isatty(STDOUT_FILENO) != 0;
-  // Paths streamed to the same terminal would run through the live line.
-  TerminalStatusView status(stderr, ::isatty(STDERR_FILENO) != 0 && !(cl.paths && output_on_terminal));
+  // The status line is for a person watching: live on a terminal (the final
+  // line only when paths stream to the same terminal, through which a live line
+  // would run); a script sees it when it asks (--verbose), or when the count is
+  // the answer it asked for (/nd).
+  using Shown = TerminalStatusView::Shown;
+  Shown shown = Shown::nothing;
+  if (::isatty(STDERR_FILENO)) shown = cl.paths && output_on_terminal ? Shown::final_line : Shown::live;
+  else if (cl.verbose || (run.searches && run.plan.no_display)) shown = Shown::final_line;
+  TerminalStatusView status(stderr, shown);
   set_status_view(&status);
+  // Announcements share standard output with the tree only when no tree follows.
+  std::optional<Announcements> announcements;
+  if (cl.verbose) {
+    announcements.emplace((run.searches || run.lists) ? stderr : stdout, status);
+    set_announcement_stream(announcements->stream());
+  }
   install_signal_handlers();
   if (run.searches) known_volume_count = count_volume_files(run.plan.catalog_directory);
 
@@ -322,6 +326,8 @@ int main(int argc, char** argv) {
   if (cl.paths && !paths.finish()) write_failed = report_write_failure(paths.write_error());
   // A stop that the output asked for is no stop by the user.
   if (interrupted == 0) stop_flag = 0;
+  set_announcement_stream(nullptr);
+  announcements.reset();
 
   if (run.plan.drive_given && run.code != engine_already_known && run.code != engine_failed && count >= 2)
     show_scan_status();

@@ -92,6 +92,8 @@ int write_volume(CatalogWriter& writer, const std::string& volume_file, bool rep
     return engine_cannot_create;
   }
   if (!writer.install(volume_number_of(volume_file), replace, run_report.failure)) return engine_cannot_create;
+  run_report.added_volume = volume_number_of(volume_file);
+  run_report.added_label = label;
   return engine_ok;
 }
 

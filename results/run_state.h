@@ -50,6 +50,8 @@ struct RunReport {
   std::string repaired;          // what a program that was stopped had left half done, and was
                                  // finished before this call went on
   std::string warning;           // what was left half done and could not be finished
+  long added_volume = -1;        // the number of the volume file an add wrote; -1 when none
+  std::string added_label;       // its label, the 15 bytes as stored
 };
 
 extern RunReport run_report;

@@ -156,6 +156,20 @@ TEST_F(EngineEntry, TheCatalogNeverLandsOnTheDriveBeingAdded) {
   EXPECT_FALSE(run_report.catalog_created);
 }
 
+TEST_F(EngineEntry, NorInADirectoryThatTheAddedDriveHolds) {
+  // The automatic table's C: lies in the home directory, which is D:.
+  testing::make_directories(dir / "home/.local/share/shelvo/drive_c/CAT");
+  testing::write_file(dir / "home/.local/share/shelvo/drive_c/CAT/00000000.KTL", "");
+  testing::DriveMapping map({{'C', dir / "home/.local/share/shelvo/drive_c"}, {'D', dir / "home"}});
+  EXPECT_EQ(run({"/l:C:\\CAT", "D:"}), -1);
+  EXPECT_NE(run_report.failure.find("C:\\CAT is inside the drive being added"), std::string::npos)
+      << run_report.failure;
+  EXPECT_EQ(run({"/l:C:\\NEW", "D:"}), -1); // nor made there
+  EXPECT_EQ(testing::list_directory(dir / "home/.local/share/shelvo/drive_c"), std::vector<std::string>{"CAT"});
+  EXPECT_EQ(testing::list_directory(dir / "home/.local/share/shelvo/drive_c/CAT"),
+            std::vector<std::string>{"00000000.KTL"});
+}
+
 TEST_F(EngineEntry, AnExistingFileZeroIsNeverReplacedAndAFileIsNoCatalog) {
   testing::make_directories(dir / "c/CAT/00000000.KTL"); // there, but not readable as a file
   testing::write_file(dir / "c/FILE", "not a catalog");

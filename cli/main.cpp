@@ -26,6 +26,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -154,7 +155,48 @@ struct Run {
   bool searches = false;
   bool lists = false;
   int code = engine_ok;
+  std::string added_directory; // --add DIR: the directory, resolved
 };
+
+// --add DIR: the directory gets a drive letter for this call (its own in the
+// table, else a free one), and the engine adds that drive as it adds X:. An exit
+// status when it cannot be added; nothing is written then.
+std::optional<int> map_added_directory(CommandLine& cl, std::string& added_directory) {
+  const std::string shown = quoted_argument(cl.add_directory);
+  char resolved[PATH_MAX];
+  struct stat st {};
+  if (!::realpath(cl.add_directory.c_str(), resolved) || ::stat(resolved, &st) != 0) {
+    say("cannot add " + shown + ": " + std::strerror(errno));
+    return 1;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    say("cannot add " + shown + ": " + std::strerror(ENOTDIR) + " (--add takes a directory)");
+    return 1;
+  }
+  added_directory = resolved;
+  const char letter = map_directory_for_this_process(added_directory, cl.label);
+  if (!letter) {
+    say("cannot add " + shown + ": the drive table uses every letter A to Z, and --add needs one for the call");
+    return 1;
+  }
+  add_drive_element(cl, letter);
+  return std::nullopt;
+}
+
+// What an add wrote, so that the user can find it again (--delete takes the number).
+void report_added(const Run& run) {
+  if (!run.plan.drive_given || run.code != engine_ok || run_report.added_volume < 0) return;
+  const char letter = static_cast<char>('A' + run.plan.drive_index);
+  const Drive* drive = drive_table().find(letter);
+  const std::string what = !run.added_directory.empty() ? clean(run.added_directory)
+                           : drive ? std::string("drive ") + letter + ": (" + clean(drive->directory) + ")"
+                                   : std::string("drive ") + letter + ":";
+  std::string label = run_report.added_label;
+  label.erase(label.find_last_not_of(' ') + 1);
+  say("added " + what + " to " + clean(run_report.catalog_directory) + " as volume " +
+      std::to_string(run_report.added_volume) + (label.empty() ? " (no label)" : " [" + printable_utf8(label) + "]") +
+      (run_report.added_in_place ? ", in place of the volume of that label" : ""));
+}
 
 // A catalog asked for on a letter the drive table lacks fails with "No such
 // file or directory", which names no cause a user can act on.
@@ -196,7 +238,8 @@ void report_failure(const Run& run) {
     else say("the catalog " + clean(plan.catalog_directory) + " can be neither opened nor created" + hint);
   } else if (const std::string problem = code == engine_failed && plan.drive_given ? drive_problem(letter) : "";
              !problem.empty()) {
-    say(std::string("drive ") + letter + ": has no readable volume: " + problem + " (see shelvo-cli --drives)");
+    if (!run.added_directory.empty()) say("cannot add " + problem);
+    else say(std::string("drive ") + letter + ": has no readable volume: " + problem + " (see shelvo-cli --drives)");
   } else if (!run_report.failure.empty()) {
     say(clean(run_report.failure));
   } else if (code == engine_cannot_create) {
@@ -272,6 +315,9 @@ int main(int argc, char** argv) {
   }
   if (cl.drives) {
     print_drives();
+    if (!drive_table().find('C'))
+      warn("the table has no drive C:, which holds the catalogs (C:\\VOLDEPOT unless /l: names another): give it "
+           "one");
     return 0;
   }
   if (cl.maintenance()) {
@@ -282,9 +328,11 @@ int main(int argc, char** argv) {
   }
 
   // What the vector will do decides which final line is drawn.
-  Run run{cl, {}, false, false, engine_ok};
+  Run run{cl, {}, false, false, engine_ok, {}};
+  if (!cl.add_directory.empty())
+    if (const std::optional<int> failed = map_added_directory(cl, run.added_directory)) return *failed;
   int count = static_cast<int>(cl.vector.size());
-  classify_elements(count, cl.vector, run.plan);
+  classify_elements(count, cl.vector, run.plan, cl.masks_from);
   run.searches = !run.plan.search_masks.empty();
   run.lists = run.plan.option_w && !run.searches && !run.plan.drive_given;
   if (cl.paths && !run.searches) {
@@ -292,6 +340,13 @@ int main(int argc, char** argv) {
     return exit_usage;
   }
   for (const std::string& warning : cl.warnings) warn(warning);
+  // Only '/l:DIR' alone asks for nothing but the catalog (opened, or made).
+  const bool catalog_only = cl.vector.size() == 2 && count == 1;
+  if (!run.plan.drive_given && !run.searches && !run.lists && !catalog_only) {
+    say("nothing to do: no drive or directory to add, no search mask, no /W listing; nothing was changed (to add "
+        "a directory: shelvo-cli --add DIR; more in shelvo-cli --help)");
+    return exit_usage;
+  }
 
   const bool output_on_terminal = ::isatty(STDOUT_FILENO) != 0;
   // The status line is for a person watching: live on a terminal (the final
@@ -319,6 +374,7 @@ int main(int argc, char** argv) {
   front.results = cl.paths ? static_cast<ResultSink*>(&paths) : &tree;
   front.read_confirmation_key = read_one_key;
   front.only_total = run.plan.no_display;
+  front.masks_from = cl.masks_from;
 
   run.code = engine_main(static_cast<int>(cl.vector.size()), cl.vector, front);
 
@@ -335,6 +391,7 @@ int main(int argc, char** argv) {
   else if (run.code == engine_ok && run.lists) show_volume_count();
   status.finish();
   report_catalog(run);
+  report_added(run);
   report_failure(run);
   report_unmatched_volume_masks(run);
   if (!cl.paths && !write_tree(tree, stdout, cl.numbers)) write_failed = report_write_failure(errno) || write_failed;
@@ -346,5 +403,7 @@ int main(int argc, char** argv) {
   if (interrupted && !(run.plan.drive_given && run.code == engine_ok && !run.searches && !run_report.stopped))
     status_code = exit_interrupted();
   if (write_failed && status_code == 0) status_code = 1;
+  // As grep and plocate do, a search that finds nothing says so by its status.
+  if (status_code == 0 && run.searches && counters.found_files == 0 && counters.found_dirs == 0) status_code = 1;
   return status_code;
 }

@@ -13,6 +13,7 @@
 #include "maintenance/delete_volume.h"
 #include "maintenance/export_volumes.h"
 #include "maintenance/import_catalog.h"
+#include "platform/code_page.h"
 #include "results/result_tree.h"
 #include "results/run_state.h"
 #include "results/tree_text_output.h"
@@ -95,11 +96,11 @@ int delete_command(const CommandLine& cl, const std::string& catalog, DialogServ
     return 1;
   }
   if (cl.label) {
-    std::string wanted = *cl.label;
+    std::string wanted = utf8_to_cp1252(*cl.label);
     while (!wanted.empty() && wanted.back() == ' ') wanted.pop_back();
     if (label_of_listed(*text) != wanted) {
       say("volume " + std::to_string(number) + " of " + shown(catalog) + " is [" + shown(*text) + "], not labelled " +
-          shown(*cl.label) + ": nothing was deleted");
+          shown(wanted) + ": nothing was deleted");
       return 1;
     }
   }

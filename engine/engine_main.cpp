@@ -131,7 +131,7 @@ bool open_catalog(RunSettings& settings, bool may_create) {
 int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) {
   reset_counters();
   RunSettings settings;
-  classify_elements(count, vector, settings);
+  classify_elements(count, vector, settings, front.masks_from);
 
   if (!open_catalog(settings, front.create_missing_catalog)) return engine_failed;
   if (count < 2) return engine_catalog_only;

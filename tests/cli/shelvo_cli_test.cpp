@@ -109,6 +109,27 @@ TEST_F(ShelvoCli, DrivesShowsDirectoriesAndLabels) {
   EXPECT_NE(f.out.find("F:  " + (dir / "plain") + "  (not readable)"), std::string::npos) << f.out;
 }
 
+TEST_F(ShelvoCli, TheDrivesFileKnowsHomeAndNamesEveryBadLine) {
+  testing::make_directories(dir / "config/shelvo");
+  testing::write_file(dir / "config/shelvo/drives", "C:=~/c\nE:=relative\nD:=~/d|DISK\nF:\n");
+  const std::string drives_call = "env -u SHELVO_DRIVES HOME=" + shell_quote(dir.path()) + " XDG_CONFIG_HOME=" +
+                                  shell_quote(dir / "config") + " " + SHELVO_CLI_PATH + " --drives";
+  auto r = testing::run_command(drives_call);
+  EXPECT_EQ(r.status, 64);
+  const auto l = lines(r.err);
+  ASSERT_EQ(l.size(), 2u) << r.err;
+  EXPECT_EQ(l[0].rfind("shelvo-cli: " + (dir / "config/shelvo/drives") + ": line 2: bad drive entry 'E:=relative'", 0),
+            0u) << r.err;
+  EXPECT_NE(l[1].find("drives: line 4: bad drive entry 'F:'"), std::string::npos) << r.err;
+  testing::write_file(dir / "config/shelvo/drives", "C:=~/c\nD:=~/d|DISK\n");
+  r = testing::run_command(drives_call);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lines(r.out)[0], "C:  " + (dir / "c") + "  [c]");
+  // A table without C: has nowhere to keep catalogs.
+  r = cli("--drives", "D:=" + (dir / "d"));
+  EXPECT_NE(r.err.find("shelvo-cli: warning: the table has no drive C:"), std::string::npos) << r.err;
+}
+
 TEST_F(ShelvoCli, AddRefuseAppendAndFail) {
   file("a.txt");
   EXPECT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
@@ -122,6 +143,28 @@ TEST_F(ShelvoCli, AddRefuseAppendAndFail) {
   EXPECT_NE(r.err.find("no readable volume"), std::string::npos);
   EXPECT_EQ(testing::list_directory(dir / "c/CAT"),
             (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL"}));
+}
+
+TEST_F(ShelvoCli, ACallThatWouldDoNothingIsAUsageErrorAndMakesNoCatalog) {
+  for (const char* does_nothing : {"/usr/include", "-V", "/nonexistent", "--numbers", "'/l:C:\\CAT' /a"}) {
+    const auto r = cli(does_nothing);
+    EXPECT_EQ(r.status, 64) << does_nothing;
+    EXPECT_NE(r.err.find("nothing to do"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--add DIR"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(testing::list_directory(dir / "c"), std::vector<std::string>{});
+}
+
+TEST_F(ShelvoCli, MasksAfterTwoDashesAndSearchesThatFindNothing) {
+  file("-rf.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  auto r = cli("'/l:C:\\CAT' --paths -- '-r*' '[x'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "DISK:\\-RF.TXT\t10\t1998-03-05 14:07\n");
+  EXPECT_EQ(cli("'/l:C:\\CAT' 'nothing*'").status, 1);
+  r = cli("'/l:C:\\CAT' 'nothing*' /nd");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("File:         0 (", 0), 0u) << r.err; // the count is still the answer
 }
 
 TEST_F(ShelvoCli, ListingOfANewCatalogAfterOneAdd) {
@@ -161,7 +204,8 @@ TEST_F(ShelvoCli, ScriptsSeeNoStatusLineButTheCountTheyAskedFor) {
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0); // says it made the catalog
   auto r = cli("'/l:C:\\CAT' D: /Y");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "shelvo-cli: added drive D: (" + (dir / "d") +
+                       ") to C:\\CAT as volume 1 [DISK], in place of the volume of that label\n");
   for (const char* run : {"'*.TXT'", "/W", "'*.TXT' --paths"}) {
     r = cli("'/l:C:\\CAT' " + std::string(run));
     EXPECT_EQ(r.status, 0) << run;
@@ -301,6 +345,35 @@ std::string run_on_terminal(const std::string& command_line, unsigned short colu
   return seen;
 }
 
+TEST_F(ShelvoCli, AddADirectoryInOneStepAsItsDriveWouldBe) {
+  testing::make_directories(dir / "src/Sub");
+  testing::write_file(dir / "src/Sub/Read.Me", "r");
+  const std::string src = shell_quote(dir / "src");
+  // Not in the table: a letter for this call, and the label rules of a table's |LABEL.
+  auto r = cli("'/l:C:\\CAT' --add " + src + " --label My.Sources");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("shelvo-cli: added " + (dir / "src") + " to C:\\CAT as volume 1 [MySources]\n"),
+            std::string::npos) << r.err;
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " --label MySources /N").status, 3);
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " --label MySources").status, 1); // nobody to confirm
+  EXPECT_EQ(cli("'/l:C:\\CAT' 'READ.ME' --paths").out.rfind("MySources:\\SUB\\READ.ME\t1\t", 0), 0u);
+  // The directory of a table entry is that drive: its label, its output.
+  r = cli("'/l:C:\\CAT' --add " + shell_quote(dir / "d/../d"));
+  EXPECT_NE(r.err.find("added " + (dir / "d") + " to C:\\CAT as volume 2 [DISK]"), std::string::npos) << r.err;
+  // Refused, with nothing written: a directory that holds the catalog, a file,
+  // nothing there, and a drive besides.
+  const auto before = snapshot(dir / "c/CAT");
+  r = cli("'/l:C:\\CAT' --add " + shell_quote(dir.path()));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("C:\\CAT is inside the drive being added"), std::string::npos) << r.err;
+  r = cli("'/l:C:\\CAT' --add " + shell_quote(dir / "src/Sub/Read.Me"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + shell_quote(dir / "nowhere")).status, 1);
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " D:").status, 64);
+  EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+}
+
 TEST_F(ShelvoCli, TheCatalogNeverLandsOnTheDriveBeingAdded) {
   file("a.txt");
   // C: not created yet: it is made, as the drive that holds catalogs.
@@ -343,7 +416,7 @@ TEST_F(ShelvoCli, ACatalogOpenedOnAnotherLetterIsAnnounced) {
 
 TEST_F(ShelvoCli, ASearchOrListingThatCreatesAnEmptyCatalogSaysSo) {
   auto r = cli("'/l:C:\\CTA' '*.txt'");
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1); // found nothing
   EXPECT_NE(r.err.find("created a new empty catalog at C:\\CTA (" + (dir / "c/CTA") + ")"), std::string::npos)
       << r.err;
   r = cli("'/l:C:\\CTA' /W");
@@ -491,7 +564,7 @@ TEST_F(ShelvoCli, VolumeMasksThatMatchNoLabelAreExplained) {
   for (const char* mask : {"'[disk*]'", "'[DISK]'", "'[D.ISK*]'"}) {
     for (const char* run : {"'*.TXT'", "/W"}) {
       const auto r = cli("'/l:C:\\CAT' " + std::string(run) + " " + mask);
-      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.status, std::string(run) == "/W" ? 0 : 1); // a search that found nothing
       EXPECT_NE(r.err.find("no volume label matched"), std::string::npos) << mask << run << r.err;
       EXPECT_NE(r.err.find("case-sensitive and match the whole 15-character label"), std::string::npos);
     }

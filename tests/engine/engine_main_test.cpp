@@ -57,6 +57,15 @@ TEST(Classification, VolumeMasksDrivesAndSearchMasks) {
   const RunSettings mask = classify({"\xE9*.doc"});
   ASSERT_EQ(mask.search_masks.size(), 1u);
   EXPECT_EQ(mask.search_masks.masks()[0], "E*.DOC");
+  // Past the index the front end names, every element is a mask.
+  ArgumentVector vector{"shelvo", "/a", "-x*", "[b]", "c:d", "/l:E"};
+  int count = static_cast<int>(vector.size());
+  RunSettings operands;
+  classify_elements(count, vector, operands, 2);
+  EXPECT_TRUE(operands.option_a);
+  EXPECT_EQ(operands.search_masks.masks(), (std::vector<std::string>{"-X*", "[B]", "C:D", "/L:E"}));
+  EXPECT_FALSE(operands.drive_given);
+  EXPECT_TRUE(operands.volume_masks.empty());
 }
 
 TEST(Classification, TablesKeepTheFirstThirtyOneMasks) {

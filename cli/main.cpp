@@ -156,12 +156,13 @@ struct Run {
   bool lists = false;
   int code = engine_ok;
   std::string added_directory; // --add DIR: the directory, resolved
+  bool added_outside_table = false; // ... with a letter for this call only
 };
 
 // --add DIR: the directory gets a drive letter for this call (its own in the
 // table, else a free one), and the engine adds that drive as it adds X:. An exit
 // status when it cannot be added; nothing is written then.
-std::optional<int> map_added_directory(CommandLine& cl, std::string& added_directory) {
+std::optional<int> map_added_directory(CommandLine& cl, Run& run) {
   const std::string shown = quoted_argument(cl.add_directory);
   char resolved[PATH_MAX];
   struct stat st {};
@@ -173,8 +174,9 @@ std::optional<int> map_added_directory(CommandLine& cl, std::string& added_direc
     say("cannot add " + shown + ": " + std::strerror(ENOTDIR) + " (--add takes a directory)");
     return 1;
   }
-  added_directory = resolved;
-  const char letter = map_directory_for_this_process(added_directory, cl.label);
+  run.added_directory = resolved;
+  run.added_outside_table = letter_of_directory(run.added_directory) == 0;
+  const char letter = map_directory_for_this_process(run.added_directory, cl.label);
   if (!letter) {
     say("cannot add " + shown + ": the drive table uses every letter A to Z, and --add needs one for the call");
     return 1;
@@ -195,7 +197,9 @@ void report_added(const Run& run) {
   label.erase(label.find_last_not_of(' ') + 1);
   say("added " + what + " to " + clean(run_report.catalog_directory) + " as volume " +
       std::to_string(run_report.added_volume) + (label.empty() ? " (no label)" : " [" + printable_utf8(label) + "]") +
-      (run_report.added_in_place ? ", in place of the volume of that label" : ""));
+      (run_report.added_in_place ? ", in place of the volume of that label" : "") +
+      // Whether a volume is here now is told by the drive table.
+      (run.added_outside_table ? "; no drive of the table holds it, so --host will not find its files" : ""));
 }
 
 // A catalog asked for on a letter the drive table lacks fails with "No such
@@ -268,6 +272,22 @@ void report_unmatched_volume_masks(const Run& run) {
       "stored without dots); /W lists the labels");
 }
 
+// With --host, the hits that got no line, counted in one line.
+void report_left_out(const PathsOutput& paths) {
+  const PathsOutput::LeftOut& left = paths.left_out();
+  const long total = left.not_mounted + left.in_archives + left.missing;
+  if (total == 0) return;
+  std::string why;
+  const auto add = [&](long count, const char* what) {
+    if (count > 0) why += (why.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+  };
+  add(left.not_mounted, "on volumes that no drive of the table holds now");
+  add(left.in_archives, "inside archives");
+  add(left.missing, "no longer where the add found them");
+  say("left out " + std::to_string(total) + " hit(s) with no path on this machine: " + why +
+      " (--paths without --host lists them)");
+}
+
 // The status of the process from the engine's code.
 int exit_status_of(int code) {
   switch (code) {
@@ -328,9 +348,9 @@ int main(int argc, char** argv) {
   }
 
   // What the vector will do decides which final line is drawn.
-  Run run{cl, {}, false, false, engine_ok, {}};
+  Run run{cl, {}, false, false, engine_ok, {}, false};
   if (!cl.add_directory.empty())
-    if (const std::optional<int> failed = map_added_directory(cl, run.added_directory)) return *failed;
+    if (const std::optional<int> failed = map_added_directory(cl, run)) return *failed;
   int count = static_cast<int>(cl.vector.size());
   classify_elements(count, cl.vector, run.plan, cl.masks_from);
   run.searches = !run.plan.search_masks.empty();
@@ -369,7 +389,7 @@ int main(int argc, char** argv) {
   if (run.searches) known_volume_count = count_volume_files(run.plan.catalog_directory);
 
   ResultTree tree;
-  PathsOutput paths(STDOUT_FILENO, cl.null, cl.numbers, output_on_terminal);
+  PathsOutput paths(STDOUT_FILENO, cl.null, cl.numbers, output_on_terminal, cl.host);
   FrontEnd front;
   front.results = cl.paths ? static_cast<ResultSink*>(&paths) : &tree;
   front.read_confirmation_key = read_one_key;
@@ -394,6 +414,7 @@ int main(int argc, char** argv) {
   report_added(run);
   report_failure(run);
   report_unmatched_volume_masks(run);
+  if (cl.host) report_left_out(paths);
   if (!cl.paths && !write_tree(tree, stdout, cl.numbers)) write_failed = report_write_failure(errno) || write_failed;
   if (std::fflush(stdout) != 0 && !write_failed) write_failed = report_write_failure(errno);
   set_status_view(nullptr);
@@ -404,6 +425,8 @@ int main(int argc, char** argv) {
     status_code = exit_interrupted();
   if (write_failed && status_code == 0) status_code = 1;
   // As grep and plocate do, a search that finds nothing says so by its status.
-  if (status_code == 0 && run.searches && counters.found_files == 0 && counters.found_dirs == 0) status_code = 1;
+  // With --host, what counts is a path on this machine.
+  const bool found = cl.host ? paths.lines_written() > 0 : counters.found_files > 0 || counters.found_dirs > 0;
+  if (status_code == 0 && run.searches && !found) status_code = 1;
   return status_code;
 }

@@ -352,7 +352,8 @@ TEST_F(ShelvoCli, AddADirectoryInOneStepAsItsDriveWouldBe) {
   // Not in the table: a letter for this call, and the label rules of a table's |LABEL.
   auto r = cli("'/l:C:\\CAT' --add " + src + " --label My.Sources");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find("shelvo-cli: added " + (dir / "src") + " to C:\\CAT as volume 1 [MySources]\n"),
+  EXPECT_NE(r.err.find("shelvo-cli: added " + (dir / "src") + " to C:\\CAT as volume 1 [MySources]; no drive of "
+                       "the table holds it, so --host will not find its files\n"),
             std::string::npos) << r.err;
   EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " --label MySources /N").status, 3);
   EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " --label MySources").status, 1); // nobody to confirm
@@ -602,6 +603,38 @@ TEST_F(ShelvoCli, PathsWriteOneHitPerLineForScripts) {
   // NUL-ended lines, and the volume number as a last field.
   r = cli("'/l:C:\\CAT' 'CAFE*' -0 --numbers");
   EXPECT_EQ(r.out, "DISK:\\MY DOCS\\CAFE SM\xC3\xB8RREBR\xC3\xB8" "D.TXT\t5\t1998-03-05 14:07\t1" + std::string(1, '\0'));
+}
+
+TEST_F(ShelvoCli, HostPathsOfMountedVolumesGoToXargs) {
+  testing::make_directories(dir / "d/My Docs/\xC3\x89t\xC3\xA9"); // Été, stored ETE
+  file("My Docs/\xC3\x89t\xC3\xA9/Caf\xC3\xA9 1.txt", "12345");
+  file("My Docs/gone.txt");
+  ASSERT_EQ(testing::run_command("cd " + shell_quote(dir / "d") + " && zip -q pack.zip 'My Docs/gone.txt'").status, 0);
+  testing::make_directories(dir / "e");
+  testing::write_file(dir / "e/far.txt", "f");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  ASSERT_EQ(cli("'/l:C:\\CAT' E:", "C:=" + (dir / "c") + ";E:=" + (dir / "e") + "|FAR").status, 0);
+  ::unlink((dir / "d/My Docs/gone.txt").c_str());
+  const std::string cafe = dir / "d/My Docs/\xC3\x89t\xC3\xA9/Caf\xC3\xA9 1.txt";
+  // Mounted is what the table says now, by the label rules of an add: D.ISK is DISK.
+  const std::string table = "C:=" + (dir / "c") + ";F:=" + (dir / "d") + "|D.ISK";
+
+  auto r = cli("'/l:C:\\CAT' '*.txt' /a --host", table);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, cafe + "\t5\t1998-03-05 14:07\n");
+  EXPECT_EQ(r.err, "shelvo-cli: left out 3 hit(s) with no path on this machine: 1 on volumes that no drive of the "
+                   "table holds now, 1 inside archives, 1 no longer where the add found them (--paths without --host "
+                   "lists them)\n");
+  r = cli("'/l:C:\\CAT' '?TE' /d --host --numbers", table); // É keeps its accent, é is folded
+  EXPECT_EQ(r.out, (dir / "d/My Docs/\xC3\x89t\xC3\xA9/") + "\t\t\t1\n");
+  r = cli("'/l:C:\\CAT' '*.txt' --host -0", table);
+  EXPECT_EQ(r.out, cafe + std::string(1, '\0'));
+  r = testing::run_command("{ " + cli_command("'/l:C:\\CAT' 'CAFE*' --host -0", table) + " | xargs -0 ls; }");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, cafe + "\n");
+  // Nothing on this machine is nothing found.
+  EXPECT_EQ(cli("'/l:C:\\CAT' 'FAR.TXT' --host", table).status, 1);
+  EXPECT_EQ(cli("'/l:C:\\CAT' '*' --host -0 --numbers", table).status, 64);
 }
 
 TEST_F(ShelvoCli, PathsShowWholeYearsAndEachDirectoryOnce) {

@@ -185,9 +185,11 @@ void PathsOutput::write_host_lines(std::string_view directory_path, std::string_
       if (line_at_a_time_ || buffer_.size() >= block_size) write_buffer();
       continue;
     }
-    for (const char c : host_path_) {
-      const auto byte = static_cast<unsigned char>(c);
-      buffer_ += byte < 0x20 || byte == 0x7F ? '?' : c;
+    const std::size_t start = buffer_.size();
+    buffer_ += host_path_;
+    for (std::size_t k = start; k < buffer_.size(); ++k) {
+      const auto byte = static_cast<unsigned char>(buffer_[k]);
+      if (byte < 0x20 || byte == 0x7F) buffer_[k] = '?';
     }
     end_line(tail, length);
   }

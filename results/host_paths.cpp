@@ -7,15 +7,16 @@
 
 namespace shelvo {
 
+HostPathFinder::Level HostPathFinder::make_level(std::string host) {
+  Level level;
+  level.host = std::move(host);
+  return level;
+}
+
 bool HostPathFinder::read(Level& level) {
   if (level.read) return level.error == 0;
   level.read = true;
-  std::vector<std::string> names;
-  if (!host_directory_names(level.host, names, level.error)) return false;
-  level.names.reserve(names.size());
-  // The first entry that the walk would store under a name keeps it.
-  for (std::string& name : names) level.names.try_emplace(stored_name_of_host_name(name), std::move(name));
-  return true;
+  return host_directory_names(level.host, level.names, level.error);
 }
 
 const std::string* HostPathFinder::entry(Level& level, std::string_view stored_name, Outcome& outcome) {
@@ -25,19 +26,36 @@ const std::string* HostPathFinder::entry(Level& level, std::string_view stored_n
   }
   folded_.assign(stored_name);
   fold_name(folded_);
-  const auto it = level.names.find(folded_);
-  if (it == level.names.end()) {
-    outcome = Outcome::missing;
-    return nullptr;
+  const std::size_t count = level.names.size();
+  // Names asked for in the directory's order cost one comparison each; past a
+  // few rounds of the directory, an index takes over.
+  if (!level.indexed && level.compared > 4 * count + 64) {
+    for (std::size_t i = 0; i < count; ++i) level.index.try_emplace(stored_name_of_host_name(level.names[i]), i);
+    level.indexed = true;
   }
-  return &it->second;
+  if (level.indexed) {
+    const auto it = level.index.find(folded_);
+    if (it != level.index.end()) return &level.names[it->second];
+  } else {
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t i = (level.next + k) % count;
+      ++level.compared;
+      if (host_name_stores_as(level.names[i], folded_)) {
+        level.next = i + 1;
+        return &level.names[i];
+      }
+    }
+  }
+  outcome = Outcome::missing;
+  return nullptr;
 }
 
 HostPathFinder::Outcome HostPathFinder::find(const std::string& root, std::string_view directory,
                                              std::string_view name, std::string& host_path) {
   if (levels_.empty() || root != root_) {
     root_ = root;
-    levels_.assign(1, Level{root, false, 0, {}});
+    levels_.clear();
+    levels_.push_back(make_level(root));
     have_last_ = false;
   }
   if (!have_last_ || directory != last_directory_) {
@@ -51,15 +69,21 @@ HostPathFinder::Outcome HostPathFinder::find(const std::string& root, std::strin
       const std::string_view component = directory.substr(start, end - start);
       start = end + 1;
       if (component.empty()) continue;
+      // A level that the previous path went through is kept with what it read.
+      folded_.assign(component);
+      fold_name(folded_);
+      if (levels_.size() > depth + 1 && levels_[depth + 1].stored == folded_) {
+        ++depth;
+        continue;
+      }
       const std::string* host_name = entry(levels_[depth], component, last_outcome_);
       if (!host_name) break;
       const std::string& parent = levels_[depth].host;
-      std::string child = (parent == "/" ? std::string() : parent) + "/" + *host_name;
+      Level child = make_level((parent == "/" ? std::string() : parent) + "/" + *host_name);
+      child.stored = folded_;
       ++depth;
-      // A level that the previous path went through is kept with what it read.
-      if (levels_.size() > depth && levels_[depth].host == child) continue;
       levels_.resize(depth);
-      levels_.push_back(Level{std::move(child), false, 0, {}});
+      levels_.push_back(std::move(child));
     }
     last_depth_ = depth;
   }

@@ -1,8 +1,11 @@
 // Where a catalogued directory or file is on this machine now. The catalog
 // stores names upper-cased, with accents folded and the characters it lacks
 // replaced, so a stored name is found again as the entry of the host directory
-// that the walk would have stored under that name (the first such entry, in the
-// directory's own order).
+// that the walk would have stored under that name: the first such entry in the
+// directory's own order, or, for the names of one directory asked for one after
+// the other, the first after the one found last. The walk recorded a
+// directory's entries in that order, so two names that the catalog cannot tell
+// apart (a.txt and A.TXT) are found as the two they were.
 #pragma once
 
 #include <string>
@@ -31,10 +34,18 @@ public:
 private:
   struct Level {
     std::string host;
+    std::string stored;             // the component that named it, as stored
     bool read = false;
-    int error = 0; // errno of a directory that could not be read
-    std::unordered_map<std::string, std::string> names; // stored name -> host name
+    int error = 0;                  // errno of a directory that could not be read
+    std::vector<std::string> names; // host names, in the directory's order
+    std::size_t next = 0;           // where the next name is looked for first
+    std::size_t compared = 0;       // names compared so far
+    // Stored name -> first position; made only when names come out of order
+    // (a directory changed since the add), so that a lookup never costs a scan.
+    std::unordered_map<std::string, std::size_t> index;
+    bool indexed = false;
   };
+  static Level make_level(std::string host);
   // Reads the level's directory once; false when it cannot be read.
   bool read(Level& level);
   // The host name of a stored name in the level's directory, or nullptr.

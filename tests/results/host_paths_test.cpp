@@ -43,5 +43,25 @@ TEST(HostPaths, StoredNamesAreFoundInTheOrderOfASearch) {
   EXPECT_EQ(finder.find(root, "\\PACK.ZIP", "MEMBER.TXT", host), Outcome::through_file);
 }
 
+TEST(HostPaths, NamesTheCatalogCannotTellApartAreFoundAsTheTwoTheyWere) {
+  testing::TempDir dir;
+  const std::string root = dir / "vol";
+  testing::make_directories(root);
+  for (int i = 0; i < 100; ++i) testing::write_file(root + "/f" + std::to_string(i), "");
+  testing::write_file(root + "/a.txt", "1");
+  testing::write_file(root + "/A.TXT", "2");
+  HostPathFinder finder;
+  std::string first, second;
+  EXPECT_EQ(finder.find(root, "\\", "A.TXT", first), Outcome::found);
+  EXPECT_EQ(finder.find(root, "\\", "A.TXT", second), Outcome::found);
+  EXPECT_NE(first, second);
+  // Asked for in any order, every name is still found.
+  for (int i = 99; i >= 0; --i) {
+    std::string host;
+    ASSERT_EQ(finder.find(root, "\\", "F" + std::to_string(i), host), Outcome::found) << i;
+    EXPECT_EQ(host, root + "/f" + std::to_string(i));
+  }
+}
+
 } // namespace
 } // namespace shelvo

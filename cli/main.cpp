@@ -426,7 +426,8 @@ int main(int argc, char** argv) {
   if (write_failed && status_code == 0) status_code = 1;
   // As grep and plocate do, a search that finds nothing says so by its status.
   // With --host, what counts is a path on this machine.
-  const bool found = cl.host ? paths.lines_written() > 0 : counters.found_files > 0 || counters.found_dirs > 0;
+  const bool found = cl.host && !run.plan.no_display ? paths.lines_written() > 0
+                                                     : counters.found_files > 0 || counters.found_dirs > 0;
   if (status_code == 0 && run.searches && !found) status_code = 1;
   return status_code;
 }

@@ -1,7 +1,10 @@
-// Maintenance benchmark: deleting volume 1 of catalogs of several sizes with
-// shelvo-cli, against a shell loop of mv that moves the same files down by one
-// number, alternating, in one run. The delete must stay within 10 times the mv
-// loop and grow linearly with the number of volumes.
+// Maintenance benchmark, on catalogs of several sizes, each figure against what
+// a user would do by hand with the same files, alternating, in one run:
+// - deleting volume 1 with shelvo-cli, against a shell loop of mv that moves the
+//   files after it down by one number (target: within 10 times, linear);
+// - exporting every volume into an empty directory, and importing them all into
+//   a new catalog, against a cp of the same files (targets: within 5 times,
+//   linear).
 //
 //   maintenance_bench [--volumes N,N,...] [--runs N] [--keep DIR]
 #include <algorithm>
@@ -100,7 +103,44 @@ int main(int argc, char** argv) {
     std::printf("%-10ld %14.3f %14.3f %8.3f %15.2f us   (x%.2f of the smallest)\n", count, median(deletes),
                 median(loops), median(deletes) / median(loops), per_volume * 1e6, per_volume / first_per_volume);
   }
-  std::printf("target: delete within 10 times the mv loop, and a time per volume that does not grow\n");
+  std::printf("target: delete within 10 times the mv loop, and a time per volume that does not grow\n\n");
+
+  // Export and import: the whole catalog out into an empty directory, and into
+  // a new catalog (its empty file 0 goes at the first volume: --yes).
+  const fs::path target = root / "c/OUT";
+  const std::vector<std::string> export_all = {SHELVO_CLI_PATH, "/l:C:\\CAT", "--yes", "--export", "C:\\OUT"};
+  const std::vector<std::string> import_all = {SHELVO_CLI_PATH, "/l:C:\\OUT", "--yes", "--import", "C:\\CAT"};
+  const std::string copy_all = "cp \"$0\"/*.KTL \"$1\"/";
+  std::printf("%-10s %12s %12s %12s %8s %8s %16s\n", "volumes", "export (s)", "import (s)", "cp (s)", "exp/cp",
+              "imp/cp", "import per vol");
+  for (const long count : sizes) {
+    make_catalog(catalog, count);
+    std::vector<double> exports, imports, copies;
+    for (int r = 0; r < runs; ++r) {
+      fs::remove_all(target);
+      fs::create_directories(target);
+      const MeasuredRun e = run_measured(export_all, "/dev/null", {drives});
+      fs::remove_all(target);
+      fs::create_directories(target);
+      std::ofstream(target / shelvo::volume_file_name(0));
+      const MeasuredRun i = run_measured(import_all, "/dev/null", {drives});
+      const bool imported = fs::exists(target / shelvo::volume_file_name(count - 2));
+      fs::remove_all(target);
+      fs::create_directories(target);
+      const MeasuredRun c = run_measured({"sh", "-c", copy_all, catalog.string(), target.string()});
+      if (!e.ok || !i.ok || !c.ok || !imported) {
+        std::fprintf(stderr, "maintenance_bench: an export, import or copy failed\n");
+        return 1;
+      }
+      exports.push_back(e.seconds);
+      imports.push_back(i.seconds);
+      copies.push_back(c.seconds);
+    }
+    std::printf("%-10ld %12.3f %12.3f %12.3f %8.2f %8.2f %13.1f us\n", count, median(exports), median(imports),
+                median(copies), median(exports) / median(copies), median(imports) / median(copies),
+                median(imports) / static_cast<double>(count) * 1e6);
+  }
+  std::printf("target: export and import within 5 times the cp, and a time per volume that does not grow\n");
   if (keep.empty()) fs::remove_all(root);
   return 0;
 }

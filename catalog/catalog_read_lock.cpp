@@ -23,6 +23,10 @@ CatalogReadLock::Outcome CatalogReadLock::acquire(std::string_view catalog_direc
     return Outcome::failed;
   }
   DirectoryHandle& handle = volumes_.handle();
+  if (CatalogWriter::held_here(handle)) { // a writer of this process holds it: read under its lock
+    volumes_.read_table();
+    return Outcome::held;
+  }
   const auto take_shared = [&](std::chrono::milliseconds patience) {
     Taken got = handle.lock(DirectoryHandle::Lock::shared, std::chrono::milliseconds(0));
     if (got != Taken::busy) return got;

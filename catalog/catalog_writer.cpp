@@ -4,12 +4,27 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <vector>
 
 namespace shelvo {
 
 namespace {
+
+// The catalogs that this process's writers hold, by directory identity. A child
+// forked from this process inherits the list but not the locks: it is kept with
+// the process that filled it, and is empty to any other.
+std::vector<DirectoryHandle::Identity>& held_catalogs() {
+  static std::vector<DirectoryHandle::Identity> held;
+  static pid_t owner = ::getpid();
+  if (owner != ::getpid()) {
+    held.clear();
+    owner = ::getpid();
+  }
+  return held;
+}
 
 std::string system_failure(std::string_view what, std::string_view path, int error) {
   return std::string(what) + " " + std::string(path) + ": " + error_text(error);
@@ -21,7 +36,23 @@ CatalogWriter::CatalogWriter(std::string_view catalog_directory) : directory_(ca
   while (directory_.size() > 1 && directory_.back() == '\\') directory_.pop_back();
 }
 
-CatalogWriter::~CatalogWriter() { discard(); }
+CatalogWriter::~CatalogWriter() {
+  discard();
+  forget_held();
+}
+
+void CatalogWriter::forget_held() {
+  if (!held_) return;
+  auto& held = held_catalogs();
+  if (const auto it = std::find(held.begin(), held.end(), *held_); it != held.end()) held.erase(it);
+  held_.reset();
+}
+
+bool CatalogWriter::held_here(const DirectoryHandle& directory) {
+  const auto identity = directory.own_identity();
+  const auto& held = held_catalogs();
+  return identity && std::find(held.begin(), held.end(), *identity) != held.end();
+}
 
 bool CatalogWriter::lock(std::string& failure) {
   if (!volumes_.open(directory_)) {
@@ -46,6 +77,9 @@ bool CatalogWriter::lock(std::string& failure) {
     failure = system_failure("cannot lock the catalog", directory_, errno);
     return false;
   }
+  forget_held();
+  held_ = volumes_.handle().own_identity();
+  if (held_) held_catalogs().push_back(*held_);
   volumes_.read_table();
   const Repair repair = finish_interrupted_changes(volumes_);
   repaired_ = repair.done;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -65,12 +66,20 @@ public:
   // false, with failure set and the catalog as it was.
   bool remove_volume(long number, std::string& failure);
 
+  // True while a CatalogWriter of this process holds the catalog whose
+  // directory handle is given: a reader of the same process (the listing that
+  // an import refreshes between two volumes) then reads under that lock, since
+  // a second lock of its own would wait for the first for ever.
+  static bool held_here(const DirectoryHandle& directory);
+
 private:
   std::string temporary_name();
+  void forget_held();
   VolumeDirectory volumes_;
   std::string directory_; // as the engine names it, without a trailing '\'
   std::string temporary_; // name of the temporary file in the directory; empty when none
   std::string repaired_;
+  std::optional<DirectoryHandle::Identity> held_; // the directory, while its lock is this writer's
 };
 
 } // namespace shelvo

@@ -395,8 +395,9 @@ std::string usage_text() {
          "\n"
          "Exit status: 0 done; 1 failed or refused, or a search found nothing (with\n"
          "--host: nothing on this machine); 2 volume file not written; 3 volume\n"
-         "already in the catalog (/N); 64 usage error, or nothing to do; 128+N\n"
-         "stopped by signal N (130 for Ctrl-C).\n";
+         "already in the catalog (/N); 4 volume added with entries left out\n"
+         "(unreadable, path too long, too deep: said on stderr); 64 usage error, or\n"
+         "nothing to do; 128+N stopped by signal N (130 for Ctrl-C).\n";
 }
 
 } // namespace shelvo

@@ -10,6 +10,7 @@
 #include "cli/paths_output.h"
 #include "cli/terminal_status_view.h"
 #include "engine/add_pass.h"
+#include "engine/command_vectors.h"
 #include "engine/engine_main.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
@@ -39,6 +40,7 @@ namespace {
 using namespace shelvo;
 
 constexpr int exit_usage = 64;
+constexpr int exit_incomplete = 4; // the volume was added, with entries left out
 // Set by the first Ctrl-C, kill or hang-up to the signal's number; stop_flag
 // alone may also be set by a reader that went away.
 volatile std::sig_atomic_t interrupted = 0;
@@ -256,7 +258,16 @@ void report_failure(const Run& run) {
     const auto log = resolve_dos_path(dos_path);
     say(std::to_string(counters.broken_archives) + " file(s) in archive seems to be broken: see " +
         clean(log ? *log : dos_path));
+    if (!run_report.log_failure.empty()) say(clean(run_report.log_failure));
   }
+}
+
+// What an add left out: the catalog holds less than the disk, and the user must
+// know it. True when something was.
+bool report_skipped(const Run& run) {
+  if (!run.plan.drive_given || run.code != engine_ok || run_report.skipped.total() == 0) return false;
+  say(skipped_entries_message(run_report.skipped));
+  return true;
 }
 
 // Volume masks that let no volume through: the usual causes are letter case and
@@ -325,8 +336,7 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (cl.version) {
-    std::puts("shelvo-cli 0.1.0");
-    return 0;
+    return std::puts("shelvo-cli " SHELVO_VERSION) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
   }
   std::string drive_error;
   if (!load_drive_table(drive_error)) {
@@ -414,6 +424,7 @@ int main(int argc, char** argv) {
   report_added(run);
   report_failure(run);
   report_unmatched_volume_masks(run);
+  const bool incomplete = report_skipped(run);
   if (cl.host) report_left_out(paths);
   if (!cl.paths && !write_tree(tree, stdout, cl.numbers)) write_failed = report_write_failure(errno) || write_failed;
   if (std::fflush(stdout) != 0 && !write_failed) write_failed = report_write_failure(errno);
@@ -429,5 +440,6 @@ int main(int argc, char** argv) {
   const bool found = cl.host && !run.plan.no_display ? paths.lines_written() > 0
                                                      : counters.found_files > 0 || counters.found_dirs > 0;
   if (status_code == 0 && run.searches && !found) status_code = 1;
+  if (incomplete && status_code == 0) status_code = exit_incomplete;
   return status_code;
 }

@@ -105,7 +105,8 @@ int delete_command(const CommandLine& cl, const std::string& catalog, DialogServ
     }
   }
   const std::string question = "Are you sure, you want to destroy data link to [" + shown(*text) + "] ?";
-  if (dialogs.show_message(question, "Warning", DialogButtons::yes_no, DialogIcon::warning) != DialogAnswer::yes) {
+  if (dialogs.show_message(question, "Warning", DialogButtons::yes_no_default_no, DialogIcon::warning) !=
+      DialogAnswer::yes) {
     say("nothing was deleted");
     return 1;
   }

@@ -71,9 +71,14 @@ int run_engine(const BuiltVector& built, const RunServices& services, bool only_
 }
 
 // What the engine's code alone does not say: where the catalog really opened,
-// and why a run failed, in the system's words.
+// what a program that was stopped had left half done, and why a run failed, in
+// the system's words.
 void report_run(int code, const RunServices& services) {
   if (!services.dialogs) return;
+  if (!run_report.repaired.empty())
+    services.dialogs->show_message(run_report.repaired + ".", "Shelvo", DialogButtons::ok, DialogIcon::information);
+  if (!run_report.warning.empty())
+    services.dialogs->show_message(run_report.warning + ".", "Shelvo", DialogButtons::ok, DialogIcon::warning);
   if (run_report.catalog_moved)
     services.dialogs->show_message("The catalog could not be used (" + run_report.move_reason + ").\nThis run used " +
                                        run_report.catalog_directory + " instead.",
@@ -93,6 +98,19 @@ std::string add_stars(std::string_view text) {
   if (out[body] != '*') out.insert(body, 1, '*');
   if (out.back() != '*') out += '*';
   return out;
+}
+
+std::string skipped_entries_message(const SkippedEntries& skipped) {
+  std::string reasons;
+  const auto reason = [&](std::int32_t count, const char* what) {
+    if (count > 0) reasons += (reasons.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+  };
+  reason(skipped.unreadable, "unreadable");
+  reason(skipped.too_long, "with a path too long");
+  reason(skipped.too_deep, "too deep");
+  const long total = skipped.total();
+  return "The volume was added, but " + std::to_string(total) + (total == 1 ? " entry was" : " entries were") +
+         " left out of it (" + reasons + "); the first: " + skipped.first + ".";
 }
 
 std::string broken_archives_question(long broken) {
@@ -158,12 +176,25 @@ int build_add_vector(const AddControls& controls, const RunServices& services) {
     return code;
   }
   show_scan_status();
+  // A stopped add wrote nothing: its last counts must not read as a finished one.
+  if (run_report.stopped)
+    if (StatusView* view = status_view())
+      view->set_status_caption(scan_status_line() + std::string(stop_note) + std::string(nothing_added_note));
   report_run(code, services);
+  if (const SkippedEntries& skipped = run_report.skipped; code == engine_ok && skipped.total() > 0 && services.dialogs)
+    services.dialogs->show_message(skipped_entries_message(skipped), "Shelvo", DialogButtons::ok, DialogIcon::warning);
+  if (!run_report.log_failure.empty() && services.dialogs)
+    services.dialogs->show_message(run_report.log_failure, "Shelvo", DialogButtons::ok, DialogIcon::warning);
   if (counters.broken_archives > 0 && services.dialogs &&
       services.dialogs->show_message(broken_archives_question(counters.broken_archives), "WARNING",
                                      DialogButtons::yes_no, DialogIcon::warning) == DialogAnswer::yes &&
       services.launcher) {
-    if (const auto log = resolve_dos_path(broken_archive_log_path)) services.launcher->open_text_file(*log);
+    const auto log = resolve_dos_path(broken_archive_log_path);
+    if (!log || !services.launcher->open_text_file(*log))
+      services.dialogs->show_message("No program could be started to show the log " +
+                                         std::string(broken_archive_log_path) + (log ? " (" + *log + ")" : "") +
+                                         ". Open it with a text editor.",
+                                     "Shelvo", DialogButtons::ok, DialogIcon::warning);
   }
   return code;
 }

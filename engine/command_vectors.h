@@ -13,6 +13,7 @@
 #include "platform/launcher.h"
 #include "results/dialog_service.h"
 #include "results/result_sink.h"
+#include "results/run_state.h"
 
 namespace shelvo {
 
@@ -79,6 +80,11 @@ constexpr std::string_view duplicate_drive_status = "This drive is already in th
 constexpr std::string_view duplicate_drive_message =
     "This drive is already in the base...\n\nIf you want to refresh it,\nchange to Advanced Mode "
     "(Preferences/Advanced Mode) \nand uncheck \"Don't overwrite disk if already in the base\"";
+// After the final scan line of an add the user stopped: no volume file was written.
+constexpr std::string_view nothing_added_note = "   Nothing was added.";
+// "The volume was added, but 2 entries were left out of it (2 unreadable); the
+// first: ...": what an add could not record, shown in words.
+std::string skipped_entries_message(const SkippedEntries& skipped);
 // "%10ld file(s) in archive seems to be broken.\n\nDo you want to see last error(s) logging file ?"
 std::string broken_archives_question(long broken);
 

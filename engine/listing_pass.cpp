@@ -13,7 +13,7 @@ void listing_pass(RunSettings& settings, const FrontEnd& front) {
   // "Only totals" counts the volumes without a node for any of them.
   ResultSink* sink = front.only_total ? nullptr : front.results;
   for (;;) {
-    File file = File::open(settings.volume_file, "rb");
+    File file = open_volume_file(settings);
     if (!file) return;
     const VolumeHeader header = read_volume_header(file);
     file.close();

@@ -147,7 +147,7 @@ void search_pass(RunSettings& settings, const FrontEnd& front) {
   std::vector<char> buffer(search_chunk_size);
 
   for (;;) {
-    File file = File::open(settings.volume_file, "rb");
+    File file = open_volume_file(settings);
     if (!file || stop_flag == 1) return; // a stop lets the volume under way finish
     const std::string label = shown_label(read_volume_label(file));
     // A volume left out by its label costs one open and one 15-byte read.

@@ -3,6 +3,8 @@
 #include "catalog/catalog_store.h"
 #include "results/run_state.h"
 
+#include <cerrno>
+
 namespace shelvo {
 
 std::string shown_label(std::string_view label_bytes) {
@@ -11,6 +13,14 @@ std::string shown_label(std::string_view label_bytes) {
 
 bool passes_volume_masks(const RunSettings& settings, std::string_view label) {
   return settings.volume_masks.empty() || match_mask_list(settings.volume_masks, label);
+}
+
+File open_volume_file(const RunSettings& settings) {
+  File file = File::open(settings.volume_file, "rb");
+  if (!file && file.error() != ENOENT && run_report.warning.empty())
+    run_report.warning = "cannot read the volume file " + settings.volume_file + ": " + error_text(file.error()) +
+                         "; the volumes after it were not read";
+  return file;
 }
 
 bool advance_volume_file(RunSettings& settings) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/run_settings.h"
+#include "platform/file_access.h"
 
 namespace shelvo {
 
@@ -16,6 +17,12 @@ std::string shown_label(std::string_view label_bytes);
 // True when no volume masks were given or the label (all 15 characters, trailing
 // blanks included) passes them.
 bool passes_volume_masks(const RunSettings& settings, std::string_view label);
+
+// Opens the volume file under the cursor for a reader. A missing file ends the
+// catalog as always; one that is there and cannot be read (not a regular file,
+// no permission) ends it too, and run_report.warning says why, since every
+// volume after it goes unread.
+File open_volume_file(const RunSettings& settings);
 
 // Moves the cursor to the next volume file and counts the one just read. False
 // when the eight digits have run over (the cursor would name file 0 again).

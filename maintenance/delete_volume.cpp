@@ -4,6 +4,7 @@
 
 #include "catalog/catalog_store.h"
 #include "engine/search_volume.h"
+#include "maintenance/volume_copy.h"
 #include "platform/file_access.h"
 
 namespace shelvo {
@@ -36,7 +37,8 @@ int delete_volume_locked(CatalogWriter& catalog, long number, std::optional<std:
   }
   file.close();
   if (expected && *now != *expected) {
-    failure = "the volume file " + doomed + " holds [" + *now + "], not [" + std::string(*expected) +
+    failure = "the volume file " + doomed + " holds [" + shown_in_message(*now) + "], not [" +
+              shown_in_message(*expected) +
               "]: the catalog has changed since it was listed. Nothing was deleted; list it again.";
     return -1;
   }

@@ -57,7 +57,8 @@ int export_volumes(std::string_view current, std::string_view target, const std:
 
   if (const long held = catalog.volumes().count(); held > 0) {
     const std::string question = replace_target_question(target, held, static_cast<long>(volumes.size()));
-    if (dialogs.show_message(question, "Confirmation", DialogButtons::yes_no, DialogIcon::warning) != DialogAnswer::yes) {
+    if (dialogs.show_message(question, "Confirmation", DialogButtons::yes_no_default_no, DialogIcon::warning) !=
+        DialogAnswer::yes) {
       dialogs.show_message("Nothing was exported.", "Shelvo", DialogButtons::ok, DialogIcon::none);
       return 0;
     }
@@ -79,7 +80,8 @@ int export_volumes(std::string_view current, std::string_view target, const std:
     const std::optional<std::string> now = listed_text_of(listed);
     listed.close();
     if (now && *now != volume.text) {
-      tell_failure(dialogs, "the volume file " + source + " holds [" + *now + "], not [" + volume.text +
+      tell_failure(dialogs, "the volume file " + source + " holds [" + shown_in_message(*now) + "], not [" +
+                                shown_in_message(volume.text) +
                                 "]: the catalog has changed since it was listed. It was not exported; list it again.");
       failed = true;
       continue;

@@ -1,9 +1,12 @@
 #include "maintenance/import_catalog.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 #include "catalog/catalog_read_lock.h"
 #include "catalog/catalog_store.h"
@@ -33,11 +36,81 @@ std::optional<Header> header_of(const VolumeDirectory& catalog, long number, int
   return Header{h.label, h.format};
 }
 
-// What a box shows of a label: up to its first zero, as the listing does.
-std::string shown(std::string_view label) { return std::string(label.substr(0, label.find('\0'))); }
+
+// The current catalog's headers, each read once, and where each label is. For
+// every volume imported the placement rule looks, from number 0 on, for the
+// first file that is empty (offered for deletion), unreadable (no free number)
+// or of the same label (offered for replacement); the table answers that
+// without reading the catalog again, and is kept current as the import writes.
+class PlacementTable {
+public:
+  enum class Kind { volume, empty, unreadable };
+  struct Entry {
+    Kind kind = Kind::volume;
+    Header header;
+    int error = 0;
+  };
+
+  explicit PlacementTable(const VolumeDirectory& catalog) {
+    for (long k = 0; k < catalog.end(); ++k) {
+      Entry entry;
+      if (const std::optional<Header> header = header_of(catalog, k, entry.error)) {
+        entry.header = *header;
+        entry.kind = header->label.size() < label_length ? Kind::empty : Kind::volume;
+      } else {
+        entry.kind = Kind::unreadable;
+      }
+      entries_.push_back(std::move(entry));
+    }
+    index();
+  }
+
+  long end() const { return static_cast<long>(entries_.size()); }
+  const Entry& at(long k) const { return entries_[static_cast<std::size_t>(k)]; }
+
+  // The first number from `from` that the placement of label must look at;
+  // end() when there is none: the volume is appended.
+  long next(const std::string& label, long from) const {
+    long best = end();
+    const auto first_in = [&](const std::vector<long>& numbers) {
+      const auto it = std::lower_bound(numbers.begin(), numbers.end(), from);
+      if (it != numbers.end()) best = std::min(best, *it);
+    };
+    first_in(unusual_);
+    if (const auto it = by_label_.find(label); it != by_label_.end()) first_in(it->second);
+    return best;
+  }
+
+  void appended(const Header& header) {
+    by_label_[header.label].push_back(end());
+    entries_.push_back({Kind::volume, header, 0});
+  }
+  void replaced(long k, const Header& header) { entries_[static_cast<std::size_t>(k)].header = header; }
+  // Volume k was deleted: the ones after it moved down by one.
+  void deleted(long k) {
+    entries_.erase(entries_.begin() + k);
+    index();
+  }
+
+private:
+  void index() {
+    by_label_.clear();
+    unusual_.clear();
+    for (long k = 0; k < end(); ++k) {
+      if (at(k).kind == Kind::volume) by_label_[at(k).header.label].push_back(k);
+      else unusual_.push_back(k);
+    }
+  }
+
+  std::vector<Entry> entries_;
+  std::unordered_map<std::string, std::vector<long>> by_label_; // ascending numbers
+  std::vector<long> unusual_;                                   // empty or unreadable, ascending
+};
 
 bool yes(DialogService& dialogs, const std::string& question) {
-  return dialogs.show_message(question, "Confirmation", DialogButtons::yes_no, DialogIcon::warning) == DialogAnswer::yes;
+  // Enter answers No: nothing is destroyed or replaced by a key pressed too soon.
+  return dialogs.show_message(question, "Confirmation", DialogButtons::yes_no_default_no, DialogIcon::warning) ==
+         DialogAnswer::yes;
 }
 
 } // namespace
@@ -86,6 +159,7 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
   if (!lock_catalogs_for_copy(catalog, source, other, dialogs)) return 0;
   VolumeDirectory& from = source.volumes();
   VolumeDirectory& into = catalog.volumes();
+  PlacementTable table(into);
 
   int added = 0;
   bool failed = false;
@@ -117,19 +191,21 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
     bool replace = false;
     bool blocked = false;
     for (long k = 0;;) {
+      k = table.next(imported->label, k);
       target = k;
-      if (!into.has(k)) break; // the first free number: appended
-      const std::optional<Header> there = header_of(into, k, error);
-      if (!there) {
+      if (k == table.end()) break; // the first free number: appended
+      const PlacementTable::Entry& there = table.at(k);
+      if (there.kind == PlacementTable::Kind::unreadable) {
         // A file that cannot be read is no free number: nothing is written over it.
-        tell_failure(dialogs, "cannot read " + into.path_of(k) + ": " + error_text(error) + "; " + source_path +
+        tell_failure(dialogs, "cannot read " + into.path_of(k) + ": " + error_text(there.error) + "; " + source_path +
                                   " was not imported");
         blocked = true;
         break;
       }
-      if (there->label.size() < label_length) {
+      if (there.kind == PlacementTable::Kind::empty) {
         if (yes(dialogs, null_size_question(into.path_of(k)))) {
           if (delete_volume_locked(catalog, k, std::nullopt, failure) == 1) {
+            table.deleted(k);
             if (refresh) refresh();
             continue; // the same number now holds the next volume
           }
@@ -139,9 +215,9 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
         ++k;
         continue;
       }
-      if (there->label == imported->label &&
-          yes(dialogs, replace_question(shown(there->label), version_text(there->format), into.path_of(k),
-                                        shown(imported->label), imported_version, source_path))) {
+      if (yes(dialogs, replace_question(shown_in_message(there.header.label), version_text(there.header.format),
+                                        into.path_of(k), shown_in_message(imported->label), imported_version,
+                                        source_path))) {
         replace = true; // in place
         break;
       }
@@ -154,6 +230,8 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
     const int code = copy_volume_file(catalog, target, from, s, replace, failure);
     if (code == copy_done) {
       ++added;
+      if (replace) table.replaced(target, *imported);
+      else table.appended(*imported);
       continue;
     }
     failed = true;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "results/run_state.h"
+#include "results/tree_text_output.h"
 
 namespace shelvo {
 
@@ -44,6 +45,10 @@ int copy_volume_file(CatalogWriter& target_catalog, long target_number, const Vo
   }
   if (!target_catalog.install(target_number, replace, failure)) return copy_write_failed;
   return copy_done;
+}
+
+std::string shown_in_message(std::string_view catalog_text) {
+  return printable_utf8(catalog_text.substr(0, catalog_text.find('\0')));
 }
 
 void tell_failure(DialogService& dialogs, const std::string& text) {

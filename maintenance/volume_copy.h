@@ -34,6 +34,12 @@ int copy_volume_file(CatalogWriter& target_catalog, long target, const VolumeDir
 bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::string_view read_directory,
                             DialogService& dialogs);
 
+// A label or a listing's text from a catalog as a message shows it: up to its
+// first 0x00, in UTF-8, a control character or a byte the catalog could not hold
+// as '?' (a label read from another catalog may carry anything, escape
+// sequences for a terminal included).
+std::string shown_in_message(std::string_view catalog_text);
+
 // Tells a failure in a box with the caption "Failure".
 void tell_failure(DialogService& dialogs, const std::string& text);
 

@@ -69,6 +69,8 @@ public:
   };
   // The file a name stands for (a link itself, not what it points to).
   std::optional<Identity> identity(std::string_view name) const;
+  // The open directory's own.
+  std::optional<Identity> own_identity() const;
 
 private:
   int fd_ = -1;

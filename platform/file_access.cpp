@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -95,11 +96,12 @@ std::optional<std::string> resolve_dos_path(std::string_view dos_path) {
   return host;
 }
 
-File::File(std::FILE* stream) : stream_(stream) {}
+File::File(std::FILE* stream, std::int64_t read_limit) : stream_(stream), read_limit_(read_limit) {}
 
 File::File(File&& other) noexcept
     : stream_(std::exchange(other.stream_, nullptr)), failed_(std::exchange(other.failed_, false)),
-      error_(std::exchange(other.error_, 0)) {}
+      error_(std::exchange(other.error_, 0)), read_limit_(std::exchange(other.read_limit_, -1)),
+      position_(std::exchange(other.position_, 0)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -107,6 +109,8 @@ File& File::operator=(File&& other) noexcept {
     stream_ = std::exchange(other.stream_, nullptr);
     failed_ = std::exchange(other.failed_, false);
     error_ = std::exchange(other.error_, 0);
+    read_limit_ = std::exchange(other.read_limit_, -1);
+    position_ = std::exchange(other.position_, 0);
   }
   return *this;
 }
@@ -127,14 +131,17 @@ void File::fail(int error) {
 namespace {
 
 // A stream over an open descriptor, with a large buffer: records are written one
-// at a time. A directory is never a file here (reading one "succeeds" on some hosts).
-std::FILE* stream_over(int fd, const char* mode, int& error) {
+// at a time. Only a regular file is one here: a directory "reads" on some hosts,
+// and a FIFO or a device may never end. size: the file's size at the open.
+std::FILE* stream_over(int fd, const char* mode, int& error, std::int64_t& size) {
   struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    error = !known ? errno : S_ISDIR(st.st_mode) ? EISDIR : not_a_regular_file;
     ::close(fd);
     return nullptr;
   }
+  size = static_cast<std::int64_t>(st.st_size);
   std::FILE* f = ::fdopen(fd, mode);
   if (!f) {
     error = errno;
@@ -157,20 +164,26 @@ File File::open_host(const std::string& host_path, const char* mode) { return op
 
 File File::open_in(int directory_fd, const std::string& name, const char* mode) {
   const std::string_view m(mode);
+  // A file written is written under its own name: never through a link to
+  // another file, nor creating a dangling link's target.
+  constexpr int written = O_NOFOLLOW;
   int flags = 0;
   const char* stream_mode = mode;
   if (m == "rb") flags = O_RDONLY;
-  else if (m == "r+b") flags = O_RDWR;
-  else if (m == "wb") flags = O_WRONLY | O_CREAT | O_TRUNC;
-  else if (m == "w+b") flags = O_RDWR | O_CREAT | O_TRUNC;
-  else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND, stream_mode = "a"; // text is binary here
+  else if (m == "r+b") flags = O_RDWR | written;
+  else if (m == "wb") flags = O_WRONLY | O_CREAT | O_TRUNC | written;
+  else if (m == "w+b") flags = O_RDWR | O_CREAT | O_TRUNC | written;
+  else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND | written, stream_mode = "a"; // text is binary here
   else return failure(EINVAL);
   if (fault_injected(FileOperation::open)) return failure(errno);
-  const int fd = ::openat(directory_fd, name.c_str(), flags | O_CLOEXEC, 0666);
+  // Opening a FIFO or a device may wait for ever; with O_NONBLOCK it returns at
+  // once, and the type of what was opened is checked before anything is read.
+  const int fd = ::openat(directory_fd, name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
   int error = 0;
-  std::FILE* f = stream_over(fd, stream_mode, error);
-  return f ? File(f) : failure(error);
+  std::int64_t size = 0;
+  std::FILE* f = stream_over(fd, stream_mode, error, size);
+  return f ? File(f, m == "rb" ? size : -1) : failure(error);
 }
 
 File File::create_new(std::string_view dos_path) {
@@ -184,8 +197,9 @@ File File::create_new_in(int directory_fd, const std::string& name) {
   const int fd = ::openat(directory_fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
   int error = 0;
-  std::FILE* f = stream_over(fd, "w+b", error);
-  return f ? File(f) : failure(error);
+  std::int64_t size = 0;
+  std::FILE* f = stream_over(fd, "w+b", error, size);
+  return f ? File(f, -1) : failure(error);
 }
 
 std::size_t File::read(std::span<char> out) {
@@ -194,16 +208,23 @@ std::size_t File::read(std::span<char> out) {
     fail(errno);
     return 0;
   }
-  const std::size_t n = std::fread(out.data(), 1, out.size(), stream_);
+  std::size_t wanted = out.size();
+  if (read_limit_ >= 0) {
+    if (position_ >= read_limit_) return 0;
+    wanted = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(wanted), read_limit_ - position_));
+  }
+  const std::size_t n = std::fread(out.data(), 1, wanted, stream_);
+  position_ += static_cast<std::int64_t>(n);
   // A short read is the end of the file or an error; only the error is a failure.
-  if (n < out.size() && std::ferror(stream_)) fail(errno ? errno : EIO);
+  if (n < wanted && std::ferror(stream_)) fail(errno ? errno : EIO);
   return n;
 }
 
 int File::read_byte() {
-  if (!stream_) return -1;
+  if (!stream_ || (read_limit_ >= 0 && position_ >= read_limit_)) return -1;
   const int c = std::fgetc(stream_);
   if (c == EOF && std::ferror(stream_)) fail(errno ? errno : EIO);
+  if (c != EOF) ++position_;
   return c == EOF ? -1 : c;
 }
 
@@ -220,6 +241,13 @@ bool File::write(std::string_view bytes) {
 
 bool File::seek(std::int64_t offset, int whence) {
   if (!stream_) return false;
+  if (read_limit_ >= 0) {
+    // The end is where the file ended when it was opened.
+    const std::int64_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? position_ + offset : read_limit_ + offset;
+    if (target < 0 || ::fseeko(stream_, static_cast<off_t>(target), SEEK_SET) != 0) return false;
+    position_ = target;
+    return true;
+  }
   return ::fseeko(stream_, static_cast<off_t>(offset), whence) == 0;
 }
 
@@ -346,6 +374,9 @@ bool host_directory_names(const std::string& host_path, std::vector<std::string>
   return true;
 }
 
-std::string error_text(int error) { return std::strerror(error); }
+std::string error_text(int error) {
+  if (error == not_a_regular_file) return "Not a regular file (a FIFO, a device or a socket is never read)";
+  return std::strerror(error);
+}
 
 } // namespace shelvo

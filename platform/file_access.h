@@ -19,8 +19,19 @@ namespace shelvo {
 // spelling given (so it can be created). Empty when the drive does not exist.
 std::optional<std::string> resolve_dos_path(std::string_view dos_path);
 
+// The error of a File that names something else than a regular file (a FIFO, a
+// device, a socket): refused, since reading one may never end. Not an errno
+// value; error_text() has words for it.
+constexpr int not_a_regular_file = 0x10000;
+
 // A buffered file, closed when it goes out of scope. Write and close failures are
-// remembered, so a full disk is never reported as success.
+// remembered, so a full disk is never reported as success. Only regular files
+// are opened: the open itself never waits (O_NONBLOCK), and what it finds is
+// checked on the open descriptor, so a name swapped for a FIFO between a look
+// and the open cannot hang the program. A file opened for reading only is read
+// up to the size it had when it was opened, never further (a file that grows
+// without end is read as it was). Files are written only under their own name,
+// never through a symbolic link.
 class File {
 public:
   File() = default;
@@ -63,12 +74,14 @@ public:
   bool close();
 
 private:
-  explicit File(std::FILE* stream);
+  explicit File(std::FILE* stream, std::int64_t read_limit);
   static File failure(int error);
   void fail(int error);
   std::FILE* stream_ = nullptr;
   bool failed_ = false;
   int error_ = 0;
+  std::int64_t read_limit_ = -1; // the size at the open, for a file opened to read only; -1: none
+  std::int64_t position_ = 0;    // where the next read starts, while read_limit_ holds
 };
 
 // These return false on failure with errno set (ENOENT for a drive that does not

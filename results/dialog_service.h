@@ -8,7 +8,8 @@
 
 namespace shelvo {
 
-enum class DialogButtons { ok, yes_no };
+// A question that destroys something defaults to No: Enter alone never confirms it.
+enum class DialogButtons { ok, yes_no, yes_no_default_no };
 enum class DialogIcon { none, information, warning, question, error };
 enum class DialogAnswer { ok, yes, no };
 

@@ -38,6 +38,16 @@ extern volatile std::sig_atomic_t stop_flag;
 // What a front end tells the user about a call beyond its return code: where the
 // catalog really opened, whether the call created it, and the system's own words
 // for a failure. Reset with the counters.
+// What an add left out of a volume, by reason: a user must know that a catalog is
+// incomplete. The records themselves stay as they are.
+struct SkippedEntries {
+  std::int32_t unreadable = 0; // directories and archives that could not be read
+  std::int32_t too_long = 0;   // paths longer than a record holds
+  std::int32_t too_deep = 0;   // directories below the deepest level entered
+  std::string first;           // the first one left out, and why (UTF-8, controls as '?')
+  std::int32_t total() const { return unreadable + too_long + too_deep; }
+};
+
 struct RunReport {
   std::string catalog_directory; // the catalog directory the call opened, as the engine names it
   bool catalog_moved = false;    // it opened on another drive letter than the one asked for
@@ -50,6 +60,8 @@ struct RunReport {
   std::string repaired;          // what a program that was stopped had left half done, and was
                                  // finished before this call went on
   std::string warning;           // what was left half done and could not be finished
+  std::string log_failure;       // why the broken-archive log could not be written, once
+  SkippedEntries skipped;        // what an add left out
   long added_volume = -1;        // the number of the volume file an add wrote; -1 when none
   std::string added_label;       // its label, the 15 bytes as stored
   bool added_in_place = false;   // it replaced the volume of the same label

@@ -44,7 +44,7 @@ std::string search_status_line() {
                 static_cast<long>(counters.found_dirs), static_cast<long>(counters.found_volumes),
                 static_cast<int>(counters.volume_number), static_cast<int>(known_volume_count));
   std::string line = text.data();
-  if (stop_flag == 1) line += "   (stopped by the user)";
+  if (stop_flag == 1) line += stop_note;
   return line;
 }
 

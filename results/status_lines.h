@@ -14,6 +14,9 @@ extern std::int32_t known_volume_count;
 // volume_number at the last search line drawn; -1 at program start.
 extern std::int32_t last_shown_volume;
 
+// Appended to a line of a run the user stopped.
+constexpr std::string_view stop_note = "   (stopped by the user)";
+
 // True for 10, 20, ... 90, 100, 200, ... 900, 1000, ... 9000, 10000, 20000, ...
 bool is_step_count(long n);
 

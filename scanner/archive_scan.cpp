@@ -12,6 +12,7 @@
 #include "results/run_state.h"
 #include "platform/code_page.h"
 #include "scanner/archive_formats.h"
+#include "results/tree_text_output.h"
 #include "scanner/broken_archive_log.h"
 
 namespace shelvo {
@@ -176,7 +177,7 @@ int scan_archive(File& volume_file, const std::string& host_path, std::string_vi
   if (format == ArchiveFormat::none) return -1;
   const FormatInfo info = info_of(format);
 
-  if (announcements) std::fprintf(announcements, info.announcement, cp1252_to_utf8(logged_path).c_str());
+  if (announcements) std::fprintf(announcements, info.announcement, printable_utf8(logged_path).c_str());
 
   std::string opening;
   encode_archive_block_opening(opening);

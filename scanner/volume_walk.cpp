@@ -6,6 +6,7 @@
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
 #include "results/status_lines.h"
+#include "results/tree_text_output.h"
 #include "scanner/archive_scan.h"
 
 #include <dirent.h>
@@ -55,7 +56,10 @@ public:
     const std::string base = (path == "\\") ? std::string() : path; // without trailing '\'
 
     DirHandle dir(::opendir(host.c_str()));
-    if (!dir) return 1; // an unreadable directory keeps its record and nothing else
+    if (!dir) { // an unreadable directory keeps its record and nothing else
+      skipped(run_report.skipped.unreadable, path, error_text(errno));
+      return 1;
+    }
     const int dir_fd = ::dirfd(dir.get());
     bool header_owed = false;
 
@@ -68,7 +72,10 @@ public:
       if (host_name == "." || host_name.substr(0, 2) == "..") continue;
 
       struct stat st;
-      if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        skipped(run_report.skipped.unreadable, base + "\\" + catalog_name_of(host_name), error_text(errno));
+        continue;
+      }
       if (S_ISLNK(st.st_mode)) {
         // A link to a regular file is that file; links to anything else are never
         // followed, so a walk cannot loop or leave the volume through one.
@@ -79,13 +86,21 @@ public:
 
       const std::string name = catalog_name_of(host_name);
       const std::string child_path = base + "\\" + name;
-      if (child_path.size() > walk_path_limit) continue;
+      if (child_path.size() > walk_path_limit) {
+        skipped(run_report.skipped.too_long, child_path.substr(0, 60) + "...", "path longer than a record holds");
+        continue;
+      }
       const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
 
       if (S_ISDIR(st.st_mode)) {
         if (st.st_dev != root_device_) continue; // another mount: not this volume
-        if (depth < walk_depth_limit) walk(child_path, child_host, depth + 1);
-        else write_directory_record(child_path);
+        if (depth < walk_depth_limit) {
+          walk(child_path, child_host, depth + 1);
+        } else {
+          write_directory_record(child_path);
+          skipped(run_report.skipped.too_deep, child_path.substr(0, 60) + "...",
+                  "deeper than " + std::to_string(walk_depth_limit) + " levels: recorded, not entered");
+        }
         ++counters.scanned_dirs;
         header_owed = true;
         continue;
@@ -97,12 +112,19 @@ public:
       }
       write_file_record(name, st);
       ++counters.scanned_files;
-      if (is_archive_candidate(name)) scan_archive(volume_file_, child_host, child_path);
+      if (is_archive_candidate(name) && scan_archive(volume_file_, child_host, child_path) == 0)
+        skipped(run_report.skipped.unreadable, child_path, "the archive cannot be read");
     }
     return 1;
   }
 
 private:
+  // Counts an entry left out, and keeps the first for the user.
+  static void skipped(std::int32_t& count, const std::string& path, const std::string& why) {
+    ++count;
+    if (run_report.skipped.first.empty()) run_report.skipped.first = printable_utf8(path) + ": " + why;
+  }
+
   void write_directory_record(const std::string& path) {
     std::string folded = path;
     fold_name(folded);

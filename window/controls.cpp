@@ -57,6 +57,15 @@ void DriveComboBox::select_letter(char letter) {
   if (at >= 0) setCurrentIndex(at);
 }
 
+void DriveComboBox::avoid_letter(char letter) {
+  if (selected_letter() != letter) return;
+  for (int at = 0; at < count(); ++at)
+    if (itemData(at).toChar().toLatin1() != letter) {
+      setCurrentIndex(at);
+      return;
+    }
+}
+
 void DriveComboBox::showPopup() {
   refresh();
   QComboBox::showPopup();

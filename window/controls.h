@@ -39,6 +39,8 @@ public:
   // The letter of the selected drive ('A'..'Z'), or 0 when there is none.
   char selected_letter() const;
   void select_letter(char letter);
+  // When the selection is that drive, selects the first other one there is.
+  void avoid_letter(char letter);
 
 protected:
   void showPopup() override;

@@ -13,30 +13,36 @@
 
 #include "platform/drive_table.h"
 #include "window/application.h"
+#include "window/help_and_version.h"
 #include "window/main_window.h"
 
 int main(int argc, char** argv) {
-  shelvo::ShelvoApplication app(argc, argv);
-
   QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Shelvo catalogues volumes and finds their files when they are "
+                                                  "unplugged. See also shelvo-cli."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption catalog(QStringLiteral("catalog"), QStringLiteral("Catalog directory."), QStringLiteral("DIR"));
   const QCommandLineOption search(QStringLiteral("search"), QStringLiteral("Search for MASK once shown."),
                                   QStringLiteral("MASK"));
   const QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and quit."),
                                       QStringLiteral("FILE"));
   parser.addOptions({catalog, search, screenshot});
+  if (const std::optional<int> status = shelvo::answer_help_or_version(parser, argc, argv)) return *status;
+
+  shelvo::ShelvoApplication app(argc, argv);
   parser.process(app);
 
   std::string drive_error;
   if (!shelvo::load_drive_table(drive_error)) {
-    std::fprintf(stderr, "shelvo: %s\n", drive_error.c_str());
+    shelvo::report_startup_error(QString::fromStdString(drive_error));
     return 64;
   }
 
   shelvo::TForm1 form;
   if (parser.isSet(catalog)) form.findChild<QLineEdit*>(QStringLiteral("Ed_pathbase"))->setText(parser.value(catalog));
   form.show();
+  shelvo::close_on_termination_signals(form);
   if (parser.isSet(search)) {
     QTimer::singleShot(0, &form, [&] {
       form.findChild<QLineEdit*>(QStringLiteral("Ed_search1"))->setText(parser.value(search));

@@ -17,6 +17,9 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QSlider>
 #include <QTimer>
@@ -57,10 +60,8 @@ constexpr std::int32_t autoexpand_dir_limit = 250;
 
 // The indent of the tree per level, in pixels.
 constexpr int tree_indent = 19;
-// A file line is the name field and 25 columns; the fixed width of the tree's one
-// section holds it at any depth (the field narrows by three characters a level
-// while the indent grows by about as much), and a wider line scrolls.
-constexpr int tree_line_characters = 112;
+// The deepest level at which a file line's name is still padded.
+constexpr unsigned deepest_padded_level = 26;
 
 template <class Widget>
 Widget* place(Widget* widget, const char* name, int left, int top, int width, int height) {
@@ -97,6 +98,9 @@ QLabel* help_label(QWidget* parent, const char* name, const char* text, int left
 }
 
 // The stand-in for "Terminal", the fixed-pitch font of the tree and the status.
+// At 10 pixels a character is 6 wide, so the name field, three characters
+// narrower a level, ends about where the 19-pixel indent moves it: every padded
+// line ends within a few pixels of the same place.
 QFont terminal_font(int pixel_size) {
   QFont font(QStringLiteral("Liberation Mono"));
   font.setStyleHint(QFont::Monospace);
@@ -124,6 +128,19 @@ QIcon go_picture() {
 }
 
 std::string text_of(const QLineEdit* edit) { return edit->text().toStdString(); }
+
+// The width the tree's one column needs so that every padded file line shows
+// whole, at whatever depth: its indent, its text margins and its text.
+int widest_padded_line(const QTreeView* tree) {
+  const QFontMetrics metrics(tree->font());
+  const int margins = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1);
+  int widest = 0;
+  for (unsigned level = 0; level <= deepest_padded_level; ++level) {
+    const QString line = QString::fromStdString(format_file_line("", level, 0, 0, 0, 0, 0, 0));
+    widest = std::max(widest, static_cast<int>(level + 2) * tree_indent + margins + metrics.horizontalAdvance(line));
+  }
+  return widest;
+}
 
 // The catalog travels as the element "/l:PATH" of at most 63 characters.
 constexpr std::size_t max_catalog_path = element_limit - 3;
@@ -163,8 +180,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
   client_ = new QWidget(this);
   client_->setObjectName(QStringLiteral("client"));
-
-  setCentralWidget(client_);
+  // The client area fills the window, down to the size below which Go or the
+  // status line would be cut; only a screen smaller than that (a large scale
+  // factor on a small screen) makes it scroll, so that nothing is out of reach.
+  auto* scroller = new QScrollArea(this);
+  scroller->setObjectName(QStringLiteral("client_scroller"));
+  scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setWidgetResizable(true);
+  scroller->setWidget(client_);
+  setCentralWidget(scroller);
   client_->installEventFilter(this);
 
   create_controls();
@@ -249,8 +273,9 @@ void TForm1::create_controls() {
   Lab_help2 = help_label(search, "Lab_help2", "eg: 'docu*' will display all file beginning by 'docu'...", 166, 24,
                          323, 17);
   Lab_help3 = help_label(search, "Lab_help3", "Then press Go! ---------------------------->", 166, 40, 323, 17);
+  // A drop-down list that takes no typed text: its text part lies under
+  // Ed_search1, where nothing typed would be seen.
   Com_search1 = place(new QComboBox(search), "Com_search1", 16, 24, 145, 21);
-  Com_search1->setEditable(true);
   Com_search1->setMaxVisibleItems(32);
   Che_directory = place(new QCheckBox(QStringLiteral("Search directory name"), search), "Che_directory", 348, 94,
                         142, 17);
@@ -299,7 +324,7 @@ void TForm1::create_controls() {
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
   TreeView1 = place(new QTreeView(form), "TreeView1", 8, 144, 593, 161);
-  TreeView1->setFont(terminal_font(11));
+  TreeView1->setFont(terminal_font(10));
   TreeView1->setIndentation(tree_indent);
   TreeView1->setHeaderHidden(true);
   TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -307,14 +332,13 @@ void TForm1::create_controls() {
   TreeView1->setTextElideMode(Qt::ElideNone); // the default elision eats the date column
   TreeView1->header()->setStretchLastSection(false);
   TreeView1->header()->setSectionResizeMode(QHeaderView::Fixed);
-  TreeView1->header()->setDefaultSectionSize(QFontMetrics(TreeView1->font()).horizontalAdvance(QLatin1Char('0')) *
-                                             tree_line_characters);
+  TreeView1->header()->setDefaultSectionSize(widest_padded_line(TreeView1));
   TreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   TreeView1->setContextMenuPolicy(Qt::PreventContextMenu);
   Lab_status = place(new QLabel(QStringLiteral("(none)"), form), "Lab_status", 72, 328, 1000, 17);
-  // At 10 pixels the longest search line fits beside "Found:" in the design's
-  // width and in that of the default window, 771 pixels outside its frame.
-  Lab_status->setFont(terminal_font(10));
+  // At 9 pixels the longest line, a stopped search's, fits beside "Found:" in
+  // the design's width.
+  Lab_status->setFont(terminal_font(9));
   Lab_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Lab_found = place(new QLabel(QStringLiteral("Found:"), form), "Lab_found", 24, 344, 41, 13);
   Bou_sortbyname = place(new QPushButton(QStringLiteral("Sort by Name"), form), "Bou_sortbyname", 608, 146, 73, 17);
@@ -405,6 +429,13 @@ void TForm1::connect_handlers() {
     connect(D_[k], &QAction::triggered, this, [this, k] { OpenRecentCatalog(static_cast<int>(k)); });
   connect(ChooseNew, &QAction::triggered, this, [this] { ChooseNewClick(); });
   connect(Ed_pathbase, &QLineEdit::textChanged, this, [this] { Ed_pathbaseChange(); });
+  // The keys a desktop user expects: Escape stops a run, Ctrl+Q quits (also
+  // while a run has the menu disabled: the close then waits for the run).
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] { Bou_stopClick(); });
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  addAction(Exit1);
+  // A tree built anew starts at its left edge, where the names are.
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { TreeView1->horizontalScrollBar()->setValue(0); });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -463,7 +494,13 @@ void TForm1::switch_mode(int mode) {
   Pan_sousbouton->move(Pan_sousbouton->x(), button->y() - 4);
 }
 
-void TForm1::Button1Click() { switch_mode(1); }
+void TForm1::Button1Click() {
+  switch_mode(1);
+  // The drive that holds the catalog cannot be added to it.
+  const QString catalog = Ed_pathbase->text();
+  const bool lettered = catalog.size() >= 2 && catalog[1] == u':' && catalog[0].isLetter();
+  DriveComboBox1->avoid_letter(lettered ? static_cast<char>(catalog[0].toUpper().toLatin1()) : 'C');
+}
 
 void TForm1::Button3Click(bool by_user) {
   if (!GroupBoxRecherche->isHidden() && by_user) BitBtnGoClick();
@@ -564,7 +601,7 @@ void TForm1::FormResize() {
 
 void TForm1::About1Click() {
   auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("THE Credit"),
-                              QStringLiteral("Shelvo v0.97beta\n"
+                              QStringLiteral("Shelvo v" SHELVO_VERSION "\n"
                                              "A cataloguer of volumes: disks, sticks, shares and their archives.\n\n"
                                              "Built on C++20 and Qt 6.\n"
                                              "Thanks to everyone who keeps old disks readable."),
@@ -652,7 +689,11 @@ void TForm1::run_list() {
   controls.catalog_path = catalog_path();
   for (std::size_t k = 0; k < Ed_volumemask.size(); ++k) controls.volume_masks[k] = text_of(Ed_volumemask[k]);
   controls.only_total = Che_onlytotal->isChecked();
-  build_list_vector(controls, services());
+  // A refused listing left the tree as it was: its flags stay true to it.
+  if (build_list_vector(controls, services()) == run_refused) {
+    end_run();
+    return;
+  }
   if (!Che_onlytotal->isChecked()) volumes_listed_flag = 1;
   search_results_flag = 0;
   Bou_sortbysize->setText(QStringLiteral("Sort by Date"));
@@ -661,14 +702,10 @@ void TForm1::run_list() {
 
 void TForm1::run_search() {
   if (!BitBtnGo->isEnabled()) return;
-  stop_flag = 0;
-  if (Che_addstar->isChecked())
-    for (QLineEdit* edit : Ed_search) edit->setText(QString::fromStdString(add_stars(text_of(edit))));
-  BitBtnGo->setEnabled(false);
-  begin_run();
   SearchControls controls;
   controls.catalog_path = catalog_path();
-  for (std::size_t k = 0; k < Ed_search.size(); ++k) controls.masks[k] = text_of(Ed_search[k]);
+  for (std::size_t k = 0; k < Ed_search.size(); ++k)
+    controls.masks[k] = Che_addstar->isChecked() ? add_stars(text_of(Ed_search[k])) : text_of(Ed_search[k]);
   controls.option = text_of(Ed_option);
   controls.archive = Che_archive->isChecked();
   controls.directory = Che_directory->isChecked();
@@ -676,6 +713,16 @@ void TForm1::run_search() {
   controls.only_directory = Che_onlydirectory->isChecked();
   controls.only_total = Che_onlytotal->isChecked();
   for (std::size_t k = 0; k < Ed_volumemask.size(); ++k) controls.volume_masks[k] = text_of(Ed_volumemask[k]);
+  // A search that cannot run is refused before anything changes: the masks, the
+  // tree, its flags and the recent searches stay as they were.
+  if (const BuiltVector built = search_vector(controls); !built.refusal.empty()) {
+    dialogs_->show_message(built.refusal, "Shelvo", DialogButtons::ok, DialogIcon::warning);
+    return;
+  }
+  stop_flag = 0;
+  for (std::size_t k = 0; k < Ed_search.size(); ++k) Ed_search[k]->setText(QString::fromStdString(controls.masks[k]));
+  BitBtnGo->setEnabled(false);
+  begin_run();
 
   // The tree stays hidden while the pass fills it, behind "Please wait..." and
   // the progress bar, and is shown once, whole, when the pass is over.
@@ -692,8 +739,9 @@ void TForm1::run_search() {
   volumes_listed_flag = 0;
   if (!Che_onlytotal->isChecked()) search_results_flag = 1;
   BitBtnGo->setEnabled(true);
-  end_run();
+  // Before the run ends: a close that waited for it saves the settings then.
   PushRecentSearch();
+  end_run();
 }
 
 void TForm1::Bou_stopClick() { stop_flag = 1; }
@@ -735,21 +783,45 @@ void TForm1::TreeView1MouseDown(Qt::MouseButton button, QPoint position) {
     if (run_in_progress()) return; // the catalog is being read or changed
     const std::string text(tree_.text(node));
     const std::string question = "Are you sure, you want to destroy data link to [" + cp1252_to_utf8(text) + "] ?";
-    if (dialogs_->show_message(question, "Warning", DialogButtons::yes_no, DialogIcon::warning) != DialogAnswer::yes)
+    if (dialogs_->show_message(question, "Warning", DialogButtons::yes_no_default_no, DialogIcon::warning) !=
+        DialogAnswer::yes)
       return;
     std::string failure;
+    std::string repaired;
     begin_run();
     const int done =
-        delete_volume(catalog_path(), tree_.number(node), text, [this] { refresh_listing(); }, failure);
+        delete_volume(catalog_path(), tree_.number(node), text, [this] { refresh_listing(); }, failure, &repaired);
     end_run();
+    if (!repaired.empty()) dialogs_->show_message(repaired + ".", "Shelvo", DialogButtons::ok, DialogIcon::information);
     if (done != 1) dialogs_->show_message(failure, "Failure", DialogButtons::ok, DialogIcon::error);
     return;
   }
   if (!GroupBoxRecherche->isHidden() && search_results_flag == 1) {
     bool is_directory = false;
     const std::string path = found_path_of(tree_, node, is_directory);
-    if (!path.empty()) open_found_path(path, is_directory, *launcher_);
+    if (!path.empty()) open_found(path, is_directory);
   }
+}
+
+void TForm1::open_found(const std::string& relative_path, bool is_directory) {
+  // The paths that exist but that no program could open are told, not dropped.
+  struct Counting final : Launcher {
+    Launcher& inner;
+    std::vector<std::string> failed;
+    explicit Counting(Launcher& launcher) : inner(launcher) {}
+    bool open_text_file(const std::string& path) override { return note(path, inner.open_text_file(path)); }
+    bool open_with_desktop(const std::string& path) override { return note(path, inner.open_with_desktop(path)); }
+    bool note(const std::string& path, bool opened) {
+      if (!opened) failed.push_back(path);
+      return opened;
+    }
+  } counting(*launcher_);
+  open_found_path(relative_path, is_directory, counting);
+  if (counting.failed.empty()) return;
+  std::string text = "No program could be started to open:";
+  for (const std::string& path : counting.failed) text += "\n" + path;
+  text += "\n\nA desktop's opener (xdg-open) opens found files and directories.";
+  dialogs_->show_message(text, "Shelvo", DialogButtons::ok, DialogIcon::warning);
 }
 
 // --- Catalog maintenance ----------------------------------------------------------
@@ -804,17 +876,12 @@ void TForm1::Exportdatalinktovolumeinthetree1Click() {
 
 void TForm1::Bou_expandallClick() { TreeView1->expandAll(); }
 
-void TForm1::Bou_collapseallClick() { TreeView1->collapseAll(); }
+void TForm1::Bou_collapseallClick() {
+  TreeView1->collapseAll();
+  TreeView1->horizontalScrollBar()->setValue(0); // else what is left of the tree may lie out of sight
+}
 
 // --- Settings -------------------------------------------------------------------
-
-QPoint TForm1::clamped_place(int left, int top) {
-  if (top > 480) top = 480;
-  if (left > 640) left = 640;
-  if (top < -240) top = 0;
-  if (left < -320) left = 0;
-  return {left, top};
-}
 
 void TForm1::FormCreate() {
   loading_ = true;
@@ -864,17 +931,7 @@ void TForm1::FormCreate() {
   advanced_mode_ = static_cast<std::uint8_t>(store.ReadIntSetting(QStringLiteral("flag_advanced_users"), 0) & 0xFF);
   ApplyAdvancedMode();
 
-  const int top = store.ReadIntSetting(QStringLiteral("top"), 0);
-  const int left = store.ReadIntSetting(QStringLiteral("left"), 0);
-  const QSize outer(store.ReadIntSetting(QStringLiteral("width"), 771), store.ReadIntSetting(QStringLiteral("height"), 428));
-  move(clamped_place(left, top));
-  resize(outer.expandedTo(QSize(1, 1)));
-  stored_outer_size_ = outer;
-  switch (store.ReadIntSetting(QStringLiteral("windowstate"), 0)) {
-  case 1: setWindowState(Qt::WindowMinimized); break;
-  case 2: setWindowState(Qt::WindowMaximized); break;
-  default: break;
-  }
+  restore_geometry(store);
   Button3Click(false);
   loading_ = false;
 
@@ -896,12 +953,6 @@ void TForm1::showEvent(QShowEvent* event) {
       dialogs_->show_message(notice.toStdString(), "Shelvo", DialogButtons::ok, DialogIcon::warning);
     });
   }
-  // The frame is known now: the stored outer size is what the whole window takes.
-  if (stored_outer_size_ && windowState() == Qt::WindowNoState) {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(inner_size_for(*stored_outer_size_, frame));
-  }
-  stored_outer_size_.reset();
 }
 
 void TForm1::FormDestroy() {
@@ -931,15 +982,7 @@ void TForm1::FormDestroy() {
   store.WriteIntSetting(QStringLiteral("last_nb_volume_total"), known_volume_count);
   write_recent_searches(store, recent_searches_);
   store.WriteIntSetting(QStringLiteral("flag_advanced_users"), advanced_mode_);
-  const Qt::WindowStates state = windowState();
-  if (!(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
-    store.WriteIntSetting(QStringLiteral("top"), pos().y());
-    store.WriteIntSetting(QStringLiteral("left"), pos().x());
-    store.WriteIntSetting(QStringLiteral("width"), frameGeometry().width());
-    store.WriteIntSetting(QStringLiteral("height"), frameGeometry().height());
-  }
-  store.WriteIntSetting(QStringLiteral("windowstate"),
-                        state & Qt::WindowMinimized ? 1 : state & Qt::WindowMaximized ? 2 : 0);
+  save_geometry(store);
   if (!store.save())
     dialogs_->show_message(("Your settings could not be kept: " + store.problems().join(QStringLiteral("; "))).toStdString(),
                            "Shelvo", DialogButtons::ok, DialogIcon::warning);
@@ -1003,6 +1046,9 @@ void TForm1::Ed_pathbaseChange() {
   tree_.clear_result_tree();
   volumes_listed_flag = 0;
   search_results_flag = 0;
+  // So do the counts of its last run.
+  Lab_status->setText(QStringLiteral("(none)"));
+  ProgressBar1->setValue(0);
 }
 
 bool TForm1::set_catalog_directory(const std::string& host_directory) {

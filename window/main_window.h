@@ -37,6 +37,7 @@ namespace shelvo {
 class ClickableLabel;
 class DriveComboBox;
 class ResultTreeModel;
+class SettingsStore;
 
 class TForm1 final : public QMainWindow {
 public:
@@ -102,6 +103,16 @@ public:
   static QSize inner_size_for(QSize outer, QSize frame) { return outer - frame; }
   // The clamps of a stored place: a window that would open far off the screen.
   static QPoint clamped_place(int left, int top);
+  // An outer geometry moved and, if it must, shrunk to lie whole in available.
+  static QRect fitted_to(QRect outer, const QRect& available);
+  // The client area below which Go or the longest status line would be cut, and
+  // the one a first start opens with: the design's, wide enough for the tree to
+  // show every padded file line whole.
+  QSize minimum_client_size() const;
+  QSize default_client_size() const;
+  // True until the stored geometry is applied in the window's frame (or given up
+  // for one the user or the program chose).
+  bool geometry_pending() const { return stored_geometry_.has_value(); }
 
   // The tree's actions.
   void Bou_sortbynameClick();
@@ -127,6 +138,7 @@ public:
 protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -135,6 +147,15 @@ private:
   void set_tab_order();
   void connect_handlers();
   void switch_mode(int mode);
+  // Settings steps 15 and 16, and 11 and 12 of saving (window_geometry.cpp).
+  void restore_geometry(SettingsStore& store);
+  void save_geometry(SettingsStore& store);
+  // Places the window by the stored geometry for a frame of the given size.
+  void place_window(QSize frame);
+  // Once the window manager has framed the window, places it again for that frame.
+  void place_window_in_its_frame();
+  // A path found by a right click, opened; says so when no program could open it.
+  void open_found(const std::string& relative_path, bool is_directory);
   void begin_run();
   void end_run();
   // The listing again, after a deletion or an import changed the catalog.
@@ -168,7 +189,16 @@ private:
   QString open_dialog_title_;
   QString open_dialog_directory_;
   QString open_dialog_name_;
-  std::optional<QSize> stored_outer_size_; // applied once the frame is known
+  // The stored geometry until the window's frame is known (then applied for it)
+  // or the window is moved or sized otherwise. outer: nothing for a first start.
+  struct StoredGeometry {
+    QPoint place;
+    std::optional<QSize> outer;
+    QRect intended;       // the outer geometry meant, fitted to the screen
+    QPoint applied_place; // what was set for it: pos() and size()
+    QSize applied_size;
+  };
+  std::optional<StoredGeometry> stored_geometry_;
   QString startup_notice_;
 
   QWidget* client_ = nullptr;

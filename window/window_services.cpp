@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -39,8 +41,10 @@ DialogAnswer WindowDialogs::show_message(std::string_view text, std::string_view
     box.exec();
     return DialogAnswer::ok;
   case DialogButtons::yes_no:
+  case DialogButtons::yes_no_default_no:
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(buttons == DialogButtons::yes_no ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? DialogAnswer::yes : DialogAnswer::no;
   }
   return DialogAnswer::no;
@@ -48,8 +52,14 @@ DialogAnswer WindowDialogs::show_message(std::string_view text, std::string_view
 
 namespace {
 
+// The desktop's opener, xdg-open, with the path as its one argument. Without it,
+// Qt's own services (a sandbox's portal, a desktop's own tool) are asked. False
+// when nothing could be started.
 bool open_local(const std::string& host_path) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(host_path))));
+  const QString path = QFile::decodeName(QByteArray::fromStdString(host_path));
+  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (!opener.isEmpty()) return QProcess::startDetached(opener, {path});
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace

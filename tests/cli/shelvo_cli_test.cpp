@@ -773,6 +773,37 @@ TEST_F(ShelvoCli, AnExportAsksBeforeItReplacesVolumeFilesAndMakesTheDirectoryItI
   EXPECT_EQ(testing::read_file(dir / "out/00000002.KTL").substr(0, 3), "TWO");
 }
 
+TEST_F(ShelvoCli, AVolumeFileThatIsNoRegularFileIsRefusedWithoutHanging) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  const std::string second = dir / "c/CAT/00000002.KTL";
+  // A FIFO would block the open, a device would never end: each call is given
+  // ten seconds by the harness, and says why the volume was not read.
+  for (const char* kind : {"fifo", "zero", "urandom"}) {
+    SCOPED_TRACE(kind);
+    std::remove(second.c_str());
+    if (std::string(kind) == "fifo") ASSERT_EQ(::mkfifo(second.c_str(), 0644), 0);
+    else ASSERT_EQ(::symlink(("/dev/" + std::string(kind)).c_str(), second.c_str()), 0);
+    for (const char* call : {"'*'", "/W", "D: /S"}) {
+      const auto r = testing::run_command("timeout 10 " + cli_command("'/l:C:\\CAT' " + std::string(call)));
+      EXPECT_NE(r.status, 124) << call << " hung";
+      EXPECT_NE(r.err.find("Not a regular file"), std::string::npos) << call << ": " << r.err;
+    }
+  }
+}
+
+TEST_F(ShelvoCli, AnAddThatLeftEntriesOutSaysSoAndExitsFour) {
+  std::string deep = dir / "d";
+  for (int level = 0; level <= 400; ++level) deep += "/d";
+  testing::make_directories(deep);
+  const auto r = cli("'/l:C:\\CAT' D:");
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_NE(r.err.find("shelvo-cli: The volume was added, but 1 entry was left out of it (1 too deep); the first: \\D\\D"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(testing::list_directory(dir / "c/CAT").size(), 2u); // added all the same
+}
+
 TEST_F(ShelvoCli, VolumeNumbersPast32767AreShownAndUsedAsTheyAre) {
   testing::make_directories(dir / "c/BIG");
   for (long n = 0; n <= 32770; ++n) {

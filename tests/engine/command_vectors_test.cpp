@@ -5,6 +5,7 @@
 #include "engine/engine_main.h"
 #include "results/result_tree.h"
 #include "results/run_state.h"
+#include "results/status_lines.h"
 #include "results/status_view.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
@@ -19,8 +20,13 @@ public:
   void set_status_caption(std::string_view text) override { last = text; }
   void set_progress_position(int) override {}
   void set_progress_maximum(int) override {}
-  void process_pending_events() override {}
+  // The user's Stop, arriving at the given refresh.
+  void process_pending_events() override {
+    if (++refreshes == stop_at_refresh) stop_flag = 1;
+  }
   std::string last;
+  int refreshes = 0;
+  int stop_at_refresh = 0;
 };
 
 TEST(CommandVectors, TheSearchOfTheExampleHasCountSix) {
@@ -134,6 +140,35 @@ TEST_F(Runs, BrokenArchivesAreOfferedAndTheLogOpensThroughTheLauncher) {
   EXPECT_EQ(dialogs.shown[0], "WARNING:          1 file(s) in archive seems to be broken.\n\n"
                               "Do you want to see last error(s) logging file ?");
   EXPECT_EQ(launcher.opened, std::vector<std::string>{"text " + dir / "c/KESTRA.ERR"});
+}
+
+TEST_F(Runs, AStoppedAddSaysSoAndThatNothingWasAdded) {
+  for (int i = 0; i < 30; ++i) testing::write_file(dir / ("d/f" + std::to_string(i)), "x");
+  caption.stop_at_refresh = 1; // at the scan line of the 10th file
+  stop_flag = 0;
+  EXPECT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), engine_failed);
+  stop_flag = 0;
+  EXPECT_EQ(caption.last, scan_status_line() + "   (stopped by the user)   Nothing was added.");
+  EXPECT_EQ(testing::list_directory(dir / "c/CAT"), std::vector<std::string>{"00000000.KTL"});
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Runs, ALogThatNoProgramCanOpenIsSaidToBeSo) {
+  class NoOpener final : public Launcher {
+  public:
+    bool open_text_file(const std::string&) override { return false; }
+    bool open_with_desktop(const std::string&) override { return false; }
+  } no_opener;
+  services.launcher = &no_opener;
+  testing::write_file(dir / "d/bad.zip", "PK\x03\x04" + std::string(4, '\0') + std::string(1, '\x15') +
+                                             std::string(9, '\0') + std::string("\x01\0\0\0\x01\0\0\0\x05\0\0\0", 12) +
+                                             "a?txt" + "x");
+  dialogs.otherwise = DialogAnswer::yes;
+  ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
+  ASSERT_EQ(counters.broken_archives, 1);
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[1], "Shelvo: No program could be started to show the log C:\\KESTRA.ERR (" +
+                                  dir / "c/KESTRA.ERR" + "). Open it with a text editor.");
 }
 
 TEST_F(Runs, ARefusedVectorRunsNothingAndSaysWhy) {

@@ -117,6 +117,28 @@ TEST_F(Maintenance, ImportAsksAboutEmptyFilesAndEqualLabelsThenAppends) {
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
   EXPECT_EQ(at(cat, 0), volume("SAME", "newest"));
   EXPECT_EQ(at(cat, 1), volume("SAME", "old2"));
+
+  // A volume appended by this import is offered for replacement by a later one.
+  dialogs.shown.clear();
+  const std::size_t before = files(cat).size();
+  for (const std::string& name : files(other)) std::remove((other + "/" + name).c_str());
+  fill(other, {volume("LATE", "first"), volume("LATE", "second")});
+  dialogs.answers = {DialogAnswer::yes};
+  EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
+  ASSERT_EQ(files(cat).size(), before + 1);
+  EXPECT_EQ(at(cat, static_cast<long>(before)), volume("LATE", "second"));
+}
+
+TEST_F(Maintenance, ALabelFromAnotherCatalogNeverCarriesControlsIntoAQuestion) {
+  const std::string hostile = "\x1B]0;PWND\x07\x1B[2J\x8F\xE9";
+  fill(cat, {volume(hostile, "mine")});
+  fill(other, {volume(hostile, "theirs")});
+  import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh);
+  ASSERT_FALSE(dialogs.shown.empty());
+  for (const std::string& box : dialogs.shown) {
+    EXPECT_EQ(box.find_first_of(std::string("\x1B\x07\x8F", 3)), std::string::npos) << box;
+  }
+  EXPECT_NE(dialogs.shown[0].find("[?]0;PWND??[2J?\xC3\xA9]"), std::string::npos) << dialogs.shown[0]; // é in UTF-8
 }
 
 TEST_F(Maintenance, AGapInTheOtherCatalogEndsTheImport) {

@@ -2,6 +2,7 @@
 // around the members, and what happens when the log or the volume cannot be
 // written.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 
@@ -95,6 +96,25 @@ TEST_F(ArchiveBlock, LogLineCarriesTheCatalogPathAsUtf8) {
   DriveMapping drives{{{'C', work.path()}}};
   ASSERT_TRUE(log_broken_archive("\\CAF\xC9\\P.LZH", "Lha"));
   EXPECT_EQ(read_file(work / "KESTRA.ERR"), "BROKEN file: \\CAF\xC3\x89\\P.LZH (or header looks like an Lha)\n");
+}
+
+TEST_F(ArchiveBlock, TheLogIsNeverWrittenThroughALinkAndShowsNoControlCharacter) {
+  DriveMapping drives{{{'C', work.path()}}};
+  // The path in a line comes from the volume: a planted link would carry it into
+  // another file, or create the file a dangling link names.
+  write_file(work / "victim", "mine\n");
+  ASSERT_EQ(::symlink((work / "victim").c_str(), (work / "KESTRA.ERR").c_str()), 0);
+  EXPECT_FALSE(log_broken_archive("\\X.ZIP", "Zip"));
+  EXPECT_EQ(read_file(work / "victim"), "mine\n");
+  EXPECT_NE(run_report.log_failure.find("cannot write the log C:\\KESTRA.ERR"), std::string::npos);
+  ASSERT_EQ(::unlink((work / "KESTRA.ERR").c_str()), 0);
+  ASSERT_EQ(::symlink((work / "planted").c_str(), (work / "KESTRA.ERR").c_str()), 0);
+  EXPECT_FALSE(log_broken_archive("\\X.ZIP", "Zip"));
+  EXPECT_FALSE(shelvo::testing::path_exists(work / "planted"));
+  // A character the catalog could not hold (0x8F) shows as '?', as in the tree.
+  ASSERT_EQ(::unlink((work / "KESTRA.ERR").c_str()), 0);
+  ASSERT_TRUE(log_broken_archive("\\A\x8F\x1B.ZIP", "Zip"));
+  EXPECT_EQ(read_file(work / "KESTRA.ERR"), "BROKEN file: \\A??.ZIP (or header looks like an Zip)\n");
 }
 
 TEST_F(ArchiveBlock, MemberNamesThatCannotBeStoredAreNeverRecorded) {

@@ -3,6 +3,7 @@
 #include "catalog/catalog_store.h"
 #include "results/run_state.h"
 #include "platform/drive_table.h"
+#include "platform/fault_injection.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -207,6 +208,31 @@ TEST_F(VolumeWalk, OverLongPathsAreSkippedNotCut) {
   }
   EXPECT_LE(longest, walk_path_limit);
   EXPECT_GT(longest, walk_path_limit - 130);
+}
+
+TEST_F(VolumeWalk, WhatIsLeftOutIsCountedByReasonWithTheFirstOne) {
+  std::string deep;
+  for (int level = 0; level <= walk_depth_limit; ++level) deep += "/d";
+  testing::make_directories(root + deep);
+  std::string too_long;
+  for (int i = 0; i < 30; ++i) too_long += "/" + std::string(120, 'x');
+  testing::make_directories(root + "/long" + too_long);
+  file("pack.zip", "PK\x03\x04");
+  // The archive's open is the second open (the volume file is the first; the
+  // walk lists directories without File): it fails as a file that cannot be
+  // read would.
+  inject_fault(FileOperation::open, 2, EACCES);
+  const std::string bytes = walk();
+  clear_faults();
+  const SkippedEntries& skipped = run_report.skipped;
+  EXPECT_EQ(skipped.too_deep, 1);
+  EXPECT_EQ(skipped.too_long, 1);
+  EXPECT_EQ(skipped.unreadable, 1);
+  EXPECT_FALSE(skipped.first.empty());
+  // The records stay as they were: the deepest directory is recorded, not entered.
+  std::string deepest;
+  for (int level = 0; level <= walk_depth_limit; ++level) deepest += "\\D";
+  EXPECT_NE(bytes.find(dir_record(deepest)), std::string::npos);
 }
 
 } // namespace

@@ -12,7 +12,9 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -22,9 +24,11 @@
 
 #include "engine/engine_main.h"
 #include "results/run_state.h"
+#include "results/status_lines.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
 #include "window_test_support.h"
+#include "window/application.h"
 #include "window/controls.h"
 #include "window/main_window.h"
 #include "window/result_tree_model.h"
@@ -34,6 +38,40 @@ using namespace shelvo;
 namespace {
 
 QColor text_colour(const QWidget* w) { return w->palette().color(QPalette::Text); }
+
+// The file lines of a tree as the view shows them: its leaves.
+void collect_lines(const QAbstractItemModel& model, const QModelIndex& parent, QModelIndexList& lines) {
+  for (int row = 0; row < model.rowCount(parent); ++row) {
+    const QModelIndex index = model.index(row, 0, parent);
+    if (model.rowCount(index) == 0 && parent.isValid()) lines << index;
+    collect_lines(model, index, lines);
+  }
+}
+
+// The box a call shows, answered by pressing key on it; its text and default button.
+struct BoxSeen {
+  QString text;
+  QMessageBox::StandardButton default_button = QMessageBox::NoButton;
+};
+void answer_next_box(BoxSeen& seen, Qt::Key key) {
+  QTimer::singleShot(0, [&seen, key] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    seen.text = box->text();
+    seen.default_button = box->standardButton(box->defaultButton());
+    QTest::keyClick(box, key);
+  });
+}
+
+// PATH for the length of a test: the desktop's opener is found there, or not.
+class PathFor {
+public:
+  explicit PathFor(const std::string& path) : saved_(qgetenv("PATH")) { qputenv("PATH", QByteArray::fromStdString(path)); }
+  ~PathFor() { qputenv("PATH", saved_); }
+
+private:
+  QByteArray saved_;
+};
 
 } // namespace
 
@@ -305,6 +343,9 @@ private slots:
     QVERIFY(refused_while_running);
     QVERIFY(!form->run_in_progress());
     QVERIFY(form->isHidden()); // closed once the pass had returned
+    // and the search was remembered before the settings were saved
+    QCOMPARE(QSettings(QStringLiteral("Brenwick"), QStringLiteral("Shelvo")).value(QStringLiteral("lsts000")).toString(),
+             QStringLiteral("*"));
   }
 
   void theTreeActionsSortDeleteAndOpen() {
@@ -357,10 +398,232 @@ private slots:
     QVERIFY(dialogs.shown.back().rfind("Wrong Moment: You must have some volume in the view", 0) == 0);
   }
 
+  void anImportShowsTheListingWhileItHoldsTheCatalog() {
+    add_volume('D', 1); // C:\CAT: the empty file 0, then DISK ONE
+    const std::string other = dir->path() + "/E";
+    testing::write_file(other + "/00000000.KTL", std::string("DISK TWO       \x05") + std::string(8, '\0') + "\\" + '\0');
+    form->set_file_chooser([&](const QString&, const QString&, const QString&) {
+      return std::optional<QString>(QString::fromStdString(other + "/any"));
+    });
+    // The listings the import shows run while it holds the catalog: they must
+    // read under its lock, not wait for it (a watchdog would stop them).
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { stop_flag = 1; });
+    watchdog.start(10000);
+    dialogs.otherwise = DialogAnswer::yes; // the empty file 0 goes
+    form->show();
+    form->ImportDatabaseincurrentone1Click();
+    QVERIFY(watchdog.isActive());
+    QCOMPARE(dialogs.captioned("GOOD Job").size(), std::size_t{1});
+    QCOMPARE(form->result_model().rowCount(), 2);
+    QCOMPARE(form->result_model().index(1, 0).data().toString(), QStringLiteral("DISK TWO       v2.2"));
+  }
+
+  void aRefusedRunChangesNothing() {
+    add_volume('D', 1);
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("f0"));
+    form->BitBtnGoClick();
+    QCOMPARE(form->result_model().rowCount(), 1);
+    QCOMPARE(form->recent_searches()[0].masks[0], QStringLiteral("*f0*"));
+    const auto unchanged = [&] {
+      QCOMPARE(form->result_model().rowCount(), 1);
+      QCOMPARE(form->search_results_flag, 1);
+      QCOMPARE(form->volumes_listed_flag, 0);
+      QCOMPARE(form->recent_searches()[0].masks[0], QStringLiteral("*f0*"));
+      QCOMPARE(get<QComboBox>("Com_search1")->itemText(0), QStringLiteral("*f0*"));
+      QVERIFY(!get<QWidget>("TreeView1")->isHidden());
+      QCOMPARE(get<QPushButton>("Bou_sortbysize")->text(), QStringLiteral("Sort by Size"));
+    };
+    // A mask the engine would take for a drive to add.
+    get<QCheckBox>("Che_addstar")->setChecked(false);
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("c:*"));
+    form->BitBtnGoClick();
+    QVERIFY(dialogs.shown.back().find("Search mask 1") != std::string::npos);
+    unchanged();
+    // A mask too long: refused before Add Stars touches it.
+    get<QCheckBox>("Che_addstar")->setChecked(true);
+    get<QLineEdit>("Ed_search1")->setText(QString(70, QLatin1Char('a')));
+    form->BitBtnGoClick();
+    QCOMPARE(get<QLineEdit>("Ed_search1")->text(), QString(70, QLatin1Char('a')));
+    unchanged();
+    // A listing refused for its volume mask keeps the search's tree and flags.
+    form->Button2Click();
+    get<QLineEdit>("Ed_volumemask1")->setText(QStringLiteral("SIXTEEN-LETTERS!"));
+    form->BitBtnGoClick();
+    QVERIFY(dialogs.shown.back().find("Volume mask 1") != std::string::npos);
+    unchanged();
+  }
+
+  void escapeStopsARunAndCtrlQQuits() {
+    add_volume('D', 30);
+    add_volume('E', 30);
+    add_volume('F', 30);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("*"));
+    QTimer::singleShot(0, [&] { QTest::keyClick(form.get(), Qt::Key_Escape); });
+    form->BitBtnGoClick();
+    QVERIFY(counters.volume_number < 4);
+    QVERIFY(get<QLabel>("Lab_status")->text().endsWith(QStringLiteral("(stopped by the user)")));
+    QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(form->isHidden());
+  }
+
+  void theRecallListTakesNoTypedText() {
+    auto* recall = get<QComboBox>("Com_search1");
+    QVERIFY(!recall->isEditable());
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    get<QLineEdit>("Ed_search1")->setFocus();
+    for (int tab = 0; tab < 4; ++tab) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), recall); // under Ed_search1, as designed
+    QTest::keyClicks(recall, QStringLiteral("zz"));
+    QTest::keyClick(recall, Qt::Key_Return);
+    QCOMPARE(recall->count(), 24);
+    QCOMPARE(form->recent_searches()[0].masks[0], QString());
+    QCOMPARE(get<QLineEdit>("Ed_search1")->text(), QStringLiteral("*.*"));
+  }
+
+  void theDestroyQuestionAnswersNoToEnter() {
+    add_volume('D', 1);
+    form->set_services(nullptr, nullptr); // the window's own boxes
+    form->show();
+    form->Button2Click();
+    form->BitBtnGoClick();
+    QCOMPARE(form->result_model().rowCount(), 2);
+    BoxSeen seen;
+    answer_next_box(seen, Qt::Key_Return);
+    auto* view = get<QTreeView>("TreeView1");
+    form->TreeView1MouseDown(Qt::RightButton, view->visualRect(form->result_model().index(1, 0)).center());
+    QVERIFY(seen.text.startsWith(QStringLiteral("Are you sure")));
+    QCOMPARE(seen.default_button, QMessageBox::No);
+    QCOMPARE(form->result_model().rowCount(), 2);
+    QCOMPARE(testing::list_directory(dir->path() + "/c/CAT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+  }
+
+  void foundPathsAndTheLogOpenWithTheDesktopOpenerOrSayNothingCould() {
+    testing::write_file(dir->path() + "/D/found.txt", "f");
+    testing::write_file(dir->path() + "/D/bad.zip", "PK\x03\x04" + std::string(4, '\0') + std::string(1, '\x15') +
+                                                       std::string(9, '\0') +
+                                                       std::string("\x01\0\0\0\x01\0\0\0\x05\0\0\0", 12) + "a?txt" + "x");
+    const std::string bin = dir->path() + "/bin";
+    const std::string record = dir->path() + "/opened";
+    testing::make_directories(bin);
+    const PathFor path(bin);
+    form->set_services(&dialogs, nullptr); // the desktop's own opener
+    dialogs.otherwise = DialogAnswer::yes; // to see the log
+    const auto add_d = [&] {
+      form->Button1Click();
+      get<DriveComboBox>("DriveComboBox1")->select_letter('D');
+      form->BitBtnGoClick();
+    };
+    const auto open_found = [&] {
+      form->Button3Click(false);
+      get<QLineEdit>("Ed_search1")->setText(QStringLiteral("found.txt"));
+      form->BitBtnGoClick();
+      const QModelIndex line = form->result_model().index(0, 0, form->result_model().index(0, 0));
+      form->TreeView1MouseDown(Qt::RightButton, get<QTreeView>("TreeView1")->visualRect(line).center());
+    };
+    form->show();
+
+    add_d(); // no opener on the PATH: both are said
+    QCOMPARE(dialogs.shown.back(), "Shelvo: No program could be started to show the log C:\\KESTRA.ERR (" + dir->path() +
+                                       "/c/KESTRA.ERR). Open it with a text editor.");
+    open_found();
+    QCOMPARE(dialogs.shown.back(), "Shelvo: No program could be started to open:\n" + dir->path() +
+                                       "/D/found.txt\n\nA desktop's opener (xdg-open) opens found files and directories.");
+
+    testing::write_file(bin + "/xdg-open", "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" >>" + record + "\n");
+    QVERIFY(QFile::setPermissions(QString::fromStdString(bin + "/xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+    const std::size_t boxes = dialogs.shown.size();
+    open_found();
+    QTRY_COMPARE(QString::fromStdString(testing::read_file(record)),
+                 QString::fromStdString("1|" + dir->path() + "/D/found.txt|"));
+    add_d();
+    QTRY_COMPARE(QString::fromStdString(testing::read_file(record)),
+                 QString::fromStdString("1|" + dir->path() + "/D/found.txt|1|" + dir->path() + "/c/KESTRA.ERR|"));
+    QCOMPARE(dialogs.shown.size(), boxes + 1); // only the broken-archive question
+  }
+
+  void theTreeShowsWholeLinesAtTheDefaultSize() {
+    testing::make_directories(dir->path() + "/D/a/b/c");
+    testing::write_file(dir->path() + "/D/readme.txt", "r");
+    testing::write_file(dir->path() + "/D/a/b/c/deep.txt", "d");
+    add_volume('D', 30); // and enough lines for a vertical scroll bar
+    form->show();
+    QTRY_COMPARE(get<QWidget>("client")->size(), form->default_client_size());
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("*.txt"));
+    form->BitBtnGoClick(); // and expanded
+    auto* view = get<QTreeView>("TreeView1");
+    QModelIndexList lines;
+    collect_lines(form->result_model(), QModelIndex(), lines);
+    QCOMPARE(lines.size(), 32); // at depths 0, 1 and 3
+    QTRY_VERIFY(view->verticalScrollBar()->isVisible());
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    for (const QModelIndex& line : lines) {
+      const int end = view->visualRect(line).left() + margin +
+                      QFontMetrics(view->font()).horizontalAdvance(line.data().toString());
+      QVERIFY2(end <= view->viewport()->width(), qPrintable(line.data().toString()));
+    }
+    QCOMPARE(view->horizontalScrollBar()->value(), 0);
+  }
+
+  void theTreeStartsAtItsLeftEdgeWhenBuiltOrReduced() {
+    add_volume('D', 3);
+    form->show();
+    form->resize(form->minimumSize());
+    auto* bar = get<QTreeView>("TreeView1")->horizontalScrollBar();
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("*.txt"));
+    form->BitBtnGoClick();
+    QTRY_VERIFY(bar->maximum() > 0); // the smallest window scrolls the longest lines
+    bar->setValue(bar->maximum());
+    form->Bou_collapseallClick();
+    QCOMPARE(bar->value(), 0);
+    bar->setValue(bar->maximum());
+    form->BitBtnGoClick();
+    QCOMPARE(bar->value(), 0);
+  }
+
+  void theLongestStatusLineAndGoFitTheDefaultAndTheSmallestWindow() {
+    counters.found_files = counters.found_members = 2000000000;
+    counters.found_bytes = counters.found_member_bytes = 1e15;
+    counters.found_dirs = 9999999;
+    counters.found_volumes = 999;
+    counters.volume_number = 999;
+    known_volume_count = 999;
+    stop_flag = 1;
+    const QString longest = QString::fromStdString(search_status_line());
+    stop_flag = 0;
+    auto* status = get<QLabel>("Lab_status");
+    const int end = status->x() + QFontMetrics(status->font()).horizontalAdvance(longest);
+    QVERIFY(end <= form->minimum_client_size().width());
+    QVERIFY(form->minimum_client_size().width() <= form->default_client_size().width());
+    const QRect go = get<QWidget>("BitBtnGo")->geometry();
+    QVERIFY(go.right() < form->minimum_client_size().width());
+    QCOMPARE(form->minimumSize(), form->minimum_client_size() + QSize(0, form->menuBar()->sizeHint().height()));
+  }
+
+  void startUpErrorsAreShownInABox() {
+    BoxSeen seen;
+    answer_next_box(seen, Qt::Key_Return);
+    report_startup_error(QStringLiteral("SHELVO_DRIVES: 'C:/nonsense' is not LETTER:=DIRECTORY"));
+    QVERIFY(seen.text.contains(QStringLiteral("'C:/nonsense'")));
+  }
+
   void theDriveListShowsTheDriveTable() {
     auto* drives_box = get<QComboBox>("DriveComboBox1");
     QCOMPARE(drives_box->count(), 4);
     QCOMPARE(drives_box->itemText(1), QStringLiteral("D:  DISK ONE"));
+    // Add mode starts off the drive that holds the catalog, C:, and keeps a choice.
+    form->Button1Click();
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'D');
+    get<DriveComboBox>("DriveComboBox1")->select_letter('F');
+    form->Button3Click(false);
+    form->Button1Click();
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'F');
   }
 
   void theModelFollowsTheTreeWithoutCopying() {

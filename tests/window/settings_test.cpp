@@ -6,7 +6,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTest>
 
@@ -78,7 +80,9 @@ private slots:
       QVERIFY2(!box(off)->isChecked(), off);
     QVERIFY(!form->advanced_mode());
     QCOMPARE(form->pos(), QPoint(0, 0));
-    QCOMPARE(form->size(), QSize(771, 428));
+    // The design's client area, wide enough for the tree's lines, under the menu bar.
+    QCOMPARE(form->size(), form->default_client_size() + QSize(0, form->menuBar()->sizeHint().height()));
+    QVERIFY(form->default_client_size().width() >= TForm1::design_client_width);
     QCOMPARE(get<QComboBox>("Com_search1")->count(), 24);
     for (const QString& recent : form->recent_catalogs()) QVERIFY(recent.isEmpty());
     QVERIFY(form->startup_notice().isEmpty());
@@ -94,7 +98,7 @@ private slots:
     box("Che_addstar")->setChecked(false);
     box("Che_onlydirectory")->setChecked(true);
     form->move(40, 30);
-    form->resize(700, 400);
+    form->resize(900, 500);
     restart();
     QVERIFY(form->advanced_mode());
     QCOMPARE(edit("Ed_search3")->text(), QStringLiteral("\\*.bak"));
@@ -103,7 +107,7 @@ private slots:
     QCOMPARE(edit("Ed_option")->text(), QStringLiteral("/t"));
     QVERIFY(box("Che_onlytotal")->isChecked() && !box("Che_addstar")->isChecked() && box("Che_onlydirectory")->isChecked());
     QCOMPARE(form->pos(), QPoint(40, 30));
-    QCOMPARE(form->size(), QSize(700, 400));
+    QCOMPARE(form->size(), QSize(900, 500));
 
     // In simple mode the extra masks are neither written nor read; only-total
     // is written in both modes but read only in advanced mode.
@@ -246,10 +250,12 @@ private slots:
     form->set_file_chooser([&](const QString&, const QString&, const QString&) {
       return std::optional<QString>(QString::fromStdString(dir->path() + "/d/CAT/x"));
     });
+    QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("2 volume(s)"));
     form->ChooseNewClick();
     QCOMPARE(form->volumes_listed_flag, 0);
     QCOMPARE(form->search_results_flag, 0);
     QCOMPARE(form->result_model().rowCount(), 0);
+    QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("(none)")); // nor the old catalog's counts
   }
 
   void settingsThatCannotBeUsedAreToldOnceAndDefaultsRun() {

@@ -1,8 +1,9 @@
 // Paths benchmark: `shelvo-cli --paths`, which writes one line per hit while the
 // search runs, against what a find user would otherwise run: grep over a list
-// that find wrote of the same tree. Then, on a generated catalog of millions of
-// records, --paths against the same search counting only (the search's own
-// speed) and against the tree, with the peak memory of each.
+// that find wrote of the same tree; and --paths --host, which finds each hit on
+// the tree itself, against --paths alone. Then, on a generated catalog of
+// millions of records, --paths against the same search counting only (the
+// search's own speed) and against the tree, with the peak memory of each.
 //
 //   paths_bench [--entries N] [--records N] [--runs N] [--keep DIR]
 //
@@ -119,13 +120,24 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  Pair every, pdf, stream;
+  Pair every, pdf, stream, host_every, host_pdf, host_find;
   const std::string list = root + "/list";
   // Every entry: directories (the root's empty name included) and files.
-  const bool ok_every = measure_pair({cli, "/l:C:\\CAT", "*", "/d", "--paths"}, {"grep", "", list}, runs, root, every);
+  const std::vector<std::string> every_entry = {cli, "/l:C:\\CAT", "*", "/d", "--paths"};
+  const bool ok_every = measure_pair(every_entry, {"grep", "", list}, runs, root, every);
   // One extension in eight; in the list the name ends at the first tab.
-  const bool ok_pdf =
-      measure_pair({cli, "/l:C:\\CAT", "*.PDF", "--paths"}, {"grep", "-i", "-F", ".pdf\t", list}, runs, root, pdf);
+  const std::vector<std::string> one_in_eight = {cli, "/l:C:\\CAT", "*.PDF", "--paths"};
+  const bool ok_pdf = measure_pair(one_in_eight, {"grep", "-i", "-F", ".pdf\t", list}, runs, root, pdf);
+  // The same hits as paths of this machine: the tree is E:, mounted.
+  const auto with_host = [](std::vector<std::string> arguments) {
+    arguments.emplace_back("--host");
+    return arguments;
+  };
+  // Paths of this machine cost a reading of each directory that holds a hit,
+  // as find's walk of the live tree does.
+  const bool ok_host = measure_pair(with_host(every_entry), every_entry, runs, root, host_every) &&
+                       measure_pair(with_host(one_in_eight), one_in_eight, runs, root, host_pdf) &&
+                       measure_pair(with_host(one_in_eight), {"find", tree, "-iname", "*.pdf"}, runs, root, host_find);
   // Millions of hits: grep streams a list of exactly these lines (the output of
   // --paths itself); then the search counting only, and the tree.
   const std::vector<std::string> all_records = {cli, "/l:C:\\BIG", "*", "/a", "--paths"};
@@ -135,7 +147,7 @@ int main(int argc, char** argv) {
       measure_pair(all_records, {"grep", "", root + "/big_list"}, runs, root, stream) &&
       measure_pair(all_records, {cli, "/l:C:\\BIG", "*", "/a", "/nd"}, runs, root, count_only) &&
       measure_pair(all_records, {cli, "/l:C:\\BIG", "*", "/a"}, std::min(runs, 3), root, tree_pair);
-  if (!ok_every || !ok_pdf || !ok_stream) {
+  if (!ok_every || !ok_pdf || !ok_host || !ok_stream) {
     std::fprintf(stderr, "paths_bench: a run failed\n");
     return 1;
   }
@@ -148,6 +160,12 @@ int main(int argc, char** argv) {
   std::printf("peaks below %ld KiB are this program's own resident set, not the child's\n\n", self.ru_maxrss);
   print_pair("every entry of the tree", "shelvo-cli '*' /d --paths", "grep '' LIST", every);
   print_pair("one extension in eight", "shelvo-cli '*.PDF' --paths", "grep -i -F '.pdf<TAB>' LIST", pdf);
+  print_pair("every entry, paths of this machine", "shelvo-cli '*' /d --paths --host", "shelvo-cli '*' /d --paths",
+             host_every);
+  print_pair("one extension in eight, paths of this machine", "shelvo-cli '*.PDF' --paths --host",
+             "shelvo-cli '*.PDF' --paths", host_pdf);
+  print_pair("the same, against find on the live tree", "shelvo-cli '*.PDF' --paths --host",
+             "find TREE -iname '*.pdf'", host_find);
   print_pair("every record of the catalog", "shelvo-cli '*' /a --paths", "grep '' (a list of the same lines)",
              stream);
   print_pair("the same, against the search counting only", "shelvo-cli '*' /a --paths",
@@ -155,6 +173,8 @@ int main(int argc, char** argv) {
   print_pair("the same, tree instead of paths", "shelvo-cli '*' /a --paths", "shelvo-cli '*' /a (tree)", tree_pair);
 
   bool agree = every.our_lines == every.their_lines && pdf.our_lines == pdf.their_lines &&
+               host_every.our_lines == host_every.their_lines && host_pdf.our_lines == host_pdf.their_lines &&
+               host_find.our_lines == host_find.their_lines &&
                stream.our_lines == catalog.file_records + catalog.member_records;
   if (!agree) std::fprintf(stderr, "paths_bench: the line counts differ\n");
   if (keep.empty()) std::filesystem::remove_all(root);

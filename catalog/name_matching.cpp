@@ -1,5 +1,6 @@
 #include "catalog/name_matching.h"
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 
@@ -101,6 +102,21 @@ std::string stored_name_of_host_name(std::string_view host_name) {
   std::string out = host_name_in_code_page(host_name);
   fold_name(out);
   return out;
+}
+
+bool host_name_stores_as(std::string_view host_name, std::string_view stored_name) {
+  const auto one_for_one = [](char c) { return c >= 0x20 && c < 0x7F && c != '\\' && c != '*'; };
+  if (host_name.size() == stored_name.size()) {
+    std::size_t i = 0;
+    for (; i < host_name.size() && one_for_one(host_name[i]); ++i) {
+      const char c = host_name[i];
+      if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != stored_name[i]) return false;
+    }
+    if (i == host_name.size()) return true;
+  } else if (std::all_of(host_name.begin(), host_name.end(), one_for_one)) {
+    return false; // plain characters are stored one for one
+  }
+  return stored_name_of_host_name(host_name) == stored_name;
 }
 
 bool MaskList::add(std::string_view mask) {

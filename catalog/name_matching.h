@@ -26,6 +26,9 @@ void fold_name(std::string& name);
 std::string host_name_in_code_page(std::string_view host_name);
 // The same name as a volume file stores it: folded and upper-cased.
 std::string stored_name_of_host_name(std::string_view host_name);
+// True when stored_name_of_host_name(host_name) is stored_name; a plain ASCII
+// name, the usual case, is compared in place.
+bool host_name_stores_as(std::string_view host_name, std::string_view stored_name);
 
 // True when the pattern matches the whole name. '?' is one character, '*' any
 // run; a literal equality is tried before the wildcard meaning, and a '*' only

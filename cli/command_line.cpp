@@ -62,7 +62,7 @@ void check_option(const std::string& arg, std::string_view element, std::vector<
     warnings.push_back(q + " looks like a path, but is read as " +
                        (meaning ? as_option + " (" + meaning + "), the rest ignored"
                                 : "an option the engine does not know, and ignored") +
-                       "; to add a directory or use it as a catalog, give it a drive letter (see --help)");
+                       "; to add a directory: --add DIR; to use one as the catalog: /l:DIR (see --help)");
     return;
   }
   if (!meaning) {
@@ -114,7 +114,8 @@ void check_search_mask(const std::string& arg, std::string_view element, std::ve
     return;
   }
   // Names hold neither '/' nor '\'; only a leading '\' means something (exclusion).
-  if (element.find_first_of("/\\", 1) != std::string_view::npos || element == "\\")
+  if (element.find('/') != std::string_view::npos || element.find('\\', 1) != std::string_view::npos ||
+      element == "\\")
     warnings.push_back(quoted_argument(arg) +
                        " holds a '/' or '\\': masks match single names, never paths, so it matches nothing");
 }
@@ -147,16 +148,23 @@ void check_maintenance_elements(CommandLine& cl) {
                             (cl.delete_number ? std::string(" and --label") : std::string());
   for (std::size_t i = 1; i < cl.vector.size(); ++i) {
     const std::string& element = cl.vector[i];
-    const ElementKind kind = classify_element(element);
+    const ElementKind kind = cl.masks_from > 0 && i >= cl.masks_from ? ElementKind::search_mask
+                                                                     : classify_element(element);
     if (kind == ElementKind::volume_mask) continue;
     if (kind == ElementKind::option && element.size() >= 2 && upper(element[1]) == 'L') continue;
     cl.error = takes + ", not " + quoted_argument(cp1252_to_utf8(element));
     return;
   }
   if (cl.paths || cl.numbers || cl.verbose || cl.drives) cl.error = takes + ": the output flags are for searches";
+  if (!cl.add_directory.empty()) cl.error = command + " and --add are separate commands: one at a time";
 }
 
 } // namespace
+
+void add_drive_element(CommandLine& cl, char letter) {
+  const std::size_t at = cl.masks_from > 0 ? cl.masks_from++ : cl.vector.size();
+  cl.vector.insert(cl.vector.begin() + static_cast<std::ptrdiff_t>(at), std::string(1, letter) + ":");
+}
 
 std::string quoted_argument(std::string_view arg) {
   std::string shown;
@@ -191,15 +199,18 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
   std::string previous_drive;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "-h") {
+    if (cl.masks_from > 0) {
+      // After "--" every argument is a search mask.
+    } else if (arg == "--") {
+      cl.masks_from = cl.vector.size();
+      continue;
+    } else if (arg == "-h") {
       cl.help = true;
       continue;
-    }
-    if (arg == "-0") {
+    } else if (arg == "-0") {
       cl.null = cl.paths = true;
       continue;
-    }
-    if (arg == "--delete" || arg == "--import" || arg == "--export") {
+    } else if (arg == "--delete" || arg == "--import" || arg == "--export") {
       if (cl.maintenance()) {
         cl.error = "one of --delete, --import and --export at a time";
         return cl;
@@ -221,16 +232,25 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
         (arg == "--import" ? cl.import_from : cl.export_to) = value;
       }
       continue;
-    }
-    if (arg == "--label") {
+    } else if (arg == "--add") {
+      if (!cl.add_directory.empty()) {
+        cl.error = "--add adds one directory per call";
+        return cl;
+      }
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        cl.error = "--add needs a directory";
+        return cl;
+      }
+      cl.add_directory = argv[++i];
+      continue;
+    } else if (arg == "--label") {
       if (i + 1 >= argc) {
         cl.error = "--label needs the label of the volume";
         return cl;
       }
-      cl.label = utf8_to_cp1252(argv[++i]);
+      cl.label = argv[++i];
       continue;
-    }
-    if (arg.rfind("--", 0) == 0) {
+    } else if (arg.rfind("--", 0) == 0) {
       if (arg == "--help") cl.help = true;
       else if (arg == "--yes") cl.answer_all = 1;
       else if (arg == "--no") cl.answer_all = -1;
@@ -240,6 +260,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
       else if (arg == "--numbers") cl.numbers = true;
       else if (arg == "--paths") cl.paths = true;
       else if (arg == "--null") cl.null = cl.paths = true;
+      else if (arg == "--host") cl.host = cl.paths = true;
       else {
         cl.error = "unknown option " + quoted_argument(arg) + " (see --help)";
         return cl;
@@ -247,7 +268,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
       continue;
     }
     std::string element = arg;
-    const ElementKind kind = classify_element(element);
+    const ElementKind kind = cl.masks_from > 0 ? ElementKind::search_mask : classify_element(element);
     if (kind == ElementKind::search_mask || kind == ElementKind::volume_mask) element = utf8_to_cp1252(element);
     if (element.size() > element_limit) {
       cl.error = "element " + quoted_argument(arg) + " is longer than 63 characters";
@@ -273,8 +294,18 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     }
     cl.vector.push_back(std::move(element));
   }
-  if (cl.label && !cl.delete_number) {
-    cl.error = "--label names the label that the volume of --delete must have: give it with --delete";
+  if (cl.label && !cl.delete_number && cl.add_directory.empty()) {
+    cl.error = "--label names the label of a volume: the one that --delete N must have, or the one that --add DIR "
+               "gives";
+    return cl;
+  }
+  if (!cl.add_directory.empty() && !previous_drive.empty()) {
+    cl.error = "--add adds one directory, and " + quoted_argument(previous_drive) +
+               " would add a drive instead: give one of them";
+    return cl;
+  }
+  if (cl.host && cl.null && cl.numbers) {
+    cl.error = "--host with -0 writes bare paths for xargs -0: --numbers has no field to go in";
     return cl;
   }
   if (cl.maintenance()) check_maintenance_elements(cl);
@@ -282,7 +313,9 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
 }
 
 std::string usage_text() {
-  return "usage: shelvo-cli [--paths [--null]] [--numbers] [--verbose] ELEMENT...\n"
+  return "usage: shelvo-cli [--paths [--host] [--null]] [--numbers] [--verbose]\n"
+         "                  ELEMENT... [-- MASK...]\n"
+         "       shelvo-cli [/l:DIR] --add DIR [--label LABEL] [/Y | /N | /S]\n"
          "       shelvo-cli [/l:DIR] [--yes | --no] --delete N [--label LABEL]\n"
          "       shelvo-cli [/l:DIR] [--yes | --no] --import DIR | --export DIR [[VOLMASK]...]\n"
          "       shelvo-cli --drives | --help | --version\n"
@@ -312,26 +345,39 @@ std::string usage_text() {
          "    label, or else the directory's last name);\n"
          "  - otherwise $XDG_CONFIG_HOME/shelvo/drives (usually\n"
          "    ~/.config/shelvo/drives), one X:=DIRECTORY or X:=DIRECTORY|LABEL a line;\n"
+         "    '~' there is your home directory;\n"
          "  - otherwise C: is ~/.local/share/shelvo/drive_c, D: your home directory,\n"
          "    and E: onward the mounted disks and shares.\n"
          "  C: holds the catalogs and is created when missing. A catalog is never put\n"
-         "  on the drive being added. --drives shows the table.\n"
+         "  inside the drive or directory being added. --drives shows the table.\n"
          "\n"
          "Options of this tool:\n"
+         "  --add DIR   add the directory DIR as a volume, as X: adds a drive: with\n"
+         "              the letter the table gives DIR, else with one for this call\n"
+         "  --label L   with --add: the label the volume gets (the |LABEL of a table\n"
+         "              entry); with --delete: only when volume N is labelled L (a\n"
+         "              script working from an older listing never deletes a\n"
+         "              neighbour)\n"
          "  --paths     one hit per line instead of the tree:\n"
          "              LABEL:\\DIR\\NAME <tab> SIZE <tab> YYYY-MM-DD HH:MM\n"
          "              (a directory hit ends in '\\', its size and date empty)\n"
-         "  --null, -0  as --paths, each line ended by a NUL byte (for xargs -0)\n"
+         "  --host      as --paths, with the path of each hit on this machine instead,\n"
+         "              for hits on volumes mounted now (their label is that of a\n"
+         "              drive of the table); the others are left out and counted\n"
+         "  --null, -0  as --paths, each line ended by a NUL byte (for xargs -0);\n"
+         "              with --host, the bare path only:\n"
+         "              shelvo-cli '*.pdf' --host -0 | xargs -0 ls -l\n"
          "  --numbers   add each node's number (size, volume number) after a tab;\n"
          "              with --paths, the volume number as a last field\n"
-         "  --verbose   announce each archive read while adding\n"
+         "  --verbose   the status line even when standard error is no terminal,\n"
+         "              and each archive read while adding\n"
          "  --drives    show the drive table and each drive's label\n"
+         "  --          the end of the options: every argument after it is a search\n"
+         "              mask, even one that starts with '-', '/' or '['\n"
          "\n"
          "Maintenance of the catalog that /l: names (one at a time):\n"
          "  --delete N  delete volume N (see /W --numbers); the volumes after it\n"
          "              move down by one\n"
-         "  --label L   with --delete: only when volume N is labelled L (a script\n"
-         "              working from an older listing never deletes a neighbour)\n"
          "  --import DIR  copy every volume of the catalog DIR into this one,\n"
          "              asking before one replaces a volume of the same label\n"
          "  --export DIR  copy the volumes a listing shows (volume masks choose\n"
@@ -344,10 +390,14 @@ std::string usage_text() {
          "  --help, -h  this text\n"
          "  --version   the version\n"
          "\n"
-         "Exit status: 0 done, 1 failed or refused, 2 volume file not written,\n"
-         "3 volume already in the catalog (/N), 4 volume added with entries left out\n"
-         "(unreadable, path too long, too deep: said on stderr), 64 usage error,\n"
-         "128+N stopped by signal N (130 for Ctrl-C).\n";
+         "The status line is shown when standard error is a terminal (with /nd, the\n"
+         "count, always); everything else shelvo-cli says starts with 'shelvo-cli:'.\n"
+         "\n"
+         "Exit status: 0 done; 1 failed or refused, or a search found nothing (with\n"
+         "--host: nothing on this machine); 2 volume file not written; 3 volume\n"
+         "already in the catalog (/N); 4 volume added with entries left out\n"
+         "(unreadable, path too long, too deep: said on stderr); 64 usage error, or\n"
+         "nothing to do; 128+N stopped by signal N (130 for Ctrl-C).\n";
 }
 
 } // namespace shelvo

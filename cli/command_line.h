@@ -2,6 +2,7 @@
 // engine, checked before the engine sees them.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,15 +20,22 @@ struct CommandLine {
   bool numbers = false;  // append each node's number
   bool paths = false;    // one hit per line instead of the tree
   bool null = false;     // --paths lines end with a NUL byte
+  bool host = false;     // --paths lines name the files on this machine
   bool no_arguments = false; // nothing at all was given: show the usage
   // Maintenance: one of them per call.
   std::optional<long> delete_number; // --delete N
   std::string import_from;           // --import DIR
   std::string export_to;             // --export DIR
   int answer_all = 0;                // --yes: 1, --no: -1, else ask
-  std::optional<std::string> label;  // --label L: the label volume N must have (Windows-1252)
+  // --label L, as typed: with --delete the label volume N must have, with --add
+  // the label the directory's volume gets.
+  std::optional<std::string> label;
   bool maintenance() const { return delete_number || !import_from.empty() || !export_to.empty(); }
+  std::string add_directory; // --add DIR: a directory of this machine to add, as given
   ArgumentVector vector; // element 0 is the program
+  // The index of the first element given after "--": from there on every
+  // element is a search mask, whatever it starts with. 0 when there is none.
+  std::size_t masks_from = 0;
   // One line per element that the engine ignores or cuts, saying what it takes
   // the element for. The engine keeps its reading; the user is told.
   std::vector<std::string> warnings;
@@ -36,13 +44,18 @@ struct CommandLine {
 
 // Splits argv into tool flags and engine elements. Arguments starting with "--"
 // are the tool's own, and so are "-h" (help) and "-0" (--null, which implies
-// --paths). Search and volume masks are converted from the terminal's UTF-8 to
+// --paths); "--" alone ends them, and every argument after it is a search mask.
+// Search and volume masks are converted from the terminal's UTF-8 to
 // Windows-1252, as catalogs store names. An element longer than 63 characters,
 // more than 31 search masks or 31 volume masks, or an unknown "--" flag is a
 // usage error. So is a maintenance command with any element but /l: and volume
 // masks, or with a flag of the search's output: it would do something else than
-// it says.
+// it says; and so is --add with a drive element.
 CommandLine parse_command_line(int argc, const char* const* argv);
+
+// Puts the drive element of a letter ("X:") among the engine's elements, before
+// the masks that followed "--".
+void add_drive_element(CommandLine& cl, char letter);
 
 // An argument as a message shows it, in single quotes: control characters as
 // '?', and past 60 characters the first 60, "..." and the length.

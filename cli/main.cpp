@@ -3,8 +3,10 @@
 // tool's own.
 #include "catalog/catalog_store.h"
 #include "catalog/volume_directory.h"
+#include "cli/announcements.h"
 #include "cli/command_line.h"
 #include "cli/maintenance_commands.h"
+#include "cli/messages.h"
 #include "cli/paths_output.h"
 #include "cli/terminal_status_view.h"
 #include "engine/add_pass.h"
@@ -25,10 +27,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace {
@@ -91,8 +95,7 @@ std::string located(const std::string& dos_path) {
 // One key, without waiting for Enter, when standard input is a terminal.
 int read_one_key() {
   if (!::isatty(STDIN_FILENO)) return -1;
-  std::fputs("This volume is already in the catalog. Overwrite it? (Y/N) ", stderr);
-  std::fflush(stderr);
+  ask("This volume is already in the catalog. Overwrite it? (Y/N) ");
   termios saved{};
   const bool raw = ::tcgetattr(STDIN_FILENO, &saved) == 0;
   if (raw) {
@@ -154,7 +157,52 @@ struct Run {
   bool searches = false;
   bool lists = false;
   int code = engine_ok;
+  std::string added_directory; // --add DIR: the directory, resolved
+  bool added_outside_table = false; // ... with a letter for this call only
 };
+
+// --add DIR: the directory gets a drive letter for this call (its own in the
+// table, else a free one), and the engine adds that drive as it adds X:. An exit
+// status when it cannot be added; nothing is written then.
+std::optional<int> map_added_directory(CommandLine& cl, Run& run) {
+  const std::string shown = quoted_argument(cl.add_directory);
+  char resolved[PATH_MAX];
+  struct stat st {};
+  if (!::realpath(cl.add_directory.c_str(), resolved) || ::stat(resolved, &st) != 0) {
+    say("cannot add " + shown + ": " + std::strerror(errno));
+    return 1;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    say("cannot add " + shown + ": " + std::strerror(ENOTDIR) + " (--add takes a directory)");
+    return 1;
+  }
+  run.added_directory = resolved;
+  run.added_outside_table = letter_of_directory(run.added_directory) == 0;
+  const char letter = map_directory_for_this_process(run.added_directory, cl.label);
+  if (!letter) {
+    say("cannot add " + shown + ": the drive table uses every letter A to Z, and --add needs one for the call");
+    return 1;
+  }
+  add_drive_element(cl, letter);
+  return std::nullopt;
+}
+
+// What an add wrote, so that the user can find it again (--delete takes the number).
+void report_added(const Run& run) {
+  if (!run.plan.drive_given || run.code != engine_ok || run_report.added_volume < 0) return;
+  const char letter = static_cast<char>('A' + run.plan.drive_index);
+  const Drive* drive = drive_table().find(letter);
+  const std::string what = !run.added_directory.empty() ? clean(run.added_directory)
+                           : drive ? std::string("drive ") + letter + ": (" + clean(drive->directory) + ")"
+                                   : std::string("drive ") + letter + ":";
+  std::string label = run_report.added_label;
+  label.erase(label.find_last_not_of(' ') + 1);
+  say("added " + what + " to " + clean(run_report.catalog_directory) + " as volume " +
+      std::to_string(run_report.added_volume) + (label.empty() ? " (no label)" : " [" + printable_utf8(label) + "]") +
+      (run_report.added_in_place ? ", in place of the volume of that label" : "") +
+      // Whether a volume is here now is told by the drive table.
+      (run.added_outside_table ? "; no drive of the table holds it, so --host will not find its files" : ""));
+}
 
 // A catalog asked for on a letter the drive table lacks fails with "No such
 // file or directory", which names no cause a user can act on.
@@ -168,17 +216,16 @@ std::string missing_drive_hint(const std::string& dos_path) {
 // Where the catalog opened, whether this call made it, and what it found left
 // half done by a program that was stopped.
 void report_catalog(const Run& run) {
-  if (!run_report.repaired.empty()) std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.repaired).c_str());
-  if (!run_report.warning.empty())
-    std::fprintf(stderr, "shelvo-cli: warning: %s\n", clean(run_report.warning).c_str());
+  if (!run_report.repaired.empty()) say(clean(run_report.repaired));
+  if (!run_report.warning.empty()) warn(clean(run_report.warning));
   if (run_report.catalog_moved)
-    std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s%s\n",
-                 located(run_report.catalog_directory).c_str(), clean(run.plan.catalog_directory).c_str(),
-                 clean(run_report.move_reason).c_str(), missing_drive_hint(run.plan.catalog_directory).c_str());
+    say("the catalog opened at " + located(run_report.catalog_directory) + ", not at " +
+        clean(run.plan.catalog_directory) + " as asked: " + clean(run_report.move_reason) +
+        missing_drive_hint(run.plan.catalog_directory));
   if (run_report.catalog_created && !run_report.catalog_directory.empty()) {
     const bool filled = run.plan.drive_given && run.code == engine_ok && !run.plan.option_i;
-    std::fprintf(stderr, "shelvo-cli: created a new %scatalog at %s\n", filled ? "" : "empty ",
-                 located(run_report.catalog_directory).c_str());
+    say(std::string("created a new ") + (filled ? "" : "empty ") + "catalog at " +
+        located(run_report.catalog_directory));
   }
 }
 
@@ -188,36 +235,30 @@ void report_failure(const Run& run) {
   const RunSettings& plan = run.plan;
   const char letter = static_cast<char>('A' + plan.drive_index);
   if (run_report.stopped || (interrupted && plan.drive_given && code == engine_failed)) {
-    std::fputs("shelvo-cli: stopped: the volume was not added; the catalog is as it was\n", stderr);
+    say("stopped: the volume was not added; the catalog is as it was");
   } else if (code == engine_already_known) {
-    std::fputs("This drive is already in the base...\n", stderr);
+    say("This drive is already in the base...");
   } else if (code == engine_failed && run_report.catalog_directory.empty()) {
     const std::string hint = missing_drive_hint(plan.catalog_directory);
-    if (!run_report.failure.empty())
-      std::fprintf(stderr, "shelvo-cli: %s%s\n", clean(run_report.failure).c_str(), hint.c_str());
-    else
-      std::fprintf(stderr, "shelvo-cli: the catalog %s can be neither opened nor created%s\n",
-                   clean(plan.catalog_directory).c_str(), hint.c_str());
+    if (!run_report.failure.empty()) say(clean(run_report.failure) + hint);
+    else say("the catalog " + clean(plan.catalog_directory) + " can be neither opened nor created" + hint);
   } else if (const std::string problem = code == engine_failed && plan.drive_given ? drive_problem(letter) : "";
              !problem.empty()) {
-    std::fprintf(stderr, "shelvo-cli: drive %c: has no readable volume: %s (see shelvo-cli --drives)\n", letter,
-                 problem.c_str());
+    if (!run.added_directory.empty()) say("cannot add " + problem);
+    else say(std::string("drive ") + letter + ": has no readable volume: " + problem + " (see shelvo-cli --drives)");
   } else if (!run_report.failure.empty()) {
-    std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.failure).c_str());
+    say(clean(run_report.failure));
   } else if (code == engine_cannot_create) {
-    std::fputs("shelvo-cli: the volume file could not be written; the catalog is unchanged\n", stderr);
+    say("the volume file could not be written; the catalog is unchanged");
   } else if (code == engine_failed && plan.drive_given) {
-    std::fputs("shelvo-cli: this volume is already in the catalog and was left as it is "
-               "(/Y overwrites it, /S adds it again)\n",
-               stderr);
+    say("this volume is already in the catalog and was left as it is (/Y overwrites it, /S adds it again)");
   }
   if (counters.broken_archives > 0) {
     const std::string dos_path(broken_archive_log_path);
     const auto log = resolve_dos_path(dos_path);
-    std::fprintf(stderr, "%10ld file(s) in archive seems to be broken: see %s\n",
-                 static_cast<long>(counters.broken_archives), clean(log ? *log : dos_path).c_str());
-    if (!run_report.log_failure.empty())
-      std::fprintf(stderr, "shelvo-cli: %s\n", clean(run_report.log_failure).c_str());
+    say(std::to_string(counters.broken_archives) + " file(s) in archive seems to be broken: see " +
+        clean(log ? *log : dos_path));
+    if (!run_report.log_failure.empty()) say(clean(run_report.log_failure));
   }
 }
 
@@ -225,7 +266,7 @@ void report_failure(const Run& run) {
 // know it. True when something was.
 bool report_skipped(const Run& run) {
   if (!run.plan.drive_given || run.code != engine_ok || run_report.skipped.total() == 0) return false;
-  std::fprintf(stderr, "shelvo-cli: %s\n", skipped_entries_message(run_report.skipped).c_str());
+  say(skipped_entries_message(run_report.skipped));
   return true;
 }
 
@@ -237,10 +278,25 @@ void report_unmatched_volume_masks(const Run& run) {
   std::string masks;
   for (const std::string& mask : run.plan.volume_masks.masks())
     masks += (masks.empty() ? "[" : " [") + printable_utf8(mask) + "]";
-  std::fprintf(stderr,
-               "shelvo-cli: no volume label matched %s: volume masks are case-sensitive and match the whole "
-               "15-character label (end a mask with '*'; labels are stored without dots); /W lists the labels\n",
-               masks.c_str());
+  say("no volume label matched " + masks +
+      ": volume masks are case-sensitive and match the whole 15-character label (end a mask with '*'; labels are "
+      "stored without dots); /W lists the labels");
+}
+
+// With --host, the hits that got no line, counted in one line.
+void report_left_out(const PathsOutput& paths) {
+  const PathsOutput::LeftOut& left = paths.left_out();
+  const long total = left.not_mounted + left.in_archives + left.missing;
+  if (total == 0) return;
+  std::string why;
+  const auto add = [&](long count, const char* what) {
+    if (count > 0) why += (why.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+  };
+  add(left.not_mounted, "on volumes that no drive of the table holds now");
+  add(left.in_archives, "inside archives");
+  add(left.missing, "no longer where the add found them");
+  say("left out " + std::to_string(total) + " hit(s) with no path on this machine: " + why +
+      " (--paths without --host lists them)");
 }
 
 // The status of the process from the engine's code.
@@ -259,7 +315,7 @@ int exit_status_of(int code) {
 // anything else (a full disk) is an error.
 bool report_write_failure(int error) {
   if (error == EPIPE || (error == EINTR && interrupted)) return false;
-  std::fprintf(stderr, "shelvo-cli: cannot write the results: %s\n", std::strerror(error));
+  say(std::string("cannot write the results: ") + std::strerror(error));
   return true;
 }
 
@@ -272,7 +328,7 @@ int main(int argc, char** argv) {
     return exit_usage;
   }
   if (!cl.error.empty()) {
-    std::fprintf(stderr, "shelvo-cli: %s\n", cl.error.c_str());
+    say(cl.error);
     return exit_usage;
   }
   if (cl.help) {
@@ -284,48 +340,71 @@ int main(int argc, char** argv) {
   }
   std::string drive_error;
   if (!load_drive_table(drive_error)) {
-    std::fprintf(stderr, "shelvo-cli: %s\n", drive_error.c_str());
+    say(drive_error);
     return exit_usage;
   }
   if (cl.drives) {
     print_drives();
+    if (!drive_table().find('C'))
+      warn("the table has no drive C:, which holds the catalogs (C:\\VOLDEPOT unless /l: names another): give it "
+           "one");
     return 0;
   }
   if (cl.maintenance()) {
-    for (const std::string& warning : cl.warnings) std::fprintf(stderr, "shelvo-cli: warning: %s\n", warning.c_str());
+    for (const std::string& warning : cl.warnings) warn(warning);
     install_signal_handlers();
     const int status_code = run_maintenance_command(cl);
     return interrupted ? exit_interrupted() : status_code;
   }
 
   // What the vector will do decides which final line is drawn.
-  Run run{cl, {}, false, false, engine_ok};
+  Run run{cl, {}, false, false, engine_ok, {}, false};
+  if (!cl.add_directory.empty())
+    if (const std::optional<int> failed = map_added_directory(cl, run)) return *failed;
   int count = static_cast<int>(cl.vector.size());
-  classify_elements(count, cl.vector, run.plan);
+  classify_elements(count, cl.vector, run.plan, cl.masks_from);
   run.searches = !run.plan.search_masks.empty();
   run.lists = run.plan.option_w && !run.searches && !run.plan.drive_given;
   if (cl.paths && !run.searches) {
-    std::fputs("shelvo-cli: --paths writes the hits of a search: give a search mask\n", stderr);
+    say("--paths writes the hits of a search: give a search mask");
     return exit_usage;
   }
-  for (const std::string& warning : cl.warnings) std::fprintf(stderr, "shelvo-cli: warning: %s\n", warning.c_str());
-
-  // Announcements share standard output with the tree only when no tree follows.
-  if (cl.verbose) set_announcement_stream((run.searches || run.lists) ? stderr : stdout);
+  for (const std::string& warning : cl.warnings) warn(warning);
+  // Only '/l:DIR' alone asks for nothing but the catalog (opened, or made).
+  const bool catalog_only = cl.vector.size() == 2 && count == 1;
+  if (!run.plan.drive_given && !run.searches && !run.lists && !catalog_only) {
+    say("nothing to do: no drive or directory to add, no search mask, no /W listing; nothing was changed (to add "
+        "a directory: shelvo-cli --add DIR; more in shelvo-cli --help)");
+    return exit_usage;
+  }
 
   const bool output_on_terminal = ::isatty(STDOUT_FILENO) != 0;
-  // Paths streamed to the same terminal would run through the live line.
-  TerminalStatusView status(stderr, ::isatty(STDERR_FILENO) != 0 && !(cl.paths && output_on_terminal));
+  // The status line is for a person watching: live on a terminal (the final
+  // line only when paths stream to the same terminal, through which a live line
+  // would run); a script sees it when it asks (--verbose), or when the count is
+  // the answer it asked for (/nd).
+  using Shown = TerminalStatusView::Shown;
+  Shown shown = Shown::nothing;
+  if (::isatty(STDERR_FILENO)) shown = cl.paths && output_on_terminal ? Shown::final_line : Shown::live;
+  else if (cl.verbose || (run.searches && run.plan.no_display)) shown = Shown::final_line;
+  TerminalStatusView status(stderr, shown);
   set_status_view(&status);
+  // Announcements share standard output with the tree only when no tree follows.
+  std::optional<Announcements> announcements;
+  if (cl.verbose) {
+    announcements.emplace((run.searches || run.lists) ? stderr : stdout, status);
+    set_announcement_stream(announcements->stream());
+  }
   install_signal_handlers();
   if (run.searches) known_volume_count = count_volume_files(run.plan.catalog_directory);
 
   ResultTree tree;
-  PathsOutput paths(STDOUT_FILENO, cl.null, cl.numbers, output_on_terminal);
+  PathsOutput paths(STDOUT_FILENO, cl.null, cl.numbers, output_on_terminal, cl.host);
   FrontEnd front;
   front.results = cl.paths ? static_cast<ResultSink*>(&paths) : &tree;
   front.read_confirmation_key = read_one_key;
   front.only_total = run.plan.no_display;
+  front.masks_from = cl.masks_from;
 
   run.code = engine_main(static_cast<int>(cl.vector.size()), cl.vector, front);
 
@@ -333,6 +412,8 @@ int main(int argc, char** argv) {
   if (cl.paths && !paths.finish()) write_failed = report_write_failure(paths.write_error());
   // A stop that the output asked for is no stop by the user.
   if (interrupted == 0) stop_flag = 0;
+  set_announcement_stream(nullptr);
+  announcements.reset();
 
   if (run.plan.drive_given && run.code != engine_already_known && run.code != engine_failed && count >= 2)
     show_scan_status();
@@ -340,9 +421,11 @@ int main(int argc, char** argv) {
   else if (run.code == engine_ok && run.lists) show_volume_count();
   status.finish();
   report_catalog(run);
+  report_added(run);
   report_failure(run);
   report_unmatched_volume_masks(run);
   const bool incomplete = report_skipped(run);
+  if (cl.host) report_left_out(paths);
   if (!cl.paths && !write_tree(tree, stdout, cl.numbers)) write_failed = report_write_failure(errno) || write_failed;
   if (std::fflush(stdout) != 0 && !write_failed) write_failed = report_write_failure(errno);
   set_status_view(nullptr);
@@ -352,6 +435,11 @@ int main(int argc, char** argv) {
   if (interrupted && !(run.plan.drive_given && run.code == engine_ok && !run.searches && !run_report.stopped))
     status_code = exit_interrupted();
   if (write_failed && status_code == 0) status_code = 1;
+  // As grep and plocate do, a search that finds nothing says so by its status.
+  // With --host, what counts is a path on this machine.
+  const bool found = cl.host && !run.plan.no_display ? paths.lines_written() > 0
+                                                     : counters.found_files > 0 || counters.found_dirs > 0;
+  if (status_code == 0 && run.searches && !found) status_code = 1;
   if (incomplete && status_code == 0) status_code = exit_incomplete;
   return status_code;
 }

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "catalog/catalog_store.h"
+#include "cli/messages.h"
 #include "engine/engine_main.h"
 #include "maintenance/delete_volume.h"
 #include "maintenance/export_volumes.h"
 #include "maintenance/import_catalog.h"
+#include "platform/code_page.h"
 #include "results/result_tree.h"
 #include "results/run_state.h"
 #include "results/tree_text_output.h"
@@ -28,18 +30,22 @@ public:
 
   DialogAnswer show_message(std::string_view text, std::string_view caption, DialogButtons buttons,
                             DialogIcon) override {
-    std::fprintf(stderr, "%s: %s\n", std::string(caption).c_str(), std::string(text).c_str());
-    if (buttons == DialogButtons::ok) return DialogAnswer::ok;
+    // The box's caption goes after the tool's name, unless it is the program's own name.
+    const std::string boxed = caption == "Shelvo" ? std::string(text) : std::string(caption) + ": " + std::string(text);
+    if (buttons == DialogButtons::ok) {
+      say(boxed);
+      return DialogAnswer::ok;
+    }
+    // The answer follows the question on its last line.
     if (answer_all_ != 0) {
-      std::fputs(answer_all_ > 0 ? "(yes)\n" : "(no)\n", stderr);
+      say(boxed + (answer_all_ > 0 ? " (yes)" : " (no)"));
       return answer_all_ > 0 ? DialogAnswer::yes : DialogAnswer::no;
     }
     if (!::isatty(STDIN_FILENO)) {
-      std::fputs("(no: nobody to ask; --yes or --no answers every question)\n", stderr);
+      say(boxed + " (no: nobody to ask; --yes or --no answers every question)");
       return DialogAnswer::no;
     }
-    std::fputs("(y/n) ", stderr);
-    std::fflush(stderr);
+    ask(boxed + " (y/n) ");
     char line[16] = {};
     if (!std::fgets(line, sizeof line, stdin)) return DialogAnswer::no;
     return line[0] == 'y' || line[0] == 'Y' ? DialogAnswer::yes : DialogAnswer::no;
@@ -70,8 +76,8 @@ std::string catalog_asked(const CommandLine& cl) {
   return settings.catalog_directory;
 }
 
-void say(const std::string& text) {
-  if (!text.empty()) std::fprintf(stderr, "shelvo-cli: %s\n", shown(text).c_str());
+void say_shown(const std::string& text) {
+  if (!text.empty()) say(shown(text));
 }
 
 // The label part of a listed volume's text: the listing shows the 15 bytes, with
@@ -86,39 +92,37 @@ int delete_command(const CommandLine& cl, const std::string& catalog, DialogServ
   const long number = *cl.delete_number;
   const std::optional<std::string> text = listed_text_of(volume_file_path(catalog, number));
   if (!text) {
-    std::fprintf(stderr, "shelvo-cli: the catalog %s has no volume %ld (/W --numbers lists them)\n",
-                 shown(catalog).c_str(), number);
+    say("the catalog " + shown(catalog) + " has no volume " + std::to_string(number) + " (/W --numbers lists them)");
     return 1;
   }
   if (cl.label) {
-    std::string wanted = *cl.label;
+    std::string wanted = utf8_to_cp1252(*cl.label);
     while (!wanted.empty() && wanted.back() == ' ') wanted.pop_back();
     if (label_of_listed(*text) != wanted) {
-      std::fprintf(stderr, "shelvo-cli: volume %ld of %s is [%s], not labelled %s: nothing was deleted\n", number,
-                   shown(catalog).c_str(), shown(*text).c_str(), shown(*cl.label).c_str());
+      say("volume " + std::to_string(number) + " of " + shown(catalog) + " is [" + shown(*text) + "], not labelled " +
+          shown(wanted) + ": nothing was deleted");
       return 1;
     }
   }
   const std::string question = "Are you sure, you want to destroy data link to [" + shown(*text) + "] ?";
   if (dialogs.show_message(question, "Warning", DialogButtons::yes_no_default_no, DialogIcon::warning) !=
       DialogAnswer::yes) {
-    std::fputs("shelvo-cli: nothing was deleted\n", stderr);
+    say("nothing was deleted");
     return 1;
   }
   if (stop_flag == 1) {
-    std::fputs("shelvo-cli: stopped: nothing was deleted\n", stderr);
+    say("stopped: nothing was deleted");
     return 1;
   }
   std::string failure;
   std::string repaired;
   const int done = delete_volume(catalog, number, *text, nullptr, failure, &repaired);
-  say(repaired);
+  say_shown(repaired);
   if (done != 1) {
-    say(failure);
+    say_shown(failure);
     return 1;
   }
-  std::fprintf(stderr, "shelvo-cli: volume %ld [%s] was deleted; the volumes after it moved down by one\n", number,
-               shown(*text).c_str());
+  say("volume " + std::to_string(number) + " [" + shown(*text) + "] was deleted; the volumes after it moved down by one");
   return 0;
 }
 
@@ -128,16 +132,15 @@ int run_maintenance_command(const CommandLine& cl) {
   TerminalDialogs dialogs(cl.answer_all);
   ResultTree listing;
   const bool listed = list_volumes(cl, listing);
-  say(run_report.repaired);
-  say(run_report.warning);
+  say_shown(run_report.repaired);
+  say_shown(run_report.warning);
   if (!listed) {
-    say(run_report.failure);
+    say_shown(run_report.failure);
     return 1;
   }
   if (run_report.catalog_moved)
-    std::fprintf(stderr, "shelvo-cli: the catalog opened at %s, not at %s as asked: %s\n",
-                 shown(run_report.catalog_directory).c_str(), shown(catalog_asked(cl)).c_str(),
-                 shown(run_report.move_reason).c_str());
+    say("the catalog opened at " + shown(run_report.catalog_directory) + ", not at " + shown(catalog_asked(cl)) +
+        " as asked: " + shown(run_report.move_reason));
   const std::string catalog = run_report.catalog_directory;
 
   if (cl.delete_number) return delete_command(cl, catalog, dialogs);

@@ -58,9 +58,10 @@ char* put_two_digits(char* p, unsigned value) {
 
 } // namespace
 
-PathsOutput::PathsOutput(int fd, bool null_terminated, bool with_volume_numbers, bool line_at_a_time)
+PathsOutput::PathsOutput(int fd, bool null_terminated, bool with_volume_numbers, bool line_at_a_time,
+                         bool host_paths)
     : fd_(fd), terminator_(null_terminated ? '\0' : '\n'), with_volume_numbers_(with_volume_numbers),
-      line_at_a_time_(line_at_a_time) {
+      line_at_a_time_(line_at_a_time), host_paths_(host_paths) {
   buffer_.reserve(block_size + 4096);
 }
 
@@ -72,6 +73,10 @@ NodeId PathsOutput::add_volume_node(std::string_view label, std::int32_t volume_
   volume_number_ = volume_number;
   last_directory_.clear();
   prefix_valid_ = false;
+  if (host_paths_) {
+    roots_ = mounted_.roots_of(label);
+    finders_.resize(roots_.size());
+  }
   if (mode == VolumeNodeMode::listing) show_volume_count();
   else refresh_search_status();
   return 0;
@@ -82,8 +87,12 @@ NodeId PathsOutput::add_directory_path(std::string_view path) {
   if (path.empty()) path = "\\";
   if (!reader_gone_ && write_error_ == 0 && !names_ancestor_of_last(path)) {
     last_directory_ = path;
-    append_prefix(path);
-    end_line("\t\t", 2);
+    if (host_paths_) {
+      write_host_lines(path, {}, "\t\t", 2);
+    } else {
+      append_prefix(path);
+      end_line("\t\t", 2);
+    }
   }
   refresh_search_status();
   return 0;
@@ -92,8 +101,6 @@ NodeId PathsOutput::add_directory_path(std::string_view path) {
 NodeId PathsOutput::add_found_file(std::string_view directory_path, std::string_view name, std::int32_t size,
                                    std::uint16_t dos_date, std::uint16_t dos_time) {
   if (!reader_gone_ && write_error_ == 0) {
-    append_prefix(directory_path);
-    printable_bytes().append(buffer_, name);
     // "\tSIZE\tYYYY-MM-DD HH:MM", the DOS fields as stored.
     std::array<char, 48> tail{};
     char* p = tail.data();
@@ -109,7 +116,14 @@ NodeId PathsOutput::add_found_file(std::string_view directory_path, std::string_
     p = put_two_digits(p, dos_time >> 11);
     *p++ = ':';
     p = put_two_digits(p, (dos_time >> 5) & 63u);
-    end_line(tail.data(), static_cast<std::size_t>(p - tail.data()));
+    const auto length = static_cast<std::size_t>(p - tail.data());
+    if (host_paths_) {
+      write_host_lines(directory_path, name, tail.data(), length);
+    } else {
+      append_prefix(directory_path);
+      printable_bytes().append(buffer_, name);
+      end_line(tail.data(), length);
+    }
   }
   refresh_search_status();
   return 0;
@@ -146,7 +160,44 @@ void PathsOutput::append_prefix(std::string_view directory_path) {
   buffer_ += prefix_;
 }
 
+void PathsOutput::write_host_lines(std::string_view directory_path, std::string_view name, const char* tail,
+                                   std::size_t length) {
+  if (roots_.empty()) {
+    ++left_out_.not_mounted;
+    return;
+  }
+  directory_path = directory_path.substr(0, directory_path.find('\0'));
+  bool found = false;
+  bool through_file = false;
+  for (std::size_t i = 0; i < roots_.size(); ++i) {
+    switch (finders_[i].find(roots_[i], directory_path, name, host_path_)) {
+    case HostPathFinder::Outcome::found: break;
+    case HostPathFinder::Outcome::through_file: through_file = true; continue;
+    case HostPathFinder::Outcome::missing: continue;
+    }
+    found = true;
+    if (name.empty() && host_path_.back() != '/') host_path_ += '/'; // a directory
+    if (terminator_ == '\0') {
+      // For xargs -0: the path alone, byte for byte.
+      buffer_ += host_path_;
+      buffer_ += '\0';
+      ++lines_written_;
+      if (line_at_a_time_ || buffer_.size() >= block_size) write_buffer();
+      continue;
+    }
+    const std::size_t start = buffer_.size();
+    buffer_ += host_path_;
+    for (std::size_t k = start; k < buffer_.size(); ++k) {
+      const auto byte = static_cast<unsigned char>(buffer_[k]);
+      if (byte < 0x20 || byte == 0x7F) buffer_[k] = '?';
+    }
+    end_line(tail, length);
+  }
+  if (!found) ++(through_file ? left_out_.in_archives : left_out_.missing);
+}
+
 void PathsOutput::end_line(const char* tail, std::size_t length) {
+  ++lines_written_;
   buffer_.append(tail, length);
   if (with_volume_numbers_) {
     std::array<char, 8> digits{};

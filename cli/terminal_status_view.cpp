@@ -1,5 +1,7 @@
 #include "cli/terminal_status_view.h"
 
+#include "cli/messages.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -40,15 +42,24 @@ void TerminalStatusView::set_status_caption(std::string_view text) {
   drawn_ = true;
 }
 
+void TerminalStatusView::clear_line() {
+  if (live_ && drawn_) {
+    std::fputs("\r\x1b[K", stream_);
+    std::fflush(stream_);
+  }
+  drawn_ = false;
+}
+
 void TerminalStatusView::show_notice(std::string_view text) {
-  if (live_ && drawn_) std::fputs("\r\x1b[K", stream_);
-  std::fprintf(stream_, "shelvo-cli: %s (Ctrl-C gives up)\n", std::string(text).c_str());
+  clear_line();
+  const std::string line = prefixed(std::string(text) + " (Ctrl-C gives up)") + '\n';
+  std::fputs(line.c_str(), stream_);
   std::fflush(stream_);
   drawn_ = false;
 }
 
 void TerminalStatusView::finish() {
-  if (caption_.empty() && !drawn_) return;
+  if (!final_line_ || (caption_.empty() && !drawn_)) return;
   if (live_) std::fprintf(stream_, "\r%s\x1b[K\n", fitted(caption_).c_str());
   else std::fprintf(stream_, "%s\n", caption_.c_str());
   std::fflush(stream_);

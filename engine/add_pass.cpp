@@ -92,6 +92,9 @@ int write_volume(CatalogWriter& writer, const std::string& volume_file, bool rep
     return engine_cannot_create;
   }
   if (!writer.install(volume_number_of(volume_file), replace, run_report.failure)) return engine_cannot_create;
+  run_report.added_volume = volume_number_of(volume_file);
+  run_report.added_label = label;
+  run_report.added_in_place = replace;
   return engine_ok;
 }
 

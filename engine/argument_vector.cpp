@@ -67,12 +67,13 @@ ElementKind classify_element(std::string_view element) {
   return ElementKind::search_mask;
 }
 
-void classify_elements(int& count, const ArgumentVector& vector, RunSettings& settings) {
+void classify_elements(int& count, const ArgumentVector& vector, RunSettings& settings, std::size_t masks_from) {
   settings = RunSettings{};
   const int last = std::min<int>(count, static_cast<int>(vector.size()));
   for (int i = 1; i < last; ++i) {
     const std::string_view element = std::string_view(vector[static_cast<std::size_t>(i)]).substr(0, element_limit);
-    switch (classify_element(element)) {
+    const bool only_a_mask = masks_from > 0 && static_cast<std::size_t>(i) >= masks_from;
+    switch (only_a_mask ? ElementKind::search_mask : classify_element(element)) {
     case ElementKind::option:
       apply_option(element, settings);
       if (i == 1 && count <= 2 && element.size() >= 2 && upper(element[1]) == 'L') count = 1;

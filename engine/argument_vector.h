@@ -25,7 +25,9 @@ ElementKind classify_element(std::string_view element);
 
 // Reads elements 1 .. count-1 into settings, after resetting it. Masks beyond the
 // 31 a table holds are dropped. count may be lowered to 1 when the only element is
-// a catalog location, so that the call ends once the catalog is opened.
-void classify_elements(int& count, const ArgumentVector& vector, RunSettings& settings);
+// a catalog location, so that the call ends once the catalog is opened. Elements
+// from masks_from on (when it is above 0) are search masks whatever their first
+// characters: a command line's words after "--", such as a mask starting with '-'.
+void classify_elements(int& count, const ArgumentVector& vector, RunSettings& settings, std::size_t masks_from = 0);
 
 } // namespace shelvo

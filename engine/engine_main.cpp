@@ -4,6 +4,7 @@
 #include "engine/add_pass.h"
 #include "engine/listing_pass.h"
 #include "engine/search_pass.h"
+#include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
@@ -19,12 +20,18 @@ bool starts_with_drive_letter(const std::string& path) {
   return path.size() >= 2 && path[0] >= 'A' && path[0] <= 'Z' && path[1] == ':';
 }
 
-// True when the location is on the drive this call adds, in either case of its letter.
-bool on_added_drive(const RunSettings& settings) {
+// True when the catalog would be inside the volume this call adds: on its drive
+// letter (in either case), or in a directory that a walk of that drive reaches
+// (a catalog under the home directory while the home directory is added).
+bool in_added_volume(const RunSettings& settings) {
   const std::string& path = settings.volume_file;
-  if (!settings.drive_given || path.size() < 2 || path[1] != ':') return false;
-  const char letter = (path[0] >= 'a' && path[0] <= 'z') ? static_cast<char>(path[0] - 'a' + 'A') : path[0];
-  return letter - 'A' == settings.drive_index;
+  if (!settings.drive_given) return false;
+  if (path.size() >= 2 && path[1] == ':') {
+    const char letter = (path[0] >= 'a' && path[0] <= 'z') ? static_cast<char>(path[0] - 'a' + 'A') : path[0];
+    if (letter - 'A' == settings.drive_index) return true;
+  }
+  const auto host = resolve_dos_path(settings.catalog_directory);
+  return host && lies_in_drive_volume(*host, static_cast<char>('A' + settings.drive_index));
 }
 
 // The catalog where settings name it: volume file 0 opened, or, when the
@@ -93,7 +100,7 @@ bool open_catalog(RunSettings& settings, bool may_create) {
   std::string why;
   // A catalog inside the volume being added would be recorded in it, and the
   // volume would no longer be what the disk holds.
-  if (on_added_drive(settings)) why = settings.catalog_directory + " is on the drive being added";
+  if (in_added_volume(settings)) why = settings.catalog_directory + " is inside the drive being added";
   else if (open_here(settings, may_create, why)) {
     run_report.catalog_directory = settings.catalog_directory;
     return true;
@@ -106,7 +113,7 @@ bool open_catalog(RunSettings& settings, bool may_create) {
     RunSettings other = settings;
     while (other.volume_file[0] < 'Z') {
       next_letter(other);
-      if (on_added_drive(other)) continue;
+      if (in_added_volume(other)) continue;
       if (File::open(other.volume_file, "rb")) {
         settings.volume_file = other.volume_file;
         settings.catalog_directory = other.catalog_directory;
@@ -124,7 +131,7 @@ bool open_catalog(RunSettings& settings, bool may_create) {
 int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) {
   reset_counters();
   RunSettings settings;
-  classify_elements(count, vector, settings);
+  classify_elements(count, vector, settings, front.masks_from);
 
   if (!open_catalog(settings, front.create_missing_catalog)) return engine_failed;
   if (count < 2) return engine_catalog_only;

@@ -2,6 +2,7 @@
 // the user. The status line is reached through the installed StatusView.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
 #include "results/result_sink.h"
@@ -19,6 +20,9 @@ struct FrontEnd {
   // A catalog that does not exist yet is created where the vector names it; the
   // maintenance commands work only on catalogs that exist.
   bool create_missing_catalog = true;
+  // Elements of the vector from this index on are search masks, whatever their
+  // first characters (a command line's words after "--"); 0 when there are none.
+  std::size_t masks_from = 0;
 };
 
 } // namespace shelvo

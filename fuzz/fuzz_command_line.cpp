@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& element : cl.vector) FUZZ_CHECK(element.size() <= element_limit || &element == &cl.vector[0]);
     int count = static_cast<int>(cl.vector.size());
     RunSettings settings;
-    classify_elements(count, cl.vector, settings);
+    FUZZ_CHECK(cl.masks_from <= cl.vector.size());
+    classify_elements(count, cl.vector, settings, cl.masks_from);
     FUZZ_CHECK(settings.search_masks.size() <= MaskList::max_masks);
   }
 

@@ -1,5 +1,6 @@
 // The compiled masks against the general matcher: lines of the input are masks
 // up to an empty line, then names; every name gets the same answer from both.
+// The names also check the quick comparison of host names with stored names.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,5 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const CompiledMaskList compiled(masks);
   for (const std::string_view name : names) FUZZ_CHECK(compiled.matches(name) == match_mask_list(masks, name));
+  // The quick comparison of host names with stored names against the conversion.
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+    const std::string stored = stored_name_of_host_name(names[i + 1]);
+    FUZZ_CHECK(host_name_stores_as(names[i], stored) == (stored_name_of_host_name(names[i]) == stored));
+    FUZZ_CHECK(host_name_stores_as(names[i], names[i + 1]) == (stored_name_of_host_name(names[i]) == names[i + 1]));
+  }
   return 0;
 }

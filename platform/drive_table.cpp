@@ -3,6 +3,7 @@
 #include "platform/code_page.h"
 
 #include <blkid/blkid.h>
+#include <climits>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,7 +52,7 @@ bool fail(std::string& error, std::string_view entry, std::string_view why) {
 
 } // namespace
 
-bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error) {
+bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error, std::string_view home) {
   const std::string_view e = trim(entry);
   if (e.size() < 3 || e[1] != ':' || e[2] != '=')
     return fail(error, e, "expected X:=DIRECTORY or X:=DIRECTORY|LABEL");
@@ -65,9 +66,15 @@ bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error)
     rest = rest.substr(0, bar);
   }
   if (rest.empty()) return fail(error, e, "the directory is empty");
-  if (rest.front() != '/') return fail(error, e, "the directory must be an absolute path");
+  std::string directory(rest);
+  // "~" and "~/..." are the home directory, as a shell would have it.
+  if (rest == "~" || rest.starts_with("~/")) {
+    if (home.empty()) return fail(error, e, "'~' names the home directory, and HOME is not set");
+    directory = std::string(home) + directory.substr(1);
+  }
+  if (directory.front() != '/') return fail(error, e, "the directory must be an absolute path");
   drive.letter = letter;
-  drive.directory = std::string(rest);
+  drive.directory = std::move(directory);
   while (drive.directory.size() > 1 && drive.directory.back() == '/') drive.directory.pop_back();
   drive.label = std::move(label);
   return true;
@@ -75,9 +82,9 @@ bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error)
 
 namespace {
 
-bool add_entry(std::string_view entry, DriveTable& table, std::string& error) {
+bool add_entry(std::string_view entry, DriveTable& table, std::string& error, std::string_view home) {
   Drive drive;
-  if (!parse_drive_entry(entry, drive, error)) return false;
+  if (!parse_drive_entry(entry, drive, error, home)) return false;
   if (table.find(drive.letter))
     return fail(error, trim(entry), std::string("drive ") + drive.letter + ": is given twice");
   table.set(std::move(drive));
@@ -86,30 +93,42 @@ bool add_entry(std::string_view entry, DriveTable& table, std::string& error) {
 
 } // namespace
 
-bool parse_drive_list(std::string_view list, DriveTable& table, std::string& error) {
+// Adds every good entry, and collects one line per bad one, so that a user
+// mends them all at once.
+void add_or_note(std::string_view entry, DriveTable& table, std::string& errors, std::string_view where,
+                 std::string_view home) {
+  std::string error;
+  if (add_entry(entry, table, error, home)) return;
+  if (!errors.empty()) errors += '\n';
+  errors += std::string(where) + error;
+}
+
+bool parse_drive_list(std::string_view list, DriveTable& table, std::string& error, std::string_view home) {
+  error.clear();
   std::size_t start = 0;
   while (start <= list.size()) {
     std::size_t end = list.find(';', start);
     if (end == std::string_view::npos) end = list.size();
     const std::string_view entry = trim(list.substr(start, end - start));
-    if (!entry.empty() && !add_entry(entry, table, error)) return false;
+    if (!entry.empty()) add_or_note(entry, table, error, "", home);
     start = end + 1;
   }
-  return true;
+  return error.empty();
 }
 
-bool parse_drives_file(std::string_view text, DriveTable& table, std::string& error) {
+bool parse_drives_file(std::string_view text, DriveTable& table, std::string& error, std::string_view home) {
+  error.clear();
   std::size_t start = 0;
-  while (start < text.size()) {
+  for (int line_number = 1; start < text.size(); ++line_number) {
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
     if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
     line = trim(line);
-    if (!line.empty() && !add_entry(line, table, error)) return false;
+    if (!line.empty()) add_or_note(line, table, error, "line " + std::to_string(line_number) + ": ", home);
     start = end + 1;
   }
-  return true;
+  return error.empty();
 }
 
 namespace {
@@ -226,9 +245,21 @@ int& process_current_drive() {
 
 bool load_drive_table(std::string& error) {
   DriveTable table;
+  const std::string home = environment("HOME");
+  // Each line of a list of errors names where it comes from.
+  const auto from = [&](const std::string& source) {
+    std::string named;
+    for (std::size_t start = 0; start <= error.size();) {
+      std::size_t end = error.find('\n', start);
+      if (end == std::string::npos) end = error.size();
+      named += (start > 0 ? "\n" : "") + source + ": " + error.substr(start, end - start);
+      start = end + 1;
+    }
+    error = named;
+  };
   if (const char* list = std::getenv("SHELVO_DRIVES")) {
-    if (!parse_drive_list(list, table, error)) {
-      error = "SHELVO_DRIVES: " + error;
+    if (!parse_drive_list(list, table, error, home)) {
+      from("SHELVO_DRIVES");
       process_table() = DriveTable{};
       return false;
     }
@@ -236,15 +267,14 @@ bool load_drive_table(std::string& error) {
     process_table() = std::move(table);
     return true;
   }
-  const std::string home = environment("HOME");
   std::string config = environment("XDG_CONFIG_HOME");
   if (config.empty()) config = home + "/.config";
   const std::string drives_file = config + "/shelvo/drives";
   if (std::ifstream in(drives_file); in) {
     std::stringstream text;
     text << in.rdbuf();
-    if (!parse_drives_file(text.str(), table, error)) {
-      error = drives_file + ": " + error;
+    if (!parse_drives_file(text.str(), table, error, home)) {
+      from(drives_file);
       process_table() = DriveTable{};
       return false;
     }
@@ -291,6 +321,57 @@ bool catalog_path_for_directory(const std::string& host_directory, std::string& 
     path = host.back() == '/' ? host : host + "/";
   }
   return true;
+}
+
+char letter_of_directory(const std::string& host_directory) {
+  struct stat wanted {};
+  if (::stat(host_directory.c_str(), &wanted) != 0) return 0;
+  for (const Drive& drive : drive_table().drives()) {
+    struct stat st {};
+    if (::stat(drive.directory.c_str(), &st) == 0 && st.st_dev == wanted.st_dev && st.st_ino == wanted.st_ino)
+      return drive.letter;
+  }
+  return 0;
+}
+
+char map_directory_for_this_process(const std::string& host_directory, const std::optional<std::string>& label) {
+  DriveTable table = drive_table();
+  char letter = letter_of_directory(host_directory);
+  Drive drive{letter, host_directory, std::nullopt};
+  if (letter) {
+    drive = *table.find(letter);
+  } else {
+    for (char free = 'Z'; free >= 'A' && !letter; --free)
+      if (!table.find(free)) letter = free;
+    if (!letter) return 0;
+    drive.letter = letter;
+  }
+  if (label) drive.label = label;
+  table.set(std::move(drive));
+  set_drive_table(std::move(table));
+  return letter;
+}
+
+bool lies_in_drive_volume(const std::string& host_path, char letter) {
+  const Drive* drive = drive_table().find(letter);
+  if (!drive || host_path.empty()) return false;
+  char resolved[PATH_MAX];
+  if (!::realpath(drive->directory.c_str(), resolved)) return false;
+  const std::string root = resolved;
+  // The deepest part of the path that exists, resolved; the rest as written.
+  std::string existing = host_path.find('/') == std::string::npos ? "./" + host_path : host_path;
+  std::string rest;
+  while (!::realpath(existing.c_str(), resolved)) {
+    const std::size_t slash = existing.find_last_of('/');
+    if (slash == std::string::npos || existing == "/") return false;
+    rest.insert(0, existing.substr(slash));
+    existing.resize(slash == 0 ? 1 : slash);
+  }
+  struct stat root_st {}, existing_st {};
+  if (::stat(root.c_str(), &root_st) != 0 || ::stat(resolved, &existing_st) != 0) return false;
+  const std::string base = resolved;
+  const std::string path = base == "/" && !rest.empty() ? rest : base + rest;
+  return existing_st.st_dev == root_st.st_dev && (root == "/" || under(path, root));
 }
 
 int current_drive() { return process_current_drive(); }

@@ -33,15 +33,18 @@ private:
   std::array<std::optional<Drive>, 26> drives_;
 };
 
-// Parses "X:=DIRECTORY" or "X:=DIRECTORY|LABEL" into drive. On a bad entry,
-// returns false with error naming the entry and what is wrong with it.
-bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error);
+// Parses "X:=DIRECTORY" or "X:=DIRECTORY|LABEL" into drive; a DIRECTORY of "~"
+// or "~/..." is below home. On a bad entry, returns false with error naming the
+// entry and what is wrong with it.
+bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error, std::string_view home = {});
 
 // Parses the ';'-separated value of SHELVO_DRIVES; empty entries are ignored.
-bool parse_drive_list(std::string_view list, DriveTable& table, std::string& error);
+// The good entries are taken; error gets one line per bad one.
+bool parse_drive_list(std::string_view list, DriveTable& table, std::string& error, std::string_view home = {});
 
-// Parses a drives file: one entry per line, '#' starts a comment.
-bool parse_drives_file(std::string_view text, DriveTable& table, std::string& error);
+// Parses a drives file: one entry per line, '#' starts a comment. error gets one
+// line per bad entry, starting with its line number ("line 3: bad drive ...").
+bool parse_drives_file(std::string_view text, DriveTable& table, std::string& error, std::string_view home = {});
 
 // One line of a mount table, with the octal escapes of the kernel undone.
 struct MountEntry {
@@ -61,13 +64,29 @@ DriveTable build_automatic_table(const std::string& mount_table_path, const std:
 
 // Loads the process's table from the environment, once, and creates the
 // directory of drive C when it is missing (C: holds the catalogs). Returns false
-// with a message on a bad SHELVO_DRIVES or drives file; the table is then empty.
+// on a bad SHELVO_DRIVES or drives file, the table then empty, with one line in
+// error for each bad entry, naming where it is.
 bool load_drive_table(std::string& error);
 
 // The process's table (loaded on first use when load_drive_table was not called).
 const DriveTable& drive_table();
 // Replaces the process's table; for front ends and tests.
 void set_drive_table(DriveTable table);
+
+// The letter of the drive whose directory is host_directory: the same
+// directory (device and inode), however either is written; 0 when none is.
+char letter_of_directory(const std::string& host_directory);
+
+// Gives host_directory a drive letter for the rest of this process, as an entry
+// of the table would, leaving the drives file and the environment as they are:
+// the letter of the drive whose directory it is already, else the last free
+// letter. A label given becomes that drive's label. 0 when every letter is taken.
+char map_directory_for_this_process(const std::string& host_directory, const std::optional<std::string>& label);
+
+// True when host_path (or, for a path not made yet, where it would be made) lies
+// in the volume of the drive of letter: below the drive's directory and on the
+// file system of its root, where a walk of the drive reaches it.
+bool lies_in_drive_volume(const std::string& host_path, char letter);
 
 // The catalog path the engine understands for a directory of the host: "X:\REST\"
 // on the drive whose directory holds it (the deepest one, so the path is as

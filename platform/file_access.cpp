@@ -353,16 +353,25 @@ bool directory_exists(std::string_view dos_path) {
 
 std::vector<std::string> directory_names(std::string_view dos_path) {
   std::vector<std::string> names;
-  const auto host = resolve_dos_path(dos_path);
-  if (!host) return names;
-  DIR* dir = ::opendir(host->c_str());
-  if (!dir) return names;
+  int error = 0;
+  if (const auto host = resolve_dos_path(dos_path)) host_directory_names(*host, names, error);
+  return names;
+}
+
+bool host_directory_names(const std::string& host_path, std::vector<std::string>& names, int& error) {
+  names.clear();
+  DIR* dir = ::opendir(host_path.c_str());
+  if (!dir) {
+    error = errno;
+    return false;
+  }
   while (const dirent* e = ::readdir(dir)) {
     const std::string_view name = e->d_name;
     if (name != "." && name != "..") names.emplace_back(name);
   }
   ::closedir(dir);
-  return names;
+  error = 0;
+  return true;
 }
 
 std::string error_text(int error) {

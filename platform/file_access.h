@@ -109,6 +109,9 @@ bool path_exists(std::string_view dos_path);
 bool directory_exists(std::string_view dos_path);
 // The names in a directory, without "." and ".."; empty when it cannot be read.
 std::vector<std::string> directory_names(std::string_view dos_path);
+// The same for a host path, taken as it is (a '\' is part of a name there);
+// false, with error set to errno (ENOTDIR for a file), when it cannot be read.
+bool host_directory_names(const std::string& host_path, std::vector<std::string>& names, int& error);
 
 // The system's text for an error number ("Permission denied").
 std::string error_text(int error);

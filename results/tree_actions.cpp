@@ -1,11 +1,8 @@
 #include "results/tree_actions.h"
 
-#include <vector>
-
-#include "catalog/name_matching.h"
-#include "platform/code_page.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
+#include "results/host_paths.h"
 #include "results/run_state.h"
 
 namespace shelvo {
@@ -17,15 +14,6 @@ void sort_every_list(ResultTree& tree, const std::function<bool(NodeId, NodeId)>
   tree.sort_children(no_node, less);
   for (NodeId node = 0; node < tree.node_count(); ++node)
     if (tree.child_count(node) > 1) tree.sort_children(node, less);
-}
-
-// The name of a directory entry that the catalog would store as wanted (both in
-// the catalog's code page, upper-cased and folded).
-std::string find_entry(const std::string& host_directory, const std::string& wanted) {
-  for (const std::string& name : directory_names(host_directory)) {
-    if (stored_name_of_host_name(name) == wanted) return name;
-  }
-  return {};
 }
 
 } // namespace
@@ -59,31 +47,24 @@ std::string found_path_of(const ResultTree& tree, NodeId node, bool& is_director
 }
 
 int open_found_path(std::string_view relative_cp1252, bool is_directory, Launcher& launcher) {
-  std::vector<std::string> components;
-  for (std::size_t start = 0; start < relative_cp1252.size();) {
-    std::size_t end = relative_cp1252.find('\\', start);
-    if (end == std::string_view::npos) end = relative_cp1252.size();
-    std::string component(relative_cp1252.substr(start, end - start));
-    fold_name(component);
-    if (!component.empty()) components.push_back(component);
-    start = end + 1;
+  // "DIR\SUB\" names a directory, "DIR\SUB\NAME" a file of DIR\SUB.
+  std::string_view directory = relative_cp1252;
+  std::string_view name;
+  if (const std::size_t last = directory.find_last_of('\\'); last == std::string_view::npos) {
+    name = directory;
+    directory = {};
+  } else {
+    name = directory.substr(last + 1);
+    directory = directory.substr(0, last);
   }
-  if (components.empty()) return 0;
+  if (directory.find_first_not_of('\\') == std::string_view::npos && name.empty()) return 0;
   int opened = 0;
+  HostPathFinder finder;
+  std::string host;
   for (char letter = 'C'; letter <= 'Y'; ++letter) {
     const Drive* drive = drive_table().find(letter);
-    if (!drive) continue;
-    std::string host = drive->directory == "/" ? std::string() : drive->directory;
-    bool found = true;
-    for (const std::string& component : components) {
-      const std::string entry = find_entry(host.empty() ? "/" : host, component);
-      if (entry.empty()) {
-        found = false;
-        break;
-      }
-      host += "/" + entry;
-    }
-    if (!found || !path_exists(host)) continue;
+    if (!drive || finder.find(drive->directory, directory, name, host) != HostPathFinder::Outcome::found) continue;
+    if (!path_exists(host)) continue;
     if (is_directory) host += "/";
     if (launcher.open_with_desktop(host)) ++opened;
   }

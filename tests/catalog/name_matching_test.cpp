@@ -24,6 +24,18 @@ TEST(FoldName, AccentedLowerCaseLettersBecomePlainUpperCase) {
   EXPECT_EQ(fold_char('e'), 'e');
 }
 
+TEST(StoredNames, TheQuickComparisonAnswersAsTheConversionDoes) {
+  const char* hosts[] = {"readme.txt", "README.TXT", "Read Me", "caf\xC3\xA9.txt", "\xC3\x89t\xC3\xA9", "a\\b",
+                         "a*b", "tab\there", "\xFF\xFE", "", "x"};
+  for (const char* host : hosts) {
+    for (const char* other : hosts) {
+      const std::string stored = stored_name_of_host_name(other);
+      EXPECT_EQ(host_name_stores_as(host, stored), stored_name_of_host_name(host) == stored) << host << " " << other;
+    }
+  }
+  EXPECT_TRUE(host_name_stores_as("caf\xC3\xA9.txt", "CAFE.TXT"));
+}
+
 TEST(MatchMask, WildcardsAreAnchoredAndExact) {
   EXPECT_FALSE(match_mask("*.*", "README"));
   EXPECT_TRUE(match_mask("*", "README"));

@@ -109,6 +109,27 @@ TEST_F(ShelvoCli, DrivesShowsDirectoriesAndLabels) {
   EXPECT_NE(f.out.find("F:  " + (dir / "plain") + "  (not readable)"), std::string::npos) << f.out;
 }
 
+TEST_F(ShelvoCli, TheDrivesFileKnowsHomeAndNamesEveryBadLine) {
+  testing::make_directories(dir / "config/shelvo");
+  testing::write_file(dir / "config/shelvo/drives", "C:=~/c\nE:=relative\nD:=~/d|DISK\nF:\n");
+  const std::string drives_call = "env -u SHELVO_DRIVES HOME=" + shell_quote(dir.path()) + " XDG_CONFIG_HOME=" +
+                                  shell_quote(dir / "config") + " " + SHELVO_CLI_PATH + " --drives";
+  auto r = testing::run_command(drives_call);
+  EXPECT_EQ(r.status, 64);
+  const auto l = lines(r.err);
+  ASSERT_EQ(l.size(), 2u) << r.err;
+  EXPECT_EQ(l[0].rfind("shelvo-cli: " + (dir / "config/shelvo/drives") + ": line 2: bad drive entry 'E:=relative'", 0),
+            0u) << r.err;
+  EXPECT_NE(l[1].find("drives: line 4: bad drive entry 'F:'"), std::string::npos) << r.err;
+  testing::write_file(dir / "config/shelvo/drives", "C:=~/c\nD:=~/d|DISK\n");
+  r = testing::run_command(drives_call);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lines(r.out)[0], "C:  " + (dir / "c") + "  [c]");
+  // A table without C: has nowhere to keep catalogs.
+  r = cli("--drives", "D:=" + (dir / "d"));
+  EXPECT_NE(r.err.find("shelvo-cli: warning: the table has no drive C:"), std::string::npos) << r.err;
+}
+
 TEST_F(ShelvoCli, AddRefuseAppendAndFail) {
   file("a.txt");
   EXPECT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
@@ -124,10 +145,32 @@ TEST_F(ShelvoCli, AddRefuseAppendAndFail) {
             (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL"}));
 }
 
+TEST_F(ShelvoCli, ACallThatWouldDoNothingIsAUsageErrorAndMakesNoCatalog) {
+  for (const char* does_nothing : {"/usr/include", "-V", "/nonexistent", "--numbers", "'/l:C:\\CAT' /a"}) {
+    const auto r = cli(does_nothing);
+    EXPECT_EQ(r.status, 64) << does_nothing;
+    EXPECT_NE(r.err.find("nothing to do"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--add DIR"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(testing::list_directory(dir / "c"), std::vector<std::string>{});
+}
+
+TEST_F(ShelvoCli, MasksAfterTwoDashesAndSearchesThatFindNothing) {
+  file("-rf.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  auto r = cli("'/l:C:\\CAT' --paths -- '-r*' '[x'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "DISK:\\-RF.TXT\t10\t1998-03-05 14:07\n");
+  EXPECT_EQ(cli("'/l:C:\\CAT' 'nothing*'").status, 1);
+  r = cli("'/l:C:\\CAT' 'nothing*' /nd");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("File:         0 (", 0), 0u) << r.err; // the count is still the answer
+}
+
 TEST_F(ShelvoCli, ListingOfANewCatalogAfterOneAdd) {
   file("a.txt");
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
-  auto r = cli("'/l:C:\\CAT' /W --numbers");
+  auto r = cli("'/l:C:\\CAT' /W --numbers --verbose");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "v2~0\t0\nDISK           v2.2\t1\n");
   EXPECT_EQ(r.err, "2 volume(s)\n"); // not a terminal: the final line only
@@ -141,7 +184,7 @@ TEST_F(ShelvoCli, SearchTreeAndCountOnly) {
   file("docs/a.txt");
   file("docs/b.doc");
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
-  auto r = cli("'/l:C:\\CAT' '*.TXT' --numbers");
+  auto r = cli("'/l:C:\\CAT' '*.TXT' --numbers --verbose");
   EXPECT_EQ(r.status, 0);
   const auto l = lines(r.out);
   ASSERT_EQ(l.size(), 4u) << r.out;
@@ -154,6 +197,35 @@ TEST_F(ShelvoCli, SearchTreeAndCountOnly) {
   r = cli("'/l:C:\\CAT' '*.TXT' /nd");
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, counts); // the same final line
+}
+
+TEST_F(ShelvoCli, ScriptsSeeNoStatusLineButTheCountTheyAskedFor) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0); // says it made the catalog
+  auto r = cli("'/l:C:\\CAT' D: /Y");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "shelvo-cli: added drive D: (" + (dir / "d") +
+                       ") to C:\\CAT as volume 1 [DISK], in place of the volume of that label\n");
+  for (const char* run : {"'*.TXT'", "/W", "'*.TXT' --paths"}) {
+    r = cli("'/l:C:\\CAT' " + std::string(run));
+    EXPECT_EQ(r.status, 0) << run;
+    EXPECT_EQ(r.err, "") << run;
+  }
+  r = cli("'/l:C:\\CAT' '*.TXT' /nd");
+  EXPECT_EQ(r.err.rfind("File:         1 (", 0), 0u) << r.err;
+}
+
+TEST_F(ShelvoCli, EveryLineOfTheToolsOwnStartsWithItsName) {
+  file("a.txt");
+  testing::make_directories(dir / "out");
+  testing::write_file(dir / "out/00000000.KTL", "");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  const std::string err = cli("'/l:C:\\CAT' E: /x").err +                          // a warning, a failure
+                          cli("'/l:C:\\CAT' --no --export " + shell_quote(dir / "out")).err + // a question
+                          cli("'/l:C:\\CAT' --yes --export " + shell_quote(dir / "out")).err; // boxes
+  EXPECT_NE(err.find("shelvo-cli: GOOD Job: 2 file(s) were exported"), std::string::npos) << err;
+  EXPECT_NE(err.find("replace them? (no)\n"), std::string::npos) << err;
+  for (const std::string& line : lines(err)) EXPECT_EQ(line.rfind("shelvo-cli: ", 0), 0u) << line;
 }
 
 TEST_F(ShelvoCli, HandMadeVolumeFilesOlderFormatTruncatedAndAGap) {
@@ -172,7 +244,7 @@ TEST_F(ShelvoCli, HandMadeVolumeFilesOlderFormatTruncatedAndAGap) {
   testing::write_file(dir / "c/CAT/00000002.KTL", cut);
   testing::write_file(dir / "c/CAT/00000004.KTL", older); // behind a gap: never read
 
-  auto r = cli("'/l:C:\\CAT' '*.TXT' --numbers");
+  auto r = cli("'/l:C:\\CAT' '*.TXT' --numbers --verbose");
   EXPECT_EQ(r.status, 0);
   const auto l = lines(r.out);
   ASSERT_EQ(l.size(), 4u) << r.out;
@@ -232,6 +304,7 @@ TEST_F(ShelvoCli, VerboseAnnouncesArchivesOutsideTheTree) {
   auto r = cli("'/l:C:\\CAT' D: --verbose");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Scanning Zip File \\PACK.ZIP"), std::string::npos);
+  EXPECT_NE(r.out.find("shelvo-cli: Scanning Zip File \\PACK.ZIP\n"), std::string::npos) << r.out; // no padding
   r = cli("'/l:C:\\CAT' D: /Y README.TXT /a --verbose");
   EXPECT_EQ(r.out.find("Scanning"), std::string::npos); // announcements left the tree alone
   EXPECT_NE(r.err.find("Scanning Zip File"), std::string::npos);
@@ -270,6 +343,36 @@ std::string run_on_terminal(const std::string& command_line, unsigned short colu
   int status = 0;
   ::waitpid(child, &status, 0);
   return seen;
+}
+
+TEST_F(ShelvoCli, AddADirectoryInOneStepAsItsDriveWouldBe) {
+  testing::make_directories(dir / "src/Sub");
+  testing::write_file(dir / "src/Sub/Read.Me", "r");
+  const std::string src = shell_quote(dir / "src");
+  // Not in the table: a letter for this call, and the label rules of a table's |LABEL.
+  auto r = cli("'/l:C:\\CAT' --add " + src + " --label My.Sources");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("shelvo-cli: added " + (dir / "src") + " to C:\\CAT as volume 1 [MySources]; no drive of "
+                       "the table holds it, so --host will not find its files\n"),
+            std::string::npos) << r.err;
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " --label MySources /N").status, 3);
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " --label MySources").status, 1); // nobody to confirm
+  EXPECT_EQ(cli("'/l:C:\\CAT' 'READ.ME' --paths").out.rfind("MySources:\\SUB\\READ.ME\t1\t", 0), 0u);
+  // The directory of a table entry is that drive: its label, its output.
+  r = cli("'/l:C:\\CAT' --add " + shell_quote(dir / "d/../d"));
+  EXPECT_NE(r.err.find("added " + (dir / "d") + " to C:\\CAT as volume 2 [DISK]"), std::string::npos) << r.err;
+  // Refused, with nothing written: a directory that holds the catalog, a file,
+  // nothing there, and a drive besides.
+  const auto before = snapshot(dir / "c/CAT");
+  r = cli("'/l:C:\\CAT' --add " + shell_quote(dir.path()));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("C:\\CAT is inside the drive being added"), std::string::npos) << r.err;
+  r = cli("'/l:C:\\CAT' --add " + shell_quote(dir / "src/Sub/Read.Me"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + shell_quote(dir / "nowhere")).status, 1);
+  EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " D:").status, 64);
+  EXPECT_EQ(snapshot(dir / "c/CAT"), before);
 }
 
 TEST_F(ShelvoCli, TheCatalogNeverLandsOnTheDriveBeingAdded) {
@@ -314,7 +417,7 @@ TEST_F(ShelvoCli, ACatalogOpenedOnAnotherLetterIsAnnounced) {
 
 TEST_F(ShelvoCli, ASearchOrListingThatCreatesAnEmptyCatalogSaysSo) {
   auto r = cli("'/l:C:\\CTA' '*.txt'");
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, 1); // found nothing
   EXPECT_NE(r.err.find("created a new empty catalog at C:\\CTA (" + (dir / "c/CTA") + ")"), std::string::npos)
       << r.err;
   r = cli("'/l:C:\\CTA' /W");
@@ -407,7 +510,8 @@ TEST_F(ShelvoCli, ElementsTheEngineIgnoresOrCutsAreWarnedOnce) {
     ASSERT_FALSE(warnings.empty()) << c.element;
     EXPECT_NE(warnings[0].find(c.says), std::string::npos) << c.element << "\n" << r.err;
     EXPECT_EQ(warnings[0].rfind("shelvo-cli: warning: ", 0), 0u) << warnings[0];
-    EXPECT_EQ(warnings[1].rfind("shelvo-cli: warning", 0), std::string::npos) << r.err; // once
+    for (std::size_t i = 1; i < warnings.size(); ++i)
+      EXPECT_EQ(warnings[i].rfind("shelvo-cli: warning", 0), std::string::npos) << r.err; // once
   }
   // The engine still reads them as before: '/x' changes nothing, 'c:*' adds drive C.
   EXPECT_EQ(cli("'/l:C:\\CAT' '*.TXT' /x").out, cli("'/l:C:\\CAT' '*.TXT'").out);
@@ -461,7 +565,7 @@ TEST_F(ShelvoCli, VolumeMasksThatMatchNoLabelAreExplained) {
   for (const char* mask : {"'[disk*]'", "'[DISK]'", "'[D.ISK*]'"}) {
     for (const char* run : {"'*.TXT'", "/W"}) {
       const auto r = cli("'/l:C:\\CAT' " + std::string(run) + " " + mask);
-      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.status, std::string(run) == "/W" ? 0 : 1); // a search that found nothing
       EXPECT_NE(r.err.find("no volume label matched"), std::string::npos) << mask << run << r.err;
       EXPECT_NE(r.err.find("case-sensitive and match the whole 15-character label"), std::string::npos);
     }
@@ -499,6 +603,38 @@ TEST_F(ShelvoCli, PathsWriteOneHitPerLineForScripts) {
   // NUL-ended lines, and the volume number as a last field.
   r = cli("'/l:C:\\CAT' 'CAFE*' -0 --numbers");
   EXPECT_EQ(r.out, "DISK:\\MY DOCS\\CAFE SM\xC3\xB8RREBR\xC3\xB8" "D.TXT\t5\t1998-03-05 14:07\t1" + std::string(1, '\0'));
+}
+
+TEST_F(ShelvoCli, HostPathsOfMountedVolumesGoToXargs) {
+  testing::make_directories(dir / "d/My Docs/\xC3\x89t\xC3\xA9"); // Été, stored ETE
+  file("My Docs/\xC3\x89t\xC3\xA9/Caf\xC3\xA9 1.txt", "12345");
+  file("My Docs/gone.txt");
+  ASSERT_EQ(testing::run_command("cd " + shell_quote(dir / "d") + " && zip -q pack.zip 'My Docs/gone.txt'").status, 0);
+  testing::make_directories(dir / "e");
+  testing::write_file(dir / "e/far.txt", "f");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  ASSERT_EQ(cli("'/l:C:\\CAT' E:", "C:=" + (dir / "c") + ";E:=" + (dir / "e") + "|FAR").status, 0);
+  ::unlink((dir / "d/My Docs/gone.txt").c_str());
+  const std::string cafe = dir / "d/My Docs/\xC3\x89t\xC3\xA9/Caf\xC3\xA9 1.txt";
+  // Mounted is what the table says now, by the label rules of an add: D.ISK is DISK.
+  const std::string table = "C:=" + (dir / "c") + ";F:=" + (dir / "d") + "|D.ISK";
+
+  auto r = cli("'/l:C:\\CAT' '*.txt' /a --host", table);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, cafe + "\t5\t1998-03-05 14:07\n");
+  EXPECT_EQ(r.err, "shelvo-cli: left out 3 hit(s) with no path on this machine: 1 on volumes that no drive of the "
+                   "table holds now, 1 inside archives, 1 no longer where the add found them (--paths without --host "
+                   "lists them)\n");
+  r = cli("'/l:C:\\CAT' '?TE' /d --host --numbers", table); // É keeps its accent, é is folded
+  EXPECT_EQ(r.out, (dir / "d/My Docs/\xC3\x89t\xC3\xA9/") + "\t\t\t1\n");
+  r = cli("'/l:C:\\CAT' '*.txt' --host -0", table);
+  EXPECT_EQ(r.out, cafe + std::string(1, '\0'));
+  r = testing::run_command("{ " + cli_command("'/l:C:\\CAT' 'CAFE*' --host -0", table) + " | xargs -0 ls; }");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, cafe + "\n");
+  // Nothing on this machine is nothing found.
+  EXPECT_EQ(cli("'/l:C:\\CAT' 'FAR.TXT' --host", table).status, 1);
+  EXPECT_EQ(cli("'/l:C:\\CAT' '*' --host -0 --numbers", table).status, 64);
 }
 
 TEST_F(ShelvoCli, PathsShowWholeYearsAndEachDirectoryOnce) {

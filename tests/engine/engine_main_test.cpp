@@ -57,6 +57,15 @@ TEST(Classification, VolumeMasksDrivesAndSearchMasks) {
   const RunSettings mask = classify({"\xE9*.doc"});
   ASSERT_EQ(mask.search_masks.size(), 1u);
   EXPECT_EQ(mask.search_masks.masks()[0], "E*.DOC");
+  // Past the index the front end names, every element is a mask.
+  ArgumentVector vector{"shelvo", "/a", "-x*", "[b]", "c:d", "/l:E"};
+  int count = static_cast<int>(vector.size());
+  RunSettings operands;
+  classify_elements(count, vector, operands, 2);
+  EXPECT_TRUE(operands.option_a);
+  EXPECT_EQ(operands.search_masks.masks(), (std::vector<std::string>{"-X*", "[B]", "C:D", "/L:E"}));
+  EXPECT_FALSE(operands.drive_given);
+  EXPECT_TRUE(operands.volume_masks.empty());
 }
 
 TEST(Classification, TablesKeepTheFirstThirtyOneMasks) {
@@ -154,6 +163,20 @@ TEST_F(EngineEntry, TheCatalogNeverLandsOnTheDriveBeingAdded) {
   EXPECT_EQ(run_report.catalog_directory, "E:\\CAT");
   EXPECT_NE(run_report.move_reason.find("C:\\CAT"), std::string::npos) << run_report.move_reason;
   EXPECT_FALSE(run_report.catalog_created);
+}
+
+TEST_F(EngineEntry, NorInADirectoryThatTheAddedDriveHolds) {
+  // The automatic table's C: lies in the home directory, which is D:.
+  testing::make_directories(dir / "home/.local/share/shelvo/drive_c/CAT");
+  testing::write_file(dir / "home/.local/share/shelvo/drive_c/CAT/00000000.KTL", "");
+  testing::DriveMapping map({{'C', dir / "home/.local/share/shelvo/drive_c"}, {'D', dir / "home"}});
+  EXPECT_EQ(run({"/l:C:\\CAT", "D:"}), -1);
+  EXPECT_NE(run_report.failure.find("C:\\CAT is inside the drive being added"), std::string::npos)
+      << run_report.failure;
+  EXPECT_EQ(run({"/l:C:\\NEW", "D:"}), -1); // nor made there
+  EXPECT_EQ(testing::list_directory(dir / "home/.local/share/shelvo/drive_c"), std::vector<std::string>{"CAT"});
+  EXPECT_EQ(testing::list_directory(dir / "home/.local/share/shelvo/drive_c/CAT"),
+            std::vector<std::string>{"00000000.KTL"});
 }
 
 TEST_F(EngineEntry, AnExistingFileZeroIsNeverReplacedAndAFileIsNoCatalog) {

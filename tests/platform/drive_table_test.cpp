@@ -45,6 +45,19 @@ TEST(DriveEntries, DrivesFileHasCommentsAndBlankLines) {
   EXPECT_NE(error.find("nonsense"), std::string::npos);
 }
 
+TEST(DriveEntries, DrivesFileNamesEveryBadLineAndKnowsTheHomeDirectory) {
+  DriveTable table;
+  std::string error;
+  EXPECT_FALSE(parse_drives_file("C:=~/c\nnonsense\nE:=~\n# fine\nF:=relative\n", table, error, "/home/ann"));
+  EXPECT_EQ(error.rfind("line 2: bad drive entry 'nonsense'", 0), 0u) << error;
+  EXPECT_NE(error.find("\nline 5: bad drive entry 'F:=relative'"), std::string::npos) << error;
+  EXPECT_EQ(table.find('C')->directory, "/home/ann/c");
+  EXPECT_EQ(table.find('E')->directory, "/home/ann");
+  DriveTable homeless;
+  EXPECT_FALSE(parse_drive_list("C:=~/c", homeless, error));
+  EXPECT_NE(error.find("HOME is not set"), std::string::npos) << error;
+}
+
 TEST(AutomaticTable, KeepsRealVolumesAndDropsPseudoFileSystems) {
   testing::TempDir dir;
   testing::write_file(dir / "mounts",
@@ -107,6 +120,24 @@ TEST(CatalogPaths, ADirectoryBecomesTheShortestPathTheEngineUnderstands) {
   EXPECT_EQ(path, "/media/xy/cat/"); // no drive holds it: the host path
   EXPECT_FALSE(catalog_path_for_directory("/home/ann/a\\b", path, why));
   EXPECT_NE(why.find("'\\'"), std::string::npos);
+}
+
+TEST(DriveLetters, ADirectoryGetsItsTableLetterOrTheLastFreeOneForThisProcess) {
+  testing::TempDir dir;
+  for (const char* sub : {"c", "d/cats", "e", "d2"}) testing::make_directories(dir / sub);
+  testing::DriveMapping map({{'C', dir / "c"}, {'D', dir / "d"}});
+  EXPECT_EQ(map_directory_for_this_process(dir / "d/cats/..", std::nullopt), 'D'); // the same directory
+  EXPECT_FALSE(drive_table().find('D')->label.has_value());
+  EXPECT_EQ(map_directory_for_this_process(dir / "d", "Photos"), 'D');
+  EXPECT_EQ(*drive_table().find('D')->label, "Photos");
+  EXPECT_EQ(map_directory_for_this_process(dir / "e", std::nullopt), 'Z');
+  EXPECT_EQ(map_directory_for_this_process(dir / "d2", std::nullopt), 'Y');
+  EXPECT_EQ(drive_table().find('Y')->directory, dir / "d2");
+  // What a walk of D: would reach, a catalog not made yet included.
+  EXPECT_TRUE(lies_in_drive_volume(dir / "d/cats/CAT/new", 'D'));
+  EXPECT_TRUE(lies_in_drive_volume(dir / "d", 'D'));
+  EXPECT_FALSE(lies_in_drive_volume(dir / "d2/CAT", 'D')); // a name that merely starts alike
+  EXPECT_FALSE(lies_in_drive_volume(dir / "c/VOLDEPOT", 'D'));
 }
 
 } // namespace

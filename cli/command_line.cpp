@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "cli/messages.h"
 
 #include <cstdlib>
 
@@ -169,21 +170,11 @@ void add_drive_element(CommandLine& cl, char letter) {
 std::string quoted_argument(std::string_view arg) {
   std::string shown;
   std::size_t characters = 0;
-  for (std::size_t i = 0; i < arg.size(); ++i) {
-    const char c = arg[i];
+  for (const char c : arg) {
     if (!is_utf8_continuation(c)) ++characters;
-    if (characters > shown_characters) continue;
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      shown += '?';
-    } else if (byte == 0xC2 && i + 1 < arg.size() && static_cast<unsigned char>(arg[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(arg[i + 1]) <= 0x9F) {
-      shown += '?'; // a C1 control in UTF-8
-      ++i;
-    } else {
-      shown += c;
-    }
+    if (characters <= shown_characters) shown += c;
   }
+  shown = terminal_safe(shown);
   if (characters <= shown_characters) return "'" + shown + "'";
   return "'" + shown + "...' (" + std::to_string(characters) + " characters)";
 }

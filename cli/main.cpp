@@ -78,12 +78,7 @@ void install_signal_handlers() {
 int exit_interrupted() { return 128 + static_cast<int>(interrupted); }
 
 // Text from the host or the engine's paths, with control characters as '?'.
-std::string clean(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  return out;
-}
+std::string clean(std::string_view text) { return terminal_safe(text); }
 
 // "C:\CAT (/home/ann/catalogs/CAT)": the engine's name and where it is on this machine.
 std::string located(const std::string& dos_path) {

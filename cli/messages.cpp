@@ -4,6 +4,24 @@
 
 namespace shelvo {
 
+std::string terminal_safe(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += '?';
+    } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      out += '?';
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 std::string prefixed(std::string_view text) {
   std::string out;
   for (std::size_t start = 0; start <= text.size();) {
@@ -13,7 +31,7 @@ std::string prefixed(std::string_view text) {
     if (start > 0) out += '\n';
     // An empty line of a box's text gets the name alone, with no blank after it.
     out += line.empty() ? message_prefix.substr(0, message_prefix.size() - 1) : message_prefix;
-    out += line;
+    out += terminal_safe(line);
     start = end + 1;
   }
   return out;

@@ -12,7 +12,14 @@ namespace shelvo {
 
 constexpr std::string_view message_prefix = "shelvo-cli: ";
 
-// The text with the prefix before each of its lines, without a final newline.
+// UTF-8 text as a terminal may be given it: each control character (C0, DEL, and
+// C1 in its UTF-8 form) as '?'. A name or a label read from a volume or another
+// catalog may hold anything, escape sequences that would retitle or clear the
+// terminal included.
+std::string terminal_safe(std::string_view text);
+
+// The text with the prefix before each of its lines (each made terminal_safe),
+// without a final newline.
 std::string prefixed(std::string_view text);
 
 // Writes the text on standard error, each line prefixed, and ends the line.

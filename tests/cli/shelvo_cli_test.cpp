@@ -804,6 +804,30 @@ TEST_F(ShelvoCli, AnAddThatLeftEntriesOutSaysSoAndExitsFour) {
   EXPECT_EQ(testing::list_directory(dir / "c/CAT").size(), 2u); // added all the same
 }
 
+TEST_F(ShelvoCli, NamesAndLabelsFromCatalogsAndVolumesNeverReachTheTerminalRaw) {
+  // An archive whose host name holds an escape sequence, announced by --verbose.
+  file("a.txt");
+  ASSERT_EQ(testing::run_command("cd " + shell_quote(dir / "d") + " && zip -q " +
+                                 shell_quote("z\x1B]0;PWND\x07.zip") + " a.txt").status,
+            0);
+  auto r = cli("'/l:C:\\CAT' D: --verbose");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE((r.out + r.err).find("Scanning Zip File \\Z?]0;PWND?.ZIP"), std::string::npos) << r.out << r.err;
+  for (const std::string& stream : {r.err, r.out}) EXPECT_EQ(stream.find('\x1B'), std::string::npos);
+  // A label from another catalog, in the replace question of an import.
+  const std::string hostile = "\x1B]0;PWND\x07\x1B[2J\xC2\x8F   ";
+  testing::make_directories(dir / "c/OTHER");
+  testing::write_file(dir / "c/OTHER/00000000.KTL", hostile + "\x05");
+  testing::write_file(dir / "c/CAT/00000002.KTL", hostile + "\x05");
+  r = cli("'/l:C:\\CAT' --no --import 'C:\\OTHER'");
+  EXPECT_NE(r.err.find("Do you want to replace"), std::string::npos) << r.err;
+  for (const std::string& stream : {r.err, r.out}) {
+    EXPECT_EQ(stream.find('\x1B'), std::string::npos);
+    EXPECT_EQ(stream.find('\x07'), std::string::npos);
+    EXPECT_EQ(stream.find("\xC2\x8F"), std::string::npos); // nor a C1 control
+  }
+}
+
 TEST_F(ShelvoCli, VolumeNumbersPast32767AreShownAndUsedAsTheyAre) {
   testing::make_directories(dir / "c/BIG");
   for (long n = 0; n <= 32770; ++n) {

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "catalog/vector_width.h"
+#include "catalog/byte_scan.h"
 
 namespace shelvo {
 
@@ -200,145 +200,35 @@ bool CompiledMask::required_pair(BytePair& pair, bool& accepts_nothing) const {
   return rarest_byte(tail_, pair, best) || found;
 }
 
+bool CompiledMask::matches_star_free_names_holding(unsigned char& byte) const {
+  if (shape_ != Shape::glob || !head_.text.empty() || !tail_.text.empty() || middle_.size() != 1 ||
+      middle_[0].text.size() != 1 || middle_[0].has_any)
+    return false;
+  byte = static_cast<unsigned char>(middle_[0].text[0]);
+  return true;
+}
+
 bool NameProbe::add(BytePair pair) {
   for (std::size_t k = 0; k < count_; ++k)
     if (pairs_[k].first == pair.first && pairs_[k].second == pair.second && pairs_[k].distance == pair.distance)
       return true;
   if (count_ == max_pairs) return false;
+  const auto bit = static_cast<std::uint8_t>(1u << count_);
   pairs_[count_++] = pair;
+  reach_ = std::max<std::size_t>(reach_, pair.distance);
+  first_low_[pair.first & 15] |= bit;
+  first_high_[pair.first >> 4] |= bit;
+  std::size_t group = 0;
+  while (group < group_count_ && groups_[group].distance != pair.distance) ++group;
+  if (group == group_count_) groups_[group_count_++].distance = pair.distance;
+  groups_[group].low[pair.second & 15] |= bit;
+  groups_[group].high[pair.second >> 4] |= bit;
   return true;
 }
 
-namespace {
-
-// The first position p in [from, end) with p[0] == first and p[distance] ==
-// second for one of the pairs, when both lie before end; end when none.
-const char* find_pairs_plain(const BytePair* pairs, std::size_t count, const char* from, const char* end) {
-  for (const char* p = from; p < end; ++p) {
-    for (std::size_t k = 0; k < count; ++k) {
-      const BytePair& pair = pairs[k];
-      if (static_cast<unsigned char>(*p) == pair.first && end - p > pair.distance &&
-          static_cast<unsigned char>(p[pair.distance]) == pair.second)
-        return p;
-    }
-  }
-  return end;
-}
-
-#if defined(__SSE2__)
-const char* find_pairs_sse2(const BytePair* pairs, std::size_t count, const char* p, const char* end) {
-  __m128i firsts[NameProbe::max_pairs], seconds[NameProbe::max_pairs];
-  std::size_t reach = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    firsts[k] = _mm_set1_epi8(static_cast<char>(pairs[k].first));
-    seconds[k] = _mm_set1_epi8(static_cast<char>(pairs[k].second));
-    reach = std::max<std::size_t>(reach, pairs[k].distance);
-  }
-  // 16 starting positions at a time, while both loads of every pair fit.
-  while (static_cast<std::size_t>(end - p) >= 16 + reach) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i any = _mm_setzero_si128();
-    for (std::size_t k = 0; k < count; ++k) {
-      const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pairs[k].distance));
-      any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(here, firsts[k]), _mm_cmpeq_epi8(there, seconds[k])));
-    }
-    if (const int hits = _mm_movemask_epi8(any); hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
-    p += 16;
-  }
-  return find_pairs_plain(pairs, count, p, end);
-}
-#endif
-
-#if defined(SHELVO_X86_VECTORS)
-// 64 positions at a time; the number of pairs is fixed at compile time, so that
-// the loop over them unrolls and their bytes stay in registers.
-template <std::size_t Pairs>
-__attribute__((target("avx512bw"))) const char* find_pairs_avx512(const BytePair* pairs, const char* p,
-                                                                   const char* end) {
-  __m512i firsts[Pairs], seconds[Pairs];
-  std::size_t reach = 0;
-  for (std::size_t k = 0; k < Pairs; ++k) {
-    firsts[k] = _mm512_set1_epi8(static_cast<char>(pairs[k].first));
-    seconds[k] = _mm512_set1_epi8(static_cast<char>(pairs[k].second));
-    reach = std::max<std::size_t>(reach, pairs[k].distance);
-  }
-  while (static_cast<std::size_t>(end - p) >= 64 + reach) {
-    const __m512i here = _mm512_loadu_si512(p);
-    std::uint64_t hits = 0;
-    for (std::size_t k = 0; k < Pairs; ++k)
-      hits |= _mm512_cmpeq_epi8_mask(here, firsts[k]) &
-              _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + pairs[k].distance), seconds[k]);
-    if (hits != 0) return p + std::countr_zero(hits);
-    p += 64;
-  }
-  return find_pairs_sse2(pairs, Pairs, p, end);
-}
-
-__attribute__((target("avx2"))) const char* find_pair_avx2(const BytePair& pair, const char* p, const char* end) {
-  const __m256i first = _mm256_set1_epi8(static_cast<char>(pair.first));
-  const __m256i second = _mm256_set1_epi8(static_cast<char>(pair.second));
-  while (static_cast<std::size_t>(end - p) >= std::size_t{64} + pair.distance) {
-    const __m256i low = _mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), first),
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pair.distance)), second));
-    const __m256i high = _mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), first),
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + pair.distance)), second));
-    const auto bits = static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high))) << 32 |
-                      static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
-    if (bits != 0) return p + std::countr_zero(bits);
-    p += 64;
-  }
-  return find_pairs_sse2(&pair, 1, p, end);
-}
-
-__attribute__((target("avx2"))) const char* find_pairs_avx2(const BytePair* pairs, std::size_t count, const char* p,
-                                                             const char* end) {
-  __m256i firsts[NameProbe::max_pairs], seconds[NameProbe::max_pairs];
-  std::size_t reach = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    firsts[k] = _mm256_set1_epi8(static_cast<char>(pairs[k].first));
-    seconds[k] = _mm256_set1_epi8(static_cast<char>(pairs[k].second));
-    reach = std::max<std::size_t>(reach, pairs[k].distance);
-  }
-  while (static_cast<std::size_t>(end - p) >= 32 + reach) {
-    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m256i any = _mm256_setzero_si256();
-    for (std::size_t k = 0; k < count; ++k) {
-      const __m256i there = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs[k].distance));
-      any = _mm256_or_si256(any,
-                            _mm256_and_si256(_mm256_cmpeq_epi8(here, firsts[k]), _mm256_cmpeq_epi8(there, seconds[k])));
-    }
-    if (const auto hits = static_cast<std::uint32_t>(_mm256_movemask_epi8(any)); hits != 0)
-      return p + std::countr_zero(hits);
-    p += 32;
-  }
-  return find_pairs_sse2(pairs, count, p, end);
-}
-#endif
-
-} // namespace
-
 const char* NameProbe::find(const char* from, const char* end) const {
   if (count_ == 0 || from >= end) return end;
-  [[maybe_unused]] const VectorWidth width = vector_width();
-#if defined(SHELVO_X86_VECTORS)
-  if (width == VectorWidth::avx512) {
-    static_assert(max_pairs == 4, "one instance for each count of pairs");
-    switch (count_) {
-    case 1: return find_pairs_avx512<1>(pairs_.data(), from, end);
-    case 2: return find_pairs_avx512<2>(pairs_.data(), from, end);
-    case 3: return find_pairs_avx512<3>(pairs_.data(), from, end);
-    default: return find_pairs_avx512<4>(pairs_.data(), from, end);
-    }
-  }
-  if (width >= VectorWidth::avx2)
-    return count_ == 1 ? find_pair_avx2(pairs_[0], from, end) : find_pairs_avx2(pairs_.data(), count_, from, end);
-#endif
-#if defined(__SSE2__)
-  if (width >= VectorWidth::sse2) return find_pairs_sse2(pairs_.data(), count_, from, end);
-#endif
-  return find_pairs_plain(pairs_.data(), count_, from, end);
+  return find_pair_start(*this, from, end);
 }
 
 CompiledMaskList::CompiledMaskList(const MaskList& masks) {
@@ -361,6 +251,26 @@ CompiledMaskList::CompiledMaskList(const MaskList& masks) {
     const char last = pattern.back();
     if (last == '*' || last == '?') last_byte_may_match_.fill(true);
     else last_byte_may_match_[static_cast<unsigned char>(last)] = true;
+  }
+  choose_star_free_rule();
+}
+
+void CompiledMaskList::choose_star_free_rule() {
+  if (!exclusions_.empty()) return;
+  bool every = false, holding = true, any = false;
+  unsigned char byte = 0;
+  for (const CompiledMask& mask : positive_) {
+    every = every || mask.matches_every_star_free_name();
+    unsigned char b = 0;
+    if (!mask.matches_star_free_names_holding(b) || (any && b != byte)) holding = false;
+    byte = b;
+    any = true;
+  }
+  if (every) {
+    rule_ = StarFreeRule::every_name;
+  } else if (any && holding) {
+    rule_ = StarFreeRule::names_holding_byte;
+    rule_byte_ = byte;
   }
 }
 

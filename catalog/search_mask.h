@@ -24,6 +24,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,7 +47,7 @@ struct BytePair {
 // or with a byte that names rarely hold.
 class NameProbe {
 public:
-  static constexpr std::size_t max_pairs = 4;
+  static constexpr std::size_t max_pairs = 8; // one bit each in the nibble tables
   static constexpr std::size_t max_distance = 32;
 
   // The first position p in [from, end) where some pair starts (p[0] is its first
@@ -56,12 +57,32 @@ public:
 
   std::size_t size() const { return count_; }
   const BytePair& operator[](std::size_t k) const { return pairs_[k]; }
+  // The largest distance of a pair.
+  std::size_t reach() const { return reach_; }
+
+  // The pairs as nibble tables, for scans that test every pair at once: bit k
+  // of first_low[b & 15] & first_high[b >> 4] is set exactly when b is the first
+  // byte of pair k, and likewise for the second bytes of the pairs of each
+  // distance, one group per distance.
+  struct SecondBytes {
+    std::uint8_t distance = 0;
+    std::array<std::uint8_t, 16> low{};
+    std::array<std::uint8_t, 16> high{};
+  };
+  const std::array<std::uint8_t, 16>& first_low() const { return first_low_; }
+  const std::array<std::uint8_t, 16>& first_high() const { return first_high_; }
+  std::span<const SecondBytes> second_groups() const { return {groups_.data(), group_count_}; }
 
 private:
   friend class CompiledMaskList;
   bool add(BytePair pair);
   std::array<BytePair, max_pairs> pairs_{};
   std::size_t count_ = 0;
+  std::size_t reach_ = 0;
+  std::array<std::uint8_t, 16> first_low_{};
+  std::array<std::uint8_t, 16> first_high_{};
+  std::array<SecondBytes, max_pairs> groups_{};
+  std::size_t group_count_ = 0;
 };
 
 // A star-free piece of a pattern: literal bytes, '?' for any one byte.
@@ -98,6 +119,12 @@ public:
   // set for a pattern that matches no name at all (then none is needed).
   bool required_pair(BytePair& pair, bool& accepts_nothing) const;
 
+  // True when the pattern matches every name without a '*' ("*").
+  bool matches_every_star_free_name() const { return shape_ == Shape::anything; }
+  // True, with the byte, when it matches exactly the names without a '*' that
+  // hold one given byte ("*.*").
+  bool matches_star_free_names_holding(unsigned char& byte) const;
+
 private:
   bool matches_slowly(std::string_view name) const;
   bool glob_matches(std::string_view name) const;
@@ -117,6 +144,11 @@ private:
   int head_first_ = -1;            // the head's first byte when literal, else -1
   int tail_last_ = -1;             // the tail's last byte when literal, else -1
 };
+
+// What settles a name without a '*' for a whole mask list, when something
+// simpler than its masks does: every such name is a hit, or exactly those that
+// hold one byte.
+enum class StarFreeRule { none, every_name, names_holding_byte };
 
 // A mask list compiled: positive masks are alternatives, exclusions apply to all.
 class CompiledMaskList {
@@ -138,8 +170,14 @@ public:
   // the probe is empty: no name is a hit.
   const NameProbe* probe() const { return has_probe_ ? &probe_ : nullptr; }
 
+  // The same answer as matches() for names without a '*', where it applies; the
+  // byte is that of names_holding_byte.
+  StarFreeRule star_free_rule() const { return rule_; }
+  unsigned char rule_byte() const { return rule_byte_; }
+
 private:
   bool excluded(std::string_view name) const;
+  void choose_star_free_rule();
   // The last bytes a hit can have: a pattern that ends in a literal byte only
   // matches names ending in it.
   std::array<bool, 256> last_byte_may_match_{};
@@ -147,6 +185,8 @@ private:
   std::vector<CompiledMask> exclusions_;
   NameProbe probe_;
   bool has_probe_ = false;
+  StarFreeRule rule_ = StarFreeRule::none;
+  unsigned char rule_byte_ = 0;
 };
 
 } // namespace shelvo

@@ -16,16 +16,8 @@ constexpr std::size_t block = 64;
 // p[i] with its second byte before end. The reference every vector width equals.
 std::uint64_t pair_bits_plainly(const NameProbe& probe, const char* p, const char* end, std::size_t count) {
   std::uint64_t bits = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t k = 0; k < probe.size(); ++k) {
-      const BytePair& pair = probe[k];
-      if (static_cast<unsigned char>(p[i]) == pair.first && end - (p + i) > pair.distance &&
-          static_cast<unsigned char>(p[i + pair.distance]) == pair.second) {
-        bits |= std::uint64_t{1} << i;
-        break;
-      }
-    }
-  }
+  for (std::size_t i = 0; i < count; ++i)
+    if (probe.starts_at(p + i, end)) bits |= std::uint64_t{1} << i;
   return bits;
 }
 
@@ -39,18 +31,22 @@ std::uint64_t equal_bits_plainly(const char* p, std::size_t count, unsigned char
 // and where a pair of the probe starts (the block and `reach` bytes after it
 // readable).
 struct PlainScanner {
+  static constexpr bool lists_pairs = true; // whenever there is a probe
   PlainScanner(const NameProbe* probe_, unsigned char byte_) : probe(probe_), byte(byte_) {}
   static std::uint64_t equal(const char* p, unsigned char value) { return equal_bits_plainly(p, block, value); }
   std::uint64_t zeros(const char* p) const { return equal(p, 0); }
   std::uint64_t chosen(const char* p) const { return equal(p, byte); }
   std::uint64_t stars(const char* p) const { return equal(p, '*'); }
-  std::uint64_t pairs(const char* p) const { return pair_bits_plainly(*probe, p, p + block + probe->reach(), block); }
+  std::uint64_t pairs(const char* p) const {
+    return pair_bits_plainly(*probe, p, p + block + probe->scan_reach(), block);
+  }
   const NameProbe* probe;
   unsigned char byte;
 };
 
 #if defined(__SSE2__)
 struct Sse2Scanner {
+  static constexpr bool lists_pairs = true; // whenever there is a probe
   Sse2Scanner(const NameProbe* probe_, unsigned char byte_) : probe(probe_), byte(byte_) {}
   static std::uint64_t equal16(const char* p, __m128i x) {
     return static_cast<std::uint32_t>(
@@ -67,7 +63,9 @@ struct Sse2Scanner {
     std::uint64_t bits = 0;
     for (std::size_t k = 0; k < probe->size(); ++k) {
       const BytePair& pair = (*probe)[k];
-      bits |= equal(p, pair.first) & equal(p + pair.distance, pair.second);
+      std::uint64_t here = equal(p, pair.first) & equal(p + pair.distance, pair.second);
+      if (pair.third >= 0) here &= equal(p + 2, static_cast<unsigned char>(pair.third));
+      bits |= here;
     }
     return bits;
   }
@@ -76,42 +74,47 @@ struct Sse2Scanner {
 };
 #endif
 
-#if defined(SHELVO_X86_VECTORS)
-// Up to this many pairs each is compared on its own; more are looked up in the
-// nibble tables at once, which costs the same whatever their number.
-constexpr std::size_t pairs_compared_alone = 3;
+// How the vector scanners test the pairs, fixed at compile time so that the
+// common cases keep their bytes in registers: none at all, one pair without a
+// third byte, a few compared one by one, or all at once in the nibble tables.
+enum class PairKind { none, one, several, tables };
 
+PairKind kind_of(const NameProbe* probe) {
+  if (!probe) return PairKind::none;
+  if (probe->uses_tables()) return PairKind::tables;
+  return probe->size() == 1 && (*probe)[0].third < 0 ? PairKind::one : PairKind::several;
+}
+
+#if defined(SHELVO_X86_VECTORS)
+template <PairKind Kind>
 struct Avx2Scanner {
+  static constexpr bool lists_pairs = Kind != PairKind::none;
   __attribute__((target("avx2"))) Avx2Scanner(const NameProbe* probe_, unsigned char byte) : probe(probe_) {
     chosen_byte = _mm256_set1_epi8(static_cast<char>(byte));
     if (!probe) return;
     count = probe->size();
-    nibbles = count > pairs_compared_alone;
-    for (std::size_t k = 0; k < count && k < pairs_compared_alone; ++k) {
-      first[k] = _mm256_set1_epi8(static_cast<char>((*probe)[k].first));
-      second[k] = _mm256_set1_epi8(static_cast<char>((*probe)[k].second));
-      distance[k] = (*probe)[k].distance;
+    for (std::size_t k = 0; k < count; ++k) {
+      const BytePair& pair = (*probe)[k];
+      first[k] = _mm256_set1_epi8(static_cast<char>(pair.first));
+      second[k] = _mm256_set1_epi8(static_cast<char>(pair.second));
+      third[k] = _mm256_set1_epi8(static_cast<char>(pair.third));
+      distance[k] = pair.distance;
+      has_third[k] = pair.third >= 0;
     }
-    first_low = table(probe->first_low());
-    first_high = table(probe->first_high());
-    groups = probe->second_groups().size();
-    for (std::size_t g = 0; g < groups; ++g) {
-      const NameProbe::SecondBytes& group = probe->second_groups()[g];
-      second_low[g] = table(group.low);
-      second_high[g] = table(group.high);
-      group_distance[g] = group.distance;
+    for (std::size_t offset = 0; offset <= NameProbe::table_reach; ++offset) {
+      low[offset] = table(probe->table(offset).low);
+      high[offset] = table(probe->table(offset).high);
     }
   }
   __attribute__((target("avx2"))) static __m256i table(const std::array<std::uint8_t, 16>& t) {
-    const __m128i half = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data()));
-    return _mm256_broadcastsi128_si256(half);
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data())));
   }
   __attribute__((target("avx2"))) static __m256i load(const char* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   }
-  __attribute__((target("avx2"))) static std::uint64_t bits_of(__m256i low, __m256i high) {
-    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high))) << 32 |
-           static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
+  __attribute__((target("avx2"))) static std::uint64_t bits_of(__m256i low_half, __m256i high_half) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high_half))) << 32 |
+           static_cast<std::uint32_t>(_mm256_movemask_epi8(low_half));
   }
   __attribute__((target("avx2"))) static std::uint64_t equal(const char* p, __m256i x) {
     return bits_of(_mm256_cmpeq_epi8(load(p), x), _mm256_cmpeq_epi8(load(p + 32), x));
@@ -123,64 +126,67 @@ struct Avx2Scanner {
   __attribute__((target("avx2"))) std::uint64_t stars(const char* p) const {
     return equal(p, _mm256_set1_epi8('*'));
   }
-  // The bucket bits of the bytes at p: bit k when the byte is the one of bucket k.
-  __attribute__((target("avx2"))) static __m256i lookup(__m256i v, __m256i low, __m256i high) {
+  // The bucket bits of the bytes at p: bit k when pair k may have that byte at
+  // the table's offset.
+  __attribute__((target("avx2"))) static __m256i lookup(__m256i v, __m256i low_table, __m256i high_table) {
     const __m256i nibble = _mm256_set1_epi8(0x0F);
-    return _mm256_and_si256(_mm256_shuffle_epi8(low, _mm256_and_si256(v, nibble)),
-                            _mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+    return _mm256_and_si256(_mm256_shuffle_epi8(low_table, _mm256_and_si256(v, nibble)),
+                            _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
   }
+  // 0xFF where a pair starts, for 32 positions (with the tables: 0xFF where none
+  // does).
   __attribute__((target("avx2"))) __m256i pairs32(const char* p) const {
-    if (!nibbles) {
+    if constexpr (Kind == PairKind::one) {
+      return _mm256_and_si256(_mm256_cmpeq_epi8(load(p), first[0]), _mm256_cmpeq_epi8(load(p + distance[0]), second[0]));
+    } else if constexpr (Kind != PairKind::tables) {
       const __m256i here = load(p);
       __m256i any = _mm256_setzero_si256();
-      for (std::size_t k = 0; k < count; ++k)
-        any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(here, first[k]),
-                                                    _mm256_cmpeq_epi8(load(p + distance[k]), second[k])));
+      for (std::size_t k = 0; k < count; ++k) {
+        __m256i match = _mm256_and_si256(_mm256_cmpeq_epi8(here, first[k]),
+                                         _mm256_cmpeq_epi8(load(p + distance[k]), second[k]));
+        if (has_third[k]) match = _mm256_and_si256(match, _mm256_cmpeq_epi8(load(p + 2), third[k]));
+        any = _mm256_or_si256(any, match);
+      }
       return any;
+    } else {
+      const __m256i buckets = _mm256_and_si256(_mm256_and_si256(lookup(load(p), low[0], high[0]),
+                                                                lookup(load(p + 1), low[1], high[1])),
+                                               lookup(load(p + 2), low[2], high[2]));
+      return _mm256_cmpeq_epi8(buckets, _mm256_setzero_si256());
     }
-    const __m256i firsts = lookup(load(p), first_low, first_high);
-    __m256i seconds = _mm256_setzero_si256();
-    for (std::size_t g = 0; g < groups; ++g)
-      seconds = _mm256_or_si256(seconds, lookup(load(p + group_distance[g]), second_low[g], second_high[g]));
-    const __m256i both = _mm256_and_si256(firsts, seconds);
-    return _mm256_xor_si256(_mm256_cmpeq_epi8(both, _mm256_setzero_si256()), _mm256_set1_epi8(-1));
   }
   __attribute__((target("avx2"))) std::uint64_t pairs(const char* p) const {
-    return bits_of(pairs32(p), pairs32(p + 32));
+    const std::uint64_t bits = bits_of(pairs32(p), pairs32(p + 32));
+    return Kind == PairKind::tables ? ~bits : bits;
   }
 
   const NameProbe* probe;
   std::size_t count = 0;
-  bool nibbles = false;
   __m256i chosen_byte;
-  __m256i first[pairs_compared_alone];
-  __m256i second[pairs_compared_alone];
-  std::size_t distance[pairs_compared_alone] = {};
-  __m256i first_low, first_high;
-  __m256i second_low[NameProbe::max_pairs], second_high[NameProbe::max_pairs];
-  std::size_t group_distance[NameProbe::max_pairs] = {};
-  std::size_t groups = 0;
+  __m256i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
+  std::size_t distance[NameProbe::max_pairs] = {};
+  bool has_third[NameProbe::max_pairs] = {};
+  __m256i low[NameProbe::table_reach + 1], high[NameProbe::table_reach + 1];
 };
 
+template <PairKind Kind>
 struct Avx512Scanner {
+  static constexpr bool lists_pairs = Kind != PairKind::none;
   __attribute__((target("avx512bw"))) Avx512Scanner(const NameProbe* probe_, unsigned char byte) : probe(probe_) {
     chosen_byte = _mm512_set1_epi8(static_cast<char>(byte));
     if (!probe) return;
     count = probe->size();
-    nibbles = count > pairs_compared_alone;
-    for (std::size_t k = 0; k < count && k < pairs_compared_alone; ++k) {
-      first[k] = _mm512_set1_epi8(static_cast<char>((*probe)[k].first));
-      second[k] = _mm512_set1_epi8(static_cast<char>((*probe)[k].second));
-      distance[k] = (*probe)[k].distance;
+    for (std::size_t k = 0; k < count; ++k) {
+      const BytePair& pair = (*probe)[k];
+      first[k] = _mm512_set1_epi8(static_cast<char>(pair.first));
+      second[k] = _mm512_set1_epi8(static_cast<char>(pair.second));
+      third[k] = _mm512_set1_epi8(static_cast<char>(pair.third));
+      distance[k] = pair.distance;
+      has_third[k] = pair.third >= 0;
     }
-    first_low = table(probe->first_low());
-    first_high = table(probe->first_high());
-    groups = probe->second_groups().size();
-    for (std::size_t g = 0; g < groups; ++g) {
-      const NameProbe::SecondBytes& group = probe->second_groups()[g];
-      second_low[g] = table(group.low);
-      second_high[g] = table(group.high);
-      group_distance[g] = group.distance;
+    for (std::size_t offset = 0; offset <= NameProbe::table_reach; ++offset) {
+      low[offset] = table(probe->table(offset).low);
+      high[offset] = table(probe->table(offset).high);
     }
   }
   __attribute__((target("avx512bw"))) static __m512i table(const std::array<std::uint8_t, 16>& t) {
@@ -196,37 +202,38 @@ struct Avx512Scanner {
   __attribute__((target("avx512bw"))) std::uint64_t stars(const char* p) const {
     return _mm512_cmpeq_epi8_mask(load(p), _mm512_set1_epi8('*'));
   }
-  __attribute__((target("avx512bw"))) static __m512i lookup(__m512i v, __m512i low, __m512i high) {
+  __attribute__((target("avx512bw"))) static __m512i lookup(__m512i v, __m512i low_table, __m512i high_table) {
     const __m512i nibble = _mm512_set1_epi8(0x0F);
-    return _mm512_and_si512(_mm512_shuffle_epi8(low, _mm512_and_si512(v, nibble)),
-                            _mm512_shuffle_epi8(high, _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble)));
+    return _mm512_and_si512(_mm512_shuffle_epi8(low_table, _mm512_and_si512(v, nibble)),
+                            _mm512_shuffle_epi8(high_table, _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble)));
   }
   __attribute__((target("avx512bw"))) std::uint64_t pairs(const char* p) const {
-    if (!nibbles) {
+    if constexpr (Kind == PairKind::one) {
+      return _mm512_cmpeq_epi8_mask(load(p), first[0]) & _mm512_cmpeq_epi8_mask(load(p + distance[0]), second[0]);
+    } else if constexpr (Kind != PairKind::tables) {
       const __m512i here = load(p);
       std::uint64_t bits = 0;
-      for (std::size_t k = 0; k < count; ++k)
-        bits |= _mm512_cmpeq_epi8_mask(here, first[k]) & _mm512_cmpeq_epi8_mask(load(p + distance[k]), second[k]);
+      for (std::size_t k = 0; k < count; ++k) {
+        std::uint64_t match =
+            _mm512_cmpeq_epi8_mask(here, first[k]) & _mm512_cmpeq_epi8_mask(load(p + distance[k]), second[k]);
+        if (has_third[k]) match &= _mm512_cmpeq_epi8_mask(load(p + 2), third[k]);
+        bits |= match;
+      }
       return bits;
+    } else {
+      const __m512i buckets =
+          _mm512_and_si512(lookup(load(p), low[0], high[0]), lookup(load(p + 1), low[1], high[1]));
+      return _mm512_test_epi8_mask(buckets, lookup(load(p + 2), low[2], high[2]));
     }
-    const __m512i firsts = lookup(load(p), first_low, first_high);
-    __m512i seconds = _mm512_setzero_si512();
-    for (std::size_t g = 0; g < groups; ++g)
-      seconds = _mm512_or_si512(seconds, lookup(load(p + group_distance[g]), second_low[g], second_high[g]));
-    return _mm512_test_epi8_mask(firsts, seconds);
   }
 
   const NameProbe* probe;
   std::size_t count = 0;
-  bool nibbles = false;
   __m512i chosen_byte;
-  __m512i first[pairs_compared_alone];
-  __m512i second[pairs_compared_alone];
-  std::size_t distance[pairs_compared_alone] = {};
-  __m512i first_low, first_high;
-  __m512i second_low[NameProbe::max_pairs], second_high[NameProbe::max_pairs];
-  std::size_t group_distance[NameProbe::max_pairs] = {};
-  std::size_t groups = 0;
+  __m512i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
+  std::size_t distance[NameProbe::max_pairs] = {};
+  bool has_third[NameProbe::max_pairs] = {};
+  __m512i low[NameProbe::table_reach + 1], high[NameProbe::table_reach + 1];
 };
 #endif
 
@@ -268,7 +275,8 @@ inline void scan_blocks(const Scanner& scanner, const char* bytes, std::size_t f
     store_bits(out.zeros, at / 8, scanner.zeros(p));
     if (out.bytes) store_bits(out.bytes, at / 8, scanner.chosen(p));
     if (out.stars) store_bits(out.stars, at / 8, scanner.stars(p));
-    if (out.starts && at < pairs_to) count = append_offsets(out.starts, count, at, scanner.pairs(p));
+    if (Scanner::lists_pairs && out.starts && at < pairs_to)
+      count = append_offsets(out.starts, count, at, scanner.pairs(p));
   }
   out.start_count = count;
 }
@@ -277,7 +285,7 @@ inline void scan_blocks(const Scanner& scanner, const char* bytes, std::size_t f
 // after it lie before end; where the scan stopped (no find) otherwise.
 template <class Scanner>
 inline const char* find_in_blocks(const Scanner& scanner, const char* p, const char* end, bool& found) {
-  const std::size_t reach = scanner.probe->reach();
+  const std::size_t reach = scanner.probe->scan_reach();
   while (static_cast<std::size_t>(end - p) >= block + reach) {
     if (const std::uint64_t bits = scanner.pairs(p); bits != 0) {
       found = true;
@@ -288,27 +296,54 @@ inline const char* find_in_blocks(const Scanner& scanner, const char* p, const c
   return p;
 }
 
+// A scan and a search with the scanner of the probe's kind.
+template <template <PairKind> class Scanner>
+inline void scan_blocks_of_kind(const char* bytes, std::size_t from, std::size_t to, std::size_t pairs_to,
+                                const PieceScanRequest& request, ScanOutput& out) {
+  switch (kind_of(request.probe)) {
+  case PairKind::none:
+    return scan_blocks(Scanner<PairKind::none>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  case PairKind::one:
+    return scan_blocks(Scanner<PairKind::one>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  case PairKind::several:
+    return scan_blocks(Scanner<PairKind::several>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  case PairKind::tables:
+    return scan_blocks(Scanner<PairKind::tables>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  }
+}
+
+template <template <PairKind> class Scanner>
+inline const char* find_in_blocks_of_kind(const NameProbe& probe, const char* p, const char* end, bool& found) {
+  switch (kind_of(&probe)) {
+  case PairKind::none:
+  case PairKind::several: return find_in_blocks(Scanner<PairKind::several>(&probe, 0), p, end, found);
+  case PairKind::one: return find_in_blocks(Scanner<PairKind::one>(&probe, 0), p, end, found);
+  case PairKind::tables: return find_in_blocks(Scanner<PairKind::tables>(&probe, 0), p, end, found);
+  }
+  return p;
+}
+
 // Each width's scans, with its scanner inlined into them.
 #if defined(SHELVO_X86_VECTORS)
 __attribute__((target("avx512bw"), flatten)) void scan_blocks_avx512(const char* bytes, std::size_t from,
                                                                     std::size_t to, std::size_t pairs_to,
                                                                     const PieceScanRequest& request,
                                                                     ScanOutput& out) {
-  scan_blocks(Avx512Scanner(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  scan_blocks_of_kind<Avx512Scanner>(bytes, from, to, pairs_to, request, out);
 }
 __attribute__((target("avx512bw"), flatten)) const char* find_in_blocks_avx512(const NameProbe& probe,
                                                                               const char* p, const char* end,
                                                                               bool& found) {
-  return find_in_blocks(Avx512Scanner(&probe, 0), p, end, found);
+  return find_in_blocks_of_kind<Avx512Scanner>(probe, p, end, found);
 }
 __attribute__((target("avx2"), flatten)) void scan_blocks_avx2(const char* bytes, std::size_t from, std::size_t to,
                                                               std::size_t pairs_to, const PieceScanRequest& request,
                                                               ScanOutput& out) {
-  scan_blocks(Avx2Scanner(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  scan_blocks_of_kind<Avx2Scanner>(bytes, from, to, pairs_to, request, out);
 }
 __attribute__((target("avx2"), flatten)) const char* find_in_blocks_avx2(const NameProbe& probe, const char* p,
                                                                         const char* end, bool& found) {
-  return find_in_blocks(Avx2Scanner(&probe, 0), p, end, found);
+  return find_in_blocks_of_kind<Avx2Scanner>(probe, p, end, found);
 }
 #endif
 #if defined(__SSE2__)
@@ -360,7 +395,7 @@ BlockFind block_find(VectorWidth width) {
 void scan_piece(std::span<const char> piece, std::size_t from, const PieceScanRequest& request, PieceScan& scan) {
   const std::size_t size = piece.size();
   const std::size_t whole = from + (size - from) / block * block;
-  const std::size_t reach = request.probe ? request.probe->reach() : 0;
+  const std::size_t reach = request.probe ? request.probe->scan_reach() : 0;
   const std::size_t pairs_to = size - from >= block + reach ? from + (size - from - reach) / block * block : from;
 
   // The bits from `whole` on start set (zeros) or clear (the others) and are

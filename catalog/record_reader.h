@@ -221,10 +221,17 @@ private:
       if (!hit_ || hit_ < from) hit_ = next_find(from, end);
       return hit_ < nul;
     }
-    // The first find at or after `from` (for a cursor that has a probe).
+    // The first find at or after `from` whose pair lies in its piece (for a
+    // cursor that has a probe).
     const char* next_find(const char* from, const char* end) {
-      if (!listed_) return probe_->find(from, end);
-      while (listed_ != listed_end_ && piece_ + *listed_ < from) ++listed_;
+      if (!listed_) {
+        const char* found = probe_->find(from, end);
+        while (found != end && !probe_->verified(found, from, end)) found = probe_->find(found + 1, end);
+        return found;
+      }
+      while (listed_ != listed_end_ &&
+             (piece_ + *listed_ < from || !probe_->verified(piece_ + *listed_, piece_, end)))
+        ++listed_;
       return listed_ != listed_end_ ? piece_ + *listed_ : end;
     }
     const char* hit() const { return hit_; }

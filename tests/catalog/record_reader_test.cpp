@@ -404,7 +404,8 @@ TEST(RecordReader, NamesSkippedByAProbeLeaveEverythingElseAsItWas) {
   std::mt19937 random(99);
   const std::string stream = long_stream(random, 3000, 20);
   for (const std::vector<const char*>& masks :
-       {std::vector<const char*>{"*QZ*"}, {"*Q?Z*", "\\*.0"}, {"*Z*Q*.*"}, {"A*QQ*", "*.ZA"}, {"\\*Q*"}}) {
+       {std::vector<const char*>{"*QZ*"}, {"*Q?Z*", "\\*.0"}, {"*Z*Q*.*"}, {"A*QQ*", "*.ZA"}, {"\\*Q*"},
+        {"*QZA*", "*Z?Q*", "*.09*", "*B9Q*", "A*ZZ"}}) {
     MaskList list(MaskList::search_mask_limit);
     for (const char* m : masks) list.add(m);
     const CompiledMaskList compiled(list);

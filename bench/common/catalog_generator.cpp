@@ -85,6 +85,9 @@ private:
     }
     if (roll < 40) return std::string("Q") + vowels[random_() % vowels.size()] + "Z" + pick_word();
     if (roll < 52) return random_() % 2 ? "ZQ" + pick_word() : pick_word() + "ZQ";
+    if (roll < 64) return random_() % 2 ? "ZZ" + pick_word() : pick_word() + "ZZ";
+    if (roll < 76) return random_() % 2 ? "QQ" + pick_word() : pick_word() + "QQ";
+    if (roll < 88) return random_() % 2 ? "QW" + pick_word() : pick_word() + "QW";
     return pick_word();
   }
 

@@ -136,7 +136,12 @@ private:
   static_assert(max_line_length + 16 < text_block_size);
 
   NodeId append_node(NodeId parent, std::string_view text, std::int32_t number);
+  // The same with a text of the given length written in place by write_text(char*).
+  template <class WriteText>
+  NodeId append_node(NodeId parent, std::size_t text_length, std::int32_t number, WriteText write_text);
   std::vector<NodeId>& children_of(NodeId parent);
+  // Room for a text in the arena (nullptr for an empty one); sets the record's location.
+  char* allocate_text(NodeRecord& record, std::size_t length);
   // Copies text into the arena; sets the record's location.
   void store_text(NodeRecord& record, std::string_view text);
   void forget_path_below(std::size_t depth);
@@ -149,6 +154,9 @@ private:
 
   std::array<NodeId, max_path_components + 1> path_nodes_;
   std::uint16_t path_depth_ = 0;
+  // The directory path last handled, whose nodes path_nodes_ holds.
+  std::string last_path_;
+  bool last_path_valid_ = false;
 
   ResultTreeObserver* observer_ = nullptr;
 };

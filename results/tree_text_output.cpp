@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace shelvo {
@@ -18,6 +19,23 @@ bool is_control(unsigned char byte) {
          byte == 0x9D;
 }
 
+// The first byte in [p, end) that is not printable ASCII (0x20-0x7E), eight
+// bytes at a time; end when there is none.
+const char* end_of_plain_run(const char* p, const char* end) {
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  constexpr std::uint64_t highs = 0x8080808080808080u;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, sizeof word);
+    // A byte below 0x20 or above 0x7E sets its high bit in one of the two.
+    const std::uint64_t below = (word - 0x20 * ones) & ~word & highs;
+    const std::uint64_t above = ((word + (0x7F - 0x7E) * ones) | word) & highs;
+    if ((below | above) != 0) break;
+  }
+  while (p < end && static_cast<unsigned char>(*p) >= 0x20 && static_cast<unsigned char>(*p) < 0x7F) ++p;
+  return p;
+}
+
 // The UTF-8 text of each Windows-1252 byte, controls already replaced: one table
 // lookup per byte keeps a 200,000-line tree well under a second.
 class PrintableTable {
@@ -29,10 +47,14 @@ public:
     }
   }
   void append(std::string& out, std::string_view cp1252_text) const {
-    for (char ch : cp1252_text) {
-      const unsigned char byte = static_cast<unsigned char>(ch);
-      if (byte >= 0x20 && byte < 0x7F) out += ch;
-      else out += utf8_[byte];
+    // Runs of printable ASCII, nearly all of every line, are copied at once.
+    const char* p = cp1252_text.data();
+    const char* const end = p + cp1252_text.size();
+    while (p < end) {
+      const char* const run = p;
+      p = end_of_plain_run(p, end);
+      out.append(run, static_cast<std::size_t>(p - run));
+      if (p < end) out += utf8_[static_cast<unsigned char>(*p++)];
     }
   }
 

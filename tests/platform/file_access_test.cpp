@@ -3,11 +3,15 @@
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
 #include "platform/drive_table.h"
+#include "platform/fault_injection.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
 #include <ctime>
+#include <random>
 
 namespace shelvo {
 namespace {
@@ -72,6 +76,47 @@ TEST(Files, AFullDiskIsAFailureNotASuccess) {
   full.write(std::string(1 << 17, 'x'));
   EXPECT_FALSE(full.close());
   EXPECT_TRUE(full.failed());
+}
+
+// Reads at any position give the file's bytes (fewer only past its end), and a
+// walk forward in small steps through a large file costs a system call only
+// every window, not every step.
+TEST(WindowedFiles, ReadAtAnyPositionAndFewSystemCallsGoingForward) {
+  testing::TempDir dir;
+  std::string bytes(1 << 20, ' ');
+  std::mt19937 random(8);
+  for (char& c : bytes) c = static_cast<char>(random());
+  testing::write_file(dir / "f", bytes);
+  WindowedFile file = WindowedFile::open_host(dir / "f");
+  ASSERT_TRUE(file.is_open());
+  EXPECT_EQ(file.size(), bytes.size());
+  std::vector<char> out(200000);
+  for (int k = 0; k < 3000; ++k) {
+    const std::size_t at = random() % (bytes.size() + 100);
+    const std::size_t length = k % 10 == 0 ? random() % out.size() : random() % 300;
+    const std::size_t got = file.read_at(at, std::span<char>(out.data(), length));
+    const std::size_t expected = at >= bytes.size() ? 0 : std::min(length, bytes.size() - at);
+    ASSERT_EQ(got, expected) << "at " << at << " length " << length;
+    ASSERT_EQ(std::string_view(out.data(), got), std::string_view(bytes).substr(std::min(at, bytes.size()), got));
+  }
+  clear_faults();
+  WindowedFile forward = WindowedFile::open_host(dir / "f");
+  for (std::size_t at = 0; at < bytes.size(); at += 46) forward.read_at(at, std::span<char>(out.data(), 30));
+  EXPECT_LE(operations_seen(FileOperation::read), 24); // 1 MiB in windows of up to 64 KiB
+  EXPECT_FALSE(forward.failed());
+}
+
+TEST(WindowedFiles, AFailedReadIsAFailureNotTheEnd) {
+  testing::TempDir dir;
+  testing::write_file(dir / "f", std::string(100000, 'x'));
+  WindowedFile file = WindowedFile::open_host(dir / "f");
+  inject_fault(FileOperation::read, 1, EIO);
+  std::array<char, 10> out{};
+  EXPECT_EQ(file.read_at(5, out), 0u);
+  clear_faults();
+  EXPECT_TRUE(file.failed());
+  EXPECT_EQ(file.error(), EIO);
+  EXPECT_FALSE(WindowedFile::open_host(dir.path()).is_open()); // a directory is no file to read
 }
 
 TEST(CodePage, RoundTripAndUnmappable) {

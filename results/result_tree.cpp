@@ -297,7 +297,7 @@ NodeId ResultTree::add_file_line(std::string_view directory_path, std::string_vi
 void ResultTree::clear_result_tree() {
   if (observer_) observer_->tree_about_to_be_cleared();
   // Swap with empty containers so a large search gives its memory back.
-  std::vector<NodeRecord>().swap(nodes_);
+  nodes_.clear();
   std::vector<NodeId>().swap(top_level_);
   std::vector<std::vector<NodeId>>().swap(child_lists_);
   std::vector<std::unique_ptr<char[]>>().swap(text_blocks_);
@@ -319,7 +319,7 @@ void ResultTree::sort_children(NodeId parent, const std::function<bool(NodeId, N
 }
 
 std::size_t ResultTree::storage_bytes() const {
-  std::size_t bytes = nodes_.capacity() * sizeof(NodeRecord) + top_level_.capacity() * sizeof(NodeId) +
+  std::size_t bytes = nodes_.storage_bytes() + top_level_.capacity() * sizeof(NodeId) +
                       child_lists_.capacity() * sizeof(std::vector<NodeId>) +
                       text_blocks_.capacity() * sizeof(std::unique_ptr<char[]>) +
                       text_blocks_.size() * text_block_size;

@@ -165,9 +165,34 @@ private:
   void store_text(NodeRecord& record, std::string_view text);
   void forget_path_below(std::size_t depth);
 
+  // The node records in chunks of a fixed size, so that a growing tree never
+  // copies the records it has (nor holds room for as many again).
+  class NodeStore {
+  public:
+    NodeRecord& operator[](NodeId id) { return chunks_[id / chunk_size][id % chunk_size]; }
+    const NodeRecord& operator[](NodeId id) const { return chunks_[id / chunk_size][id % chunk_size]; }
+    std::size_t size() const { return size_; }
+    void push_back(const NodeRecord& record) {
+      if (size_ == chunks_.size() * chunk_size) chunks_.push_back(std::make_unique_for_overwrite<NodeRecord[]>(chunk_size));
+      chunks_.back()[size_++ % chunk_size] = record;
+    }
+    void clear() {
+      std::vector<std::unique_ptr<NodeRecord[]>>().swap(chunks_);
+      size_ = 0;
+    }
+    std::size_t storage_bytes() const {
+      return chunks_.size() * chunk_size * sizeof(NodeRecord) + chunks_.capacity() * sizeof(chunks_[0]);
+    }
+
+  private:
+    static constexpr std::size_t chunk_size = 1 << 16;
+    std::vector<std::unique_ptr<NodeRecord[]>> chunks_;
+    std::size_t size_ = 0;
+  };
+
   // Mutable because text() writes a file line out in full the first time it is
   // asked for; nothing a reader of the tree sees changes.
-  mutable std::vector<NodeRecord> nodes_;
+  mutable NodeStore nodes_;
   std::vector<NodeId> top_level_;
   std::vector<std::vector<NodeId>> child_lists_;
   mutable std::vector<std::unique_ptr<char[]>> text_blocks_;

@@ -206,15 +206,20 @@ void RecordReader::report_directory(std::string_view path, const char* piece_end
     return;
   }
   if (!filter->can_match()) return;
-  // A path in the piece is followed by its terminator there (a cut one by more
-  // bytes), so the probe may look at it in place: the whole path first, which
-  // settles most directories before their leaf is looked for.
-  ProbeCursor& cursor = filter == handler_.name_filter ? names_ : directories_;
-  const char* const path_end = path.data() + path.size();
-  if (piece_end && !cursor.may_match(*filter, path.data(), path_end, piece_end)) return;
-  const std::string_view leaf = path.substr(leaf_of(path));
-  if (piece_end && !cursor.may_match(*filter, leaf.data(), path_end, piece_end)) return;
-  if (!filter->matches(leaf)) return;
+  const Settled settled =
+      piece_end && filter == scanned_for_.rule_of ? leaf_by_rule(path, *filter) : Settled::not_by_rule;
+  if (settled == Settled::rejected) return;
+  if (settled == Settled::not_by_rule) {
+    // A path in the piece is followed by its terminator there (a cut one by more
+    // bytes), so the probe may look at it in place: the whole path first, which
+    // settles most directories before their leaf is looked for.
+    ProbeCursor& cursor = filter == handler_.name_filter ? names_ : directories_;
+    const char* const path_end = path.data() + path.size();
+    if (piece_end && !cursor.may_match(*filter, path.data(), path_end, piece_end)) return;
+    const std::string_view leaf = path.substr(leaf_of(path));
+    if (piece_end && !cursor.may_match(*filter, leaf.data(), path_end, piece_end)) return;
+    if (!filter->matches(leaf)) return;
+  }
   if (handler_.tally) ++handler_.tally->directories;
   else handler_.directory_record(path);
 }
@@ -227,6 +232,16 @@ const std::string& RecordReader::archive_path() {
     archive_path_stale_ = false;
   }
   return archive_path_;
+}
+
+RecordReader::Settled RecordReader::leaf_by_rule(std::string_view path, const CompiledMaskList& filter) const {
+  const auto offset = static_cast<std::size_t>(path.data() - scanned_for_.piece);
+  // A path without a '*' has a leaf without one; the rule's byte is looked for
+  // in the leaf alone.
+  if (any_bit(scan_.stars.data(), offset, path.size())) return Settled::not_by_rule;
+  if (filter.star_free_rule() == StarFreeRule::every_name) return Settled::accepted;
+  const std::size_t leaf = leaf_of(path);
+  return any_bit(scan_.bytes.data(), offset + leaf, path.size() - leaf) ? Settled::accepted : Settled::rejected;
 }
 
 void RecordReader::scan(std::span<const char> piece, std::size_t at) {
@@ -457,13 +472,21 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
 
 void RecordReader::count_star_free_names(const char* bytes, std::uint64_t base, const std::size_t* starts,
                                          std::size_t count, std::size_t after, const CompiledMaskList& filter) {
+  if (filter.star_free_rule() == StarFreeRule::names_holding_byte)
+    count_names_by_rule<true>(bytes, base, starts, count, after, filter);
+  else
+    count_names_by_rule<false>(bytes, base, starts, count, after, filter);
+}
+
+template <bool HoldingByte>
+void RecordReader::count_names_by_rule(const char* bytes, std::uint64_t base, const std::size_t* starts,
+                                       std::size_t count, std::size_t after, const CompiledMaskList& filter) {
   // The first records of the run that are members, as begin_name would count them.
   std::size_t members = 0;
   if (remaining_members_ > 0) {
     while (members < count && members < remaining_members_ && base + starts[members] < block_end_) ++members;
   }
-  const unsigned char* const held =
-      filter.star_free_rule() == StarFreeRule::names_holding_byte ? scan_.bytes.data() : nullptr;
+  const unsigned char* const held = scan_.bytes.data();
   const unsigned char* const stars = scan_.stars.data();
   const auto* const tails = reinterpret_cast<const unsigned char*>(bytes);
   // In locals, not through the tally, so that the sums stay in registers.
@@ -477,7 +500,7 @@ void RecordReader::count_star_free_names(const char* bytes, std::uint64_t base, 
       if (filter.matches(name)) report_file(name, tails + nul + 1, k < members);
       continue;
     }
-    if (held && !any_bit(held, starts[k], length)) continue;
+    if (HoldingByte && !any_bit(held, starts[k], length)) continue;
     const std::uint32_t size = size_in_tail(tails + nul + 1);
     if (k < members) {
       ++member_count;

@@ -146,6 +146,10 @@ private:
     mode_ = Mode::expecting;
   }
   void report_directory(std::string_view path, const char* piece_end);
+  // What the filter's shortcut for names without a '*' (scanned for in this
+  // piece) says of the leaf of a path in the piece: nothing when it holds a '*'.
+  enum class Settled { accepted, rejected, not_by_rule };
+  Settled leaf_by_rule(std::string_view path, const CompiledMaskList& filter) const;
   const std::string& archive_path();
   void finish_archive_header(std::uint64_t position_after);
   void append_limited(std::string& to, std::string_view bytes, std::size_t limit);
@@ -166,6 +170,9 @@ private:
   // names without a '*', which the piece holds none of.
   void count_star_free_names(const char* bytes, std::uint64_t base, const std::size_t* starts, std::size_t count,
                              std::size_t after, const CompiledMaskList& filter);
+  template <bool HoldingByte>
+  void count_names_by_rule(const char* bytes, std::uint64_t base, const std::size_t* starts, std::size_t count,
+                           std::size_t after, const CompiledMaskList& filter);
   // Hands on one whole record of the piece, from its offset to that of the next.
   void take_record(std::span<const char> piece, std::size_t at, std::size_t next, std::uint64_t base);
   // The same for a file record [record, nul) of a piece ending at end, whose first

@@ -445,19 +445,39 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
     } else if (filter && names_.probe_of(*filter)) {
       names_.may_match(*filter, bytes + starts[i], end, end);
       const auto hit = static_cast<std::size_t>(names_.hit() - bytes);
-      single = mark < marks ? marked[mark] : count;
+      // Marks that nobody need be told of pass with the file records before
+      // the find: archive headers that are skipped, and directories when no
+      // directory is reported or the probe would have found its leaf.
+      std::size_t passed = mark;
+      while (passed < marks && starts[marked[passed]] <= hit && passable_mark(bytes, starts[marked[passed]], filter))
+        ++passed;
+      single = passed < marks ? marked[passed] : count;
       if (hit < (single < count ? starts[single] : after))
         single = static_cast<std::size_t>(std::upper_bound(starts + i, starts + single, hit) - starts) - 1;
+      // The last directory passed becomes the current one, unreported.
+      for (std::size_t m = passed; m-- > mark;) {
+        if (marked[m] < single && bytes[starts[marked[m]]] == 0) {
+          const std::size_t at = starts[marked[m]];
+          const std::string_view path(bytes + at + directory_marker_zeros, next_of(marked[m]) - 1 - at -
+                                                                                directory_marker_zeros);
+          set_directory(path.substr(0, max_directory_path));
+          break;
+        }
+      }
     }
     if (single > i) {
       if (remaining_members_ > 0) {
         if (base + starts[single - 1] >= block_end_) remaining_members_ = 0;
         else remaining_members_ -= static_cast<std::uint32_t>(std::min<std::size_t>(remaining_members_, single - i));
       }
-      const char* const last = bytes + starts[single - 1];
-      last_name_ = std::string_view(last, std::min(next_of(single - 1) - 1 - record_tail_length - starts[single - 1],
-                                                   max_record_name));
-      last_name_in_piece_ = true;
+      // The name of the last file record passed over (marks passed are not files).
+      std::size_t last = single - 1;
+      while (last > i && static_cast<unsigned char>(bytes[starts[last]]) < 2) --last;
+      if (static_cast<unsigned char>(bytes[starts[last]]) >= 2) {
+        last_name_ = std::string_view(bytes + starts[last],
+                                      std::min(next_of(last) - 1 - record_tail_length - starts[last], max_record_name));
+        last_name_in_piece_ = true;
+      }
     }
     if (single == count) break;
     const std::size_t record = starts[single];
@@ -515,6 +535,12 @@ void RecordReader::count_names_by_rule(const char* bytes, std::uint64_t base, co
   tally.file_bytes += file_bytes;
   tally.members += member_count;
   tally.member_bytes += member_bytes;
+}
+
+bool RecordReader::passable_mark(const char* bytes, std::size_t at, const CompiledMaskList* names) const {
+  if (bytes[at] != 0) return !enter_archives_; // an archive header whose block was skipped
+  const CompiledMaskList* directories = handler_.directory_filter;
+  return directories && (!directories->can_match() || (directories == names && directories->probe()));
 }
 
 void RecordReader::skipped(std::uint64_t count) {

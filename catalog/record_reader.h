@@ -138,13 +138,20 @@ private:
   // The path is directory_path_, or a view into the current piece (which ends at
   // piece_end, nullptr for directory_path_).
   void finish_directory_record(std::string_view path, const char* piece_end = nullptr) {
-    remaining_members_ = 0; // members never hold a directory record: the block is over
-    directory_ = path;
-    directory_in_piece_ = path.data() != directory_path_.data();
+    set_directory(path);
     report_directory(path, piece_end);
     zero_count_ = 1;
     mode_ = Mode::expecting;
   }
+  void set_directory(std::string_view path) {
+    remaining_members_ = 0; // members never hold a directory record: the block is over
+    directory_ = path;
+    directory_in_piece_ = path.data() != directory_path_.data();
+  }
+  // True for a mark (a directory record or an archive header at offset `at`)
+  // that the reader may pass with the file records around it when no find of
+  // the name filter's probe lies in it: no one need be told of it.
+  bool passable_mark(const char* bytes, std::size_t at, const CompiledMaskList* names) const;
   void report_directory(std::string_view path, const char* piece_end);
   // What the filter's shortcut for names without a '*' (scanned for in this
   // piece) says of the leaf of a path in the piece: nothing when it holds a '*'.

@@ -370,7 +370,10 @@ TEST(RecordReader, LongVolumesReadInBulkEqualTheBytewiseReader) {
 // does for list content.
 class SwitchingLog final : public RecordHandler {
 public:
-  explicit SwitchingLog(const CompiledMaskList& masks) : masks_(masks) { name_filter = &masks_; }
+  SwitchingLog(const CompiledMaskList& masks, bool filter_directories) : masks_(masks) {
+    name_filter = &masks_;
+    if (filter_directories) directory_filter = &masks_;
+  }
   void directory_record(std::string_view path) override {
     lines.push_back("D " + std::string(path));
     name_filter = path.find('Q') != std::string_view::npos ? nullptr : &masks_;
@@ -385,8 +388,8 @@ private:
 };
 
 std::vector<std::string> read_switching(const std::string& stream, const CompiledMaskList& masks,
-                                        std::size_t chunk, Feeding feeding) {
-  SwitchingLog log(masks);
+                                        std::size_t chunk, Feeding feeding, bool filter_directories) {
+  SwitchingLog log(masks, filter_directories);
   RecordReader reader(log, true);
   reader.start_volume(5);
   for (std::size_t at = 0; at < stream.size(); at += chunk) {
@@ -410,10 +413,15 @@ TEST(RecordReader, NamesSkippedByAProbeLeaveEverythingElseAsItWas) {
     for (const char* m : masks) list.add(m);
     const CompiledMaskList compiled(list);
     ASSERT_NE(compiled.probe(), nullptr) << masks[0];
-    const auto reference = read_switching(stream, compiled, stream.size(), Feeding::bytewise);
-    EXPECT_GT(reference.size(), 200u); // the directories, and with them names
-    for (std::size_t chunk : {stream.size(), std::size_t{65536}, std::size_t{777}})
-      ASSERT_EQ(read_switching(stream, compiled, chunk, Feeding::bulk), reference) << masks[0] << " chunk " << chunk;
+    // With the directories filtered too, those passed over still set the path
+    // of the names after them.
+    for (const bool filter_directories : {false, true}) {
+      const auto reference = read_switching(stream, compiled, stream.size(), Feeding::bytewise, filter_directories);
+      EXPECT_TRUE(filter_directories || reference.size() > 200u); // the directories, and with them names
+      for (std::size_t chunk : {stream.size(), std::size_t{65536}, std::size_t{777}})
+        ASSERT_EQ(read_switching(stream, compiled, chunk, Feeding::bulk, filter_directories), reference)
+            << masks[0] << " chunk " << chunk << " directories filtered " << filter_directories;
+    }
   }
 }
 

@@ -75,14 +75,24 @@ struct Sse2Scanner {
 #endif
 
 // How the vector scanners test the pairs, fixed at compile time so that the
-// common cases keep their bytes in registers: none at all, one pair without a
-// third byte, a few compared one by one, or all at once in the nibble tables.
-enum class PairKind { none, one, several, tables };
+// common cases keep their bytes in registers: none at all, one to three pairs
+// without a third byte, a few of any kind compared one by one, or all at once
+// in the nibble tables.
+enum class PairKind { none, one, two, three, several, tables };
 
 PairKind kind_of(const NameProbe* probe) {
   if (!probe) return PairKind::none;
   if (probe->uses_tables()) return PairKind::tables;
-  return probe->size() == 1 && (*probe)[0].third < 0 ? PairKind::one : PairKind::several;
+  bool thirds = false;
+  for (std::size_t k = 0; k < probe->size(); ++k) thirds = thirds || (*probe)[k].third >= 0;
+  if (thirds || probe->size() > 3) return PairKind::several;
+  constexpr PairKind by_count[] = {PairKind::several, PairKind::one, PairKind::two, PairKind::three};
+  return by_count[probe->size()];
+}
+
+// The number of pairs of the kinds that know it.
+constexpr std::size_t pairs_of(PairKind kind) {
+  return kind == PairKind::one ? 1 : kind == PairKind::two ? 2 : kind == PairKind::three ? 3 : 0;
 }
 
 #if defined(SHELVO_X86_VECTORS)
@@ -136,8 +146,13 @@ struct Avx2Scanner {
   // 0xFF where a pair starts, for 32 positions (with the tables: 0xFF where none
   // does).
   __attribute__((target("avx2"))) __m256i pairs32(const char* p) const {
-    if constexpr (Kind == PairKind::one) {
-      return _mm256_and_si256(_mm256_cmpeq_epi8(load(p), first[0]), _mm256_cmpeq_epi8(load(p + distance[0]), second[0]));
+    if constexpr (pairs_of(Kind) > 0) {
+      const __m256i here = load(p);
+      __m256i any = _mm256_and_si256(_mm256_cmpeq_epi8(here, first[0]), _mm256_cmpeq_epi8(load(p + distance[0]), second[0]));
+      for (std::size_t k = 1; k < pairs_of(Kind); ++k)
+        any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(here, first[k]),
+                                                    _mm256_cmpeq_epi8(load(p + distance[k]), second[k])));
+      return any;
     } else if constexpr (Kind != PairKind::tables) {
       const __m256i here = load(p);
       __m256i any = _mm256_setzero_si256();
@@ -208,8 +223,12 @@ struct Avx512Scanner {
                             _mm512_shuffle_epi8(high_table, _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble)));
   }
   __attribute__((target("avx512bw"))) std::uint64_t pairs(const char* p) const {
-    if constexpr (Kind == PairKind::one) {
-      return _mm512_cmpeq_epi8_mask(load(p), first[0]) & _mm512_cmpeq_epi8_mask(load(p + distance[0]), second[0]);
+    if constexpr (pairs_of(Kind) > 0) {
+      const __m512i here = load(p);
+      std::uint64_t bits = 0;
+      for (std::size_t k = 0; k < pairs_of(Kind); ++k)
+        bits |= _mm512_cmpeq_epi8_mask(here, first[k]) & _mm512_cmpeq_epi8_mask(load(p + distance[k]), second[k]);
+      return bits;
     } else if constexpr (Kind != PairKind::tables) {
       const __m512i here = load(p);
       std::uint64_t bits = 0;
@@ -305,6 +324,10 @@ inline void scan_blocks_of_kind(const char* bytes, std::size_t from, std::size_t
     return scan_blocks(Scanner<PairKind::none>(request.probe, request.byte), bytes, from, to, pairs_to, out);
   case PairKind::one:
     return scan_blocks(Scanner<PairKind::one>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  case PairKind::two:
+    return scan_blocks(Scanner<PairKind::two>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  case PairKind::three:
+    return scan_blocks(Scanner<PairKind::three>(request.probe, request.byte), bytes, from, to, pairs_to, out);
   case PairKind::several:
     return scan_blocks(Scanner<PairKind::several>(request.probe, request.byte), bytes, from, to, pairs_to, out);
   case PairKind::tables:
@@ -318,6 +341,8 @@ inline const char* find_in_blocks_of_kind(const NameProbe& probe, const char* p,
   case PairKind::none:
   case PairKind::several: return find_in_blocks(Scanner<PairKind::several>(&probe, 0), p, end, found);
   case PairKind::one: return find_in_blocks(Scanner<PairKind::one>(&probe, 0), p, end, found);
+  case PairKind::two: return find_in_blocks(Scanner<PairKind::two>(&probe, 0), p, end, found);
+  case PairKind::three: return find_in_blocks(Scanner<PairKind::three>(&probe, 0), p, end, found);
   case PairKind::tables: return find_in_blocks(Scanner<PairKind::tables>(&probe, 0), p, end, found);
   }
   return p;

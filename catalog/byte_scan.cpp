@@ -288,14 +288,19 @@ struct ScanOutput {
 template <class Scanner>
 inline void scan_blocks(const Scanner& scanner, const char* bytes, std::size_t from, std::size_t to,
                         std::size_t pairs_to, ScanOutput& out) {
+  // In locals: the maps are bytes, which the compiler must otherwise take for
+  // the scanner's own and read again after every store.
+  unsigned char* const zeros = out.zeros;
+  unsigned char* const chosen = out.bytes;
+  unsigned char* const stars = out.stars;
+  std::uint32_t* const starts = out.starts;
   std::size_t count = out.start_count;
   for (std::size_t at = from; at < to; at += block) {
     const char* p = bytes + at;
-    store_bits(out.zeros, at / 8, scanner.zeros(p));
-    if (out.bytes) store_bits(out.bytes, at / 8, scanner.chosen(p));
-    if (out.stars) store_bits(out.stars, at / 8, scanner.stars(p));
-    if (Scanner::lists_pairs && out.starts && at < pairs_to)
-      count = append_offsets(out.starts, count, at, scanner.pairs(p));
+    store_bits(zeros, at / 8, scanner.zeros(p));
+    if (chosen) store_bits(chosen, at / 8, scanner.chosen(p));
+    if (stars) store_bits(stars, at / 8, scanner.stars(p));
+    if (Scanner::lists_pairs && starts && at < pairs_to) count = append_offsets(starts, count, at, scanner.pairs(p));
   }
   out.start_count = count;
 }

@@ -45,6 +45,19 @@ constexpr std::size_t lane_capacity = lane_bytes / smallest_record + 4;
 constexpr std::size_t lane_retry_records = 8;
 constexpr std::size_t no_record = ~std::size_t{0};
 
+// The last k in [first, end) with starts[k] <= offset, where starts[first] <=
+// offset: the record that holds it. Without branches, whose outcome no
+// processor could guess.
+std::size_t record_holding(const std::size_t* starts, std::size_t first, std::size_t end, std::size_t offset) {
+  std::size_t length = end - first;
+  while (length > 1) {
+    const std::size_t half = length / 2;
+    first = starts[first + half] <= offset ? first + half : first;
+    length -= half;
+  }
+  return first;
+}
+
 // 57 or more bits of a map from bit `from` on.
 [[gnu::always_inline]] inline std::uint64_t map_bits(const unsigned char* map, std::size_t from) {
   std::uint64_t word = 0;
@@ -452,8 +465,7 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
       while (passed < marks && starts[marked[passed]] <= hit && passable_mark(bytes, starts[marked[passed]], filter))
         ++passed;
       single = passed < marks ? marked[passed] : count;
-      if (hit < (single < count ? starts[single] : after))
-        single = static_cast<std::size_t>(std::upper_bound(starts + i, starts + single, hit) - starts) - 1;
+      if (hit < (single < count ? starts[single] : after)) single = record_holding(starts, i, single, hit);
       // The last directory passed becomes the current one, unreported.
       for (std::size_t m = passed; m-- > mark;) {
         if (marked[m] < single && bytes[starts[marked[m]]] == 0) {

@@ -190,7 +190,7 @@ private:
     const std::string_view name(record, std::min(static_cast<std::size_t>(nul - record), max_record_name));
     const bool member = remaining_members_ > 0;
     const CompiledMaskList* filter = handler_.name_filter;
-    if (!filter || (names_.may_match(*filter, record, nul, end) && filter->matches(name)))
+    if (!filter || (names_.may_match(*filter, record, nul, end) && filter->matches(name, names_.likeliest_mask())))
       report_file(name, reinterpret_cast<const unsigned char*>(nul + 1), member);
     if (member) --remaining_members_;
     last_name_ = name;
@@ -240,15 +240,17 @@ private:
     const char* next_find(const char* from, const char* end) {
       if (!listed_) {
         const char* found = probe_->find(from, end);
-        while (found != end && !probe_->verified(found, from, end)) found = probe_->find(found + 1, end);
+        while (found != end && !probe_->verified(found, from, end, mask_)) found = probe_->find(found + 1, end);
         return found;
       }
       while (listed_ != listed_end_ &&
-             (piece_ + *listed_ < from || !probe_->verified(piece_ + *listed_, piece_, end)))
+             (piece_ + *listed_ < from || !probe_->verified(piece_ + *listed_, piece_, end, mask_)))
         ++listed_;
       return listed_ != listed_end_ ? piece_ + *listed_ : end;
     }
     const char* hit() const { return hit_; }
+    // The mask whose piece holds the find, after may_match said yes.
+    std::size_t likeliest_mask() const { return probe_ ? mask_ : any_mask; }
 
   private:
     const PieceScan& scan_;
@@ -256,6 +258,7 @@ private:
     const CompiledMaskList* filter_ = nullptr;
     const NameProbe* probe_ = nullptr;
     const char* hit_ = nullptr; // none looked for yet
+    std::size_t mask_ = any_mask;
     const std::uint32_t* listed_ = nullptr;
     const std::uint32_t* listed_end_ = nullptr;
     const char* piece_ = nullptr;

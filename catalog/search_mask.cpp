@@ -306,7 +306,8 @@ bool NameProbe::starts_at(const char* p, const char* end) const {
   return false;
 }
 
-bool NameProbe::verified(const char* p, const char* begin, const char* end) const {
+bool NameProbe::verified(const char* p, const char* begin, const char* end, std::size_t& mask) const {
+  mask = any_mask;
   for (const PairInPiece& found : pieces_) {
     const BytePair& pair = found.pair;
     if (static_cast<unsigned char>(p[0]) != pair.first || end - p <= pair.distance ||
@@ -320,7 +321,10 @@ bool NameProbe::verified(const char* p, const char* begin, const char* end) cons
     bool whole = true;
     for (std::size_t k = 0; k < found.piece.size() && whole; ++k)
       whole = found.piece[k] == '?' || found.piece[k] == start[k];
-    if (whole) return true;
+    if (whole) {
+      mask = found.mask;
+      return true;
+    }
   }
   return false;
 }
@@ -358,10 +362,11 @@ void CompiledMaskList::choose_probe() {
   const auto choose = [&](bool in_window) {
     probe_ = NameProbe();
     has_probe_ = true;
-    for (const CompiledMask& mask : positive_) {
+    for (std::size_t k = 0; k < positive_.size(); ++k) {
       PairInPiece found;
       bool accepts_nothing = false;
-      if (mask.required_pair(found, accepts_nothing, in_window)) {
+      if (positive_[k].required_pair(found, accepts_nothing, in_window)) {
+        found.mask = k;
         if (!probe_.add(found)) has_probe_ = false;
       } else if (!accepts_nothing) {
         has_probe_ = false;

@@ -49,7 +49,11 @@ struct PairInPiece {
   BytePair pair;
   std::string piece;
   std::size_t offset = 0;
+  std::size_t mask = 0; // the positive mask it comes from, by its place in the list
 };
+
+// No mask in particular: for a find whose piece was not seen whole.
+constexpr std::size_t any_mask = ~std::size_t{0};
 
 // What every name accepted by a mask list holds: one of a few byte pairs (with
 // the byte after a pair of adjacent bytes, when the mask has one there).
@@ -81,8 +85,9 @@ public:
   // False when no pair starting at p (inside [begin, end)) lies in its piece
   // there, so that p is no evidence of a hit: every name a mask accepts holds
   // the whole piece, the pair at its place in it. True when a piece would reach
-  // outside [begin, end).
-  bool verified(const char* p, const char* begin, const char* end) const;
+  // outside [begin, end). mask is set to the mask of the piece that was seen
+  // whole, else to any_mask.
+  bool verified(const char* p, const char* begin, const char* end, std::size_t& mask) const;
 
   // The pairs as nibble tables, one for each offset from a pair's start (0, 1,
   // 2), for scans that test every pair at once: bit k of low[b & 15] &
@@ -187,6 +192,14 @@ enum class StarFreeRule { none, every_name, names_holding_byte };
 class CompiledMaskList {
 public:
   explicit CompiledMaskList(const MaskList& masks);
+
+  // The same, trying first the positive mask likeliest to match (by its place
+  // in the list, as PairInPiece::mask; any_mask for none).
+  bool matches(std::string_view name, std::size_t likeliest) const {
+    if (likeliest < positive_.size() && positive_[likeliest].matches(name))
+      return exclusions_.empty() || !excluded(name, ~std::uint64_t{0});
+    return matches(name);
+  }
 
   // Same answer as match_mask_list(masks, name), for every name.
   bool matches(std::string_view name) const {

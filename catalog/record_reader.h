@@ -18,17 +18,19 @@
 // ends inside.
 //
 // In bulk the reader finds whole records from a map of the zero bytes, walking
-// several stretches of a chunk at once, and with a name filter that has a probe
-// it passes over the names without a find of the probe undecoded. It reports
-// exactly what the byte-by-byte reading reports, on every input.
+// several stretches of a chunk at once; with a filter that has a probe it
+// passes over the names (and the directories no one need be told of) between
+// the finds of the probe undecoded, and counting only it counts "*" and "*.*"
+// by maps of the bytes. It reports (or counts) exactly what the byte-by-byte
+// reading reports, on every input.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -174,7 +176,7 @@ private:
                          std::size_t count, std::size_t marks, std::size_t after);
   // Counts the hits among `count` file records that follow one another (the
   // record after them starts at offset `after`) by the filter's shortcut for
-  // names without a '*', which the piece holds none of.
+  // names without a '*'; a name that holds one is left to the masks.
   void count_star_free_names(const char* bytes, std::uint64_t base, const std::size_t* starts, std::size_t count,
                              std::size_t after, const CompiledMaskList& filter);
   template <bool HoldingByte>

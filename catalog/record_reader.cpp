@@ -69,6 +69,24 @@ std::size_t record_holding(const std::size_t* starts, std::size_t first, std::si
   return word >> (from % 8);
 }
 
+// True when the bytes [text, text + length) hold `byte`, eight at a time from
+// the end, where names hold the byte of "*.*". The bytes read lie in the piece
+// (a name is followed by its tail).
+[[gnu::always_inline]] inline bool holds_byte(const char* text, std::size_t length, char byte) {
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  constexpr std::uint64_t highs = 0x8080808080808080u;
+  const std::uint64_t spread = ones * static_cast<unsigned char>(byte);
+  for (; length >= 8; length -= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text + length - 8, sizeof word);
+    word ^= spread; // a zero byte where `byte` was
+    if ((word - ones) & ~word & highs) return true;
+  }
+  for (std::size_t k = 0; k < length; ++k)
+    if (text[k] == byte) return true;
+  return false;
+}
+
 // True when one of the `count` bits of the map from bit `from` on is set.
 [[gnu::always_inline]] inline bool any_bit(const unsigned char* map, std::size_t from, std::size_t count) {
   constexpr std::size_t at_once = 56;
@@ -254,7 +272,9 @@ RecordReader::Settled RecordReader::leaf_by_rule(std::string_view path, const Co
   if (any_bit(scan_.stars.data(), offset, path.size())) return Settled::not_by_rule;
   if (filter.star_free_rule() == StarFreeRule::every_name) return Settled::accepted;
   const std::size_t leaf = leaf_of(path);
-  return any_bit(scan_.bytes.data(), offset + leaf, path.size() - leaf) ? Settled::accepted : Settled::rejected;
+  return holds_byte(path.data() + leaf, path.size() - leaf, static_cast<char>(filter.rule_byte()))
+             ? Settled::accepted
+             : Settled::rejected;
 }
 
 void RecordReader::scan(std::span<const char> piece, std::size_t at) {
@@ -270,8 +290,6 @@ void RecordReader::scan(std::span<const char> piece, std::size_t at) {
     scanned_for_.pairs_of = listed;
   } else if (names && handler_.tally && names->star_free_rule() != StarFreeRule::none) {
     request.map_stars = true;
-    request.map_byte = names->star_free_rule() == StarFreeRule::names_holding_byte;
-    request.byte = names->rule_byte();
     scanned_for_.rule_of = names;
   }
   scan_piece(piece, at / 64 * 64, request, scan_);
@@ -518,7 +536,7 @@ void RecordReader::count_names_by_rule(const char* bytes, std::uint64_t base, co
   if (remaining_members_ > 0) {
     while (members < count && members < remaining_members_ && base + starts[members] < block_end_) ++members;
   }
-  const unsigned char* const held = scan_.bytes.data();
+  const auto byte = static_cast<char>(filter.rule_byte());
   const unsigned char* const stars = scan_.stars.data();
   const auto* const tails = reinterpret_cast<const unsigned char*>(bytes);
   // In locals, not through the tally, so that the sums stay in registers.
@@ -532,7 +550,7 @@ void RecordReader::count_names_by_rule(const char* bytes, std::uint64_t base, co
       if (filter.matches(name)) report_file(name, tails + nul + 1, k < members);
       continue;
     }
-    if (HoldingByte && !any_bit(held, starts[k], length)) continue;
+    if (HoldingByte && !holds_byte(bytes + starts[k], length, byte)) continue;
     const std::uint32_t size = size_in_tail(tails + nul + 1);
     if (k < members) {
       ++member_count;

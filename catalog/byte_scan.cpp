@@ -27,27 +27,25 @@ std::uint64_t equal_bits_plainly(const char* p, std::size_t count, unsigned char
   return bits;
 }
 
-// Each scanner answers for one block of 64 bytes: which bytes equal a byte,
+// Each scanner answers for one block of 64 bytes: which bytes are 0x00 or '*',
 // and where a pair of the probe starts (the block and `reach` bytes after it
 // readable).
 struct PlainScanner {
   static constexpr bool lists_pairs = true; // whenever there is a probe
-  PlainScanner(const NameProbe* probe_, unsigned char byte_) : probe(probe_), byte(byte_) {}
+  explicit PlainScanner(const NameProbe* probe_) : probe(probe_) {}
   static std::uint64_t equal(const char* p, unsigned char value) { return equal_bits_plainly(p, block, value); }
   std::uint64_t zeros(const char* p) const { return equal(p, 0); }
-  std::uint64_t chosen(const char* p) const { return equal(p, byte); }
   std::uint64_t stars(const char* p) const { return equal(p, '*'); }
   std::uint64_t pairs(const char* p) const {
     return pair_bits_plainly(*probe, p, p + block + probe->scan_reach(), block);
   }
   const NameProbe* probe;
-  unsigned char byte;
 };
 
 #if defined(__SSE2__)
 struct Sse2Scanner {
   static constexpr bool lists_pairs = true; // whenever there is a probe
-  Sse2Scanner(const NameProbe* probe_, unsigned char byte_) : probe(probe_), byte(byte_) {}
+  explicit Sse2Scanner(const NameProbe* probe_) : probe(probe_) {}
   static std::uint64_t equal16(const char* p, __m128i x) {
     return static_cast<std::uint32_t>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), x)));
@@ -57,7 +55,6 @@ struct Sse2Scanner {
     return equal16(p, x) | equal16(p + 16, x) << 16 | equal16(p + 32, x) << 32 | equal16(p + 48, x) << 48;
   }
   std::uint64_t zeros(const char* p) const { return equal(p, 0); }
-  std::uint64_t chosen(const char* p) const { return equal(p, byte); }
   std::uint64_t stars(const char* p) const { return equal(p, '*'); }
   std::uint64_t pairs(const char* p) const {
     std::uint64_t bits = 0;
@@ -70,7 +67,6 @@ struct Sse2Scanner {
     return bits;
   }
   const NameProbe* probe;
-  unsigned char byte;
 };
 #endif
 
@@ -99,8 +95,7 @@ constexpr std::size_t pairs_of(PairKind kind) {
 template <PairKind Kind>
 struct Avx2Scanner {
   static constexpr bool lists_pairs = Kind != PairKind::none;
-  __attribute__((target("avx2"))) Avx2Scanner(const NameProbe* probe_, unsigned char byte) : probe(probe_) {
-    chosen_byte = _mm256_set1_epi8(static_cast<char>(byte));
+  __attribute__((target("avx2"))) explicit Avx2Scanner(const NameProbe* probe_) : probe(probe_) {
     if (!probe) return;
     count = probe->size();
     for (std::size_t k = 0; k < count; ++k) {
@@ -132,7 +127,6 @@ struct Avx2Scanner {
   __attribute__((target("avx2"))) std::uint64_t zeros(const char* p) const {
     return equal(p, _mm256_setzero_si256());
   }
-  __attribute__((target("avx2"))) std::uint64_t chosen(const char* p) const { return equal(p, chosen_byte); }
   __attribute__((target("avx2"))) std::uint64_t stars(const char* p) const {
     return equal(p, _mm256_set1_epi8('*'));
   }
@@ -177,7 +171,6 @@ struct Avx2Scanner {
 
   const NameProbe* probe;
   std::size_t count = 0;
-  __m256i chosen_byte;
   __m256i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
   std::size_t distance[NameProbe::max_pairs] = {};
   bool has_third[NameProbe::max_pairs] = {};
@@ -187,8 +180,7 @@ struct Avx2Scanner {
 template <PairKind Kind>
 struct Avx512Scanner {
   static constexpr bool lists_pairs = Kind != PairKind::none;
-  __attribute__((target("avx512bw"))) Avx512Scanner(const NameProbe* probe_, unsigned char byte) : probe(probe_) {
-    chosen_byte = _mm512_set1_epi8(static_cast<char>(byte));
+  __attribute__((target("avx512bw"))) explicit Avx512Scanner(const NameProbe* probe_) : probe(probe_) {
     if (!probe) return;
     count = probe->size();
     for (std::size_t k = 0; k < count; ++k) {
@@ -210,9 +202,6 @@ struct Avx512Scanner {
   __attribute__((target("avx512bw"))) static __m512i load(const char* p) { return _mm512_loadu_si512(p); }
   __attribute__((target("avx512bw"))) std::uint64_t zeros(const char* p) const {
     return _mm512_cmpeq_epi8_mask(load(p), _mm512_setzero_si512());
-  }
-  __attribute__((target("avx512bw"))) std::uint64_t chosen(const char* p) const {
-    return _mm512_cmpeq_epi8_mask(load(p), chosen_byte);
   }
   __attribute__((target("avx512bw"))) std::uint64_t stars(const char* p) const {
     return _mm512_cmpeq_epi8_mask(load(p), _mm512_set1_epi8('*'));
@@ -248,7 +237,6 @@ struct Avx512Scanner {
 
   const NameProbe* probe;
   std::size_t count = 0;
-  __m512i chosen_byte;
   __m512i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
   std::size_t distance[NameProbe::max_pairs] = {};
   bool has_third[NameProbe::max_pairs] = {};
@@ -277,13 +265,12 @@ inline std::size_t append_offsets(std::uint32_t* out, std::size_t count, std::si
 // Where a piece's scan writes, sized for it.
 struct ScanOutput {
   unsigned char* zeros;
-  unsigned char* bytes;   // nullptr unless a byte is mapped
   unsigned char* stars;   // nullptr unless '*' is mapped
   std::uint32_t* starts;  // nullptr unless pairs are listed; room for every offset
   std::size_t start_count = 0;
 };
 
-// The whole blocks of [from, to): zero map, chosen byte, '*', and the pair starts
+// The whole blocks of [from, to): zero map, '*', and the pair starts
 // of the blocks before pairs_to (whose pairs' second bytes lie inside).
 template <class Scanner>
 inline void scan_blocks(const Scanner& scanner, const char* bytes, std::size_t from, std::size_t to,
@@ -291,14 +278,12 @@ inline void scan_blocks(const Scanner& scanner, const char* bytes, std::size_t f
   // In locals: the maps are bytes, which the compiler must otherwise take for
   // the scanner's own and read again after every store.
   unsigned char* const zeros = out.zeros;
-  unsigned char* const chosen = out.bytes;
   unsigned char* const stars = out.stars;
   std::uint32_t* const starts = out.starts;
   std::size_t count = out.start_count;
   for (std::size_t at = from; at < to; at += block) {
     const char* p = bytes + at;
     store_bits(zeros, at / 8, scanner.zeros(p));
-    if (chosen) store_bits(chosen, at / 8, scanner.chosen(p));
     if (stars) store_bits(stars, at / 8, scanner.stars(p));
     if (Scanner::lists_pairs && starts && at < pairs_to) count = append_offsets(starts, count, at, scanner.pairs(p));
   }
@@ -326,17 +311,17 @@ inline void scan_blocks_of_kind(const char* bytes, std::size_t from, std::size_t
                                 const PieceScanRequest& request, ScanOutput& out) {
   switch (kind_of(request.probe)) {
   case PairKind::none:
-    return scan_blocks(Scanner<PairKind::none>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+    return scan_blocks(Scanner<PairKind::none>(request.probe), bytes, from, to, pairs_to, out);
   case PairKind::one:
-    return scan_blocks(Scanner<PairKind::one>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+    return scan_blocks(Scanner<PairKind::one>(request.probe), bytes, from, to, pairs_to, out);
   case PairKind::two:
-    return scan_blocks(Scanner<PairKind::two>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+    return scan_blocks(Scanner<PairKind::two>(request.probe), bytes, from, to, pairs_to, out);
   case PairKind::three:
-    return scan_blocks(Scanner<PairKind::three>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+    return scan_blocks(Scanner<PairKind::three>(request.probe), bytes, from, to, pairs_to, out);
   case PairKind::several:
-    return scan_blocks(Scanner<PairKind::several>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+    return scan_blocks(Scanner<PairKind::several>(request.probe), bytes, from, to, pairs_to, out);
   case PairKind::tables:
-    return scan_blocks(Scanner<PairKind::tables>(request.probe, request.byte), bytes, from, to, pairs_to, out);
+    return scan_blocks(Scanner<PairKind::tables>(request.probe), bytes, from, to, pairs_to, out);
   }
 }
 
@@ -344,11 +329,11 @@ template <template <PairKind> class Scanner>
 inline const char* find_in_blocks_of_kind(const NameProbe& probe, const char* p, const char* end, bool& found) {
   switch (kind_of(&probe)) {
   case PairKind::none:
-  case PairKind::several: return find_in_blocks(Scanner<PairKind::several>(&probe, 0), p, end, found);
-  case PairKind::one: return find_in_blocks(Scanner<PairKind::one>(&probe, 0), p, end, found);
-  case PairKind::two: return find_in_blocks(Scanner<PairKind::two>(&probe, 0), p, end, found);
-  case PairKind::three: return find_in_blocks(Scanner<PairKind::three>(&probe, 0), p, end, found);
-  case PairKind::tables: return find_in_blocks(Scanner<PairKind::tables>(&probe, 0), p, end, found);
+  case PairKind::several: return find_in_blocks(Scanner<PairKind::several>(&probe), p, end, found);
+  case PairKind::one: return find_in_blocks(Scanner<PairKind::one>(&probe), p, end, found);
+  case PairKind::two: return find_in_blocks(Scanner<PairKind::two>(&probe), p, end, found);
+  case PairKind::three: return find_in_blocks(Scanner<PairKind::three>(&probe), p, end, found);
+  case PairKind::tables: return find_in_blocks(Scanner<PairKind::tables>(&probe), p, end, found);
   }
   return p;
 }
@@ -380,19 +365,19 @@ __attribute__((target("avx2"), flatten)) const char* find_in_blocks_avx2(const N
 __attribute__((flatten)) void scan_blocks_sse2(const char* bytes, std::size_t from, std::size_t to,
                                                std::size_t pairs_to, const PieceScanRequest& request,
                                                ScanOutput& out) {
-  scan_blocks(Sse2Scanner(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  scan_blocks(Sse2Scanner(request.probe), bytes, from, to, pairs_to, out);
 }
 __attribute__((flatten)) const char* find_in_blocks_sse2(const NameProbe& probe, const char* p, const char* end,
                                                          bool& found) {
-  return find_in_blocks(Sse2Scanner(&probe, 0), p, end, found);
+  return find_in_blocks(Sse2Scanner(&probe), p, end, found);
 }
 #endif
 void scan_blocks_plain(const char* bytes, std::size_t from, std::size_t to, std::size_t pairs_to,
                        const PieceScanRequest& request, ScanOutput& out) {
-  scan_blocks(PlainScanner(request.probe, request.byte), bytes, from, to, pairs_to, out);
+  scan_blocks(PlainScanner(request.probe), bytes, from, to, pairs_to, out);
 }
 const char* find_in_blocks_plain(const NameProbe& probe, const char* p, const char* end, bool& found) {
-  return find_in_blocks(PlainScanner(&probe, 0), p, end, found);
+  return find_in_blocks(PlainScanner(&probe), p, end, found);
 }
 
 using BlockScan = void (*)(const char*, std::size_t, std::size_t, std::size_t, const PieceScanRequest&, ScanOutput&);
@@ -428,15 +413,14 @@ void scan_piece(std::span<const char> piece, std::size_t from, const PieceScanRe
   const std::size_t reach = request.probe ? request.probe->scan_reach() : 0;
   const std::size_t pairs_to = size - from >= block + reach ? from + (size - from - reach) / block * block : from;
 
-  // The bits from `whole` on start set (zeros) or clear (the others) and are
+  // The bits from `whole` on start set (zeros) or clear ('*') and are
   // corrected for the bytes that are there.
   const auto prepare = [&](std::vector<unsigned char>& map, unsigned char fill) {
     map.resize(size / 8 + 24);
     std::fill(map.begin() + static_cast<std::ptrdiff_t>(whole / 8), map.end(), fill);
     return map.data();
   };
-  ScanOutput out{prepare(scan.zeros, 0xFF), request.map_byte ? prepare(scan.bytes, 0) : nullptr,
-                 request.map_stars ? prepare(scan.stars, 0) : nullptr, nullptr};
+  ScanOutput out{prepare(scan.zeros, 0xFF), request.map_stars ? prepare(scan.stars, 0) : nullptr, nullptr};
   if (request.probe) {
     if (scan.pair_starts.size() < size - from + block) scan.pair_starts.resize(size - from + block);
     out.starts = scan.pair_starts.data();
@@ -447,7 +431,6 @@ void scan_piece(std::span<const char> piece, std::size_t from, const PieceScanRe
     const auto byte = static_cast<unsigned char>(piece[at]);
     const auto bit = static_cast<unsigned char>(1u << (at % 8));
     if (byte != 0) scan.zeros[at / 8] = static_cast<unsigned char>(scan.zeros[at / 8] & ~bit);
-    if (out.bytes && byte == request.byte) out.bytes[at / 8] |= bit;
     if (out.stars && byte == '*') out.stars[at / 8] |= bit;
   }
   if (request.probe) {

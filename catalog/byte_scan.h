@@ -1,7 +1,7 @@
 // The vector scans over the bytes of a volume file's record stream: where the
 // 0x00 bytes are (the record walk steps from terminator to terminator by them),
 // where the byte pairs of a name probe start (names without one are passed over),
-// where one given byte is, and where '*' is. Every scan gives the same
+// and where '*' is. Every scan gives the same
 // answer on every vector width (vector_width.h chooses the widest the processor
 // has), so tests can check the narrower code on any machine.
 //
@@ -22,8 +22,6 @@ namespace shelvo {
 // What a scan finds besides the zero bytes.
 struct PieceScanRequest {
   const NameProbe* probe = nullptr; // list where its pairs start
-  bool map_byte = false;            // map the byte below too
-  unsigned char byte = 0;
   bool map_stars = false;           // map '*' too
 };
 
@@ -32,9 +30,7 @@ struct PieceScan {
   // for a terminator always ends inside the map; 16 spare map bytes let 8-byte
   // loads reach past the last byte.
   std::vector<unsigned char> zeros;
-  // The requested byte, and '*', laid out the same way; the bits from the end
-  // on clear.
-  std::vector<unsigned char> bytes;
+  // '*', laid out the same way; the bits from the end on clear.
   std::vector<unsigned char> stars;
   // The first pair_count entries: the ascending offsets at which one of the
   // probe's pairs starts with both of its bytes inside the piece.

@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t block = 64;
 
 // The pair bits of the bytes [p, end) one at a time: bit i when a pair starts at
-// p[i] with its second byte before end. The reference every vector width equals.
+// p[i] with all its bytes before end. The reference every vector width equals.
 std::uint64_t pair_bits_plainly(const NameProbe& probe, const char* p, const char* end, std::size_t count) {
   std::uint64_t bits = 0;
   for (std::size_t i = 0; i < count; ++i)

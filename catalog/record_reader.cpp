@@ -70,8 +70,7 @@ std::size_t record_holding(const std::size_t* starts, std::size_t first, std::si
 }
 
 // True when the bytes [text, text + length) hold `byte`, eight at a time from
-// the end, where names hold the byte of "*.*". The bytes read lie in the piece
-// (a name is followed by its tail).
+// the end, where names hold the byte of "*.*" (their extension's dot).
 [[gnu::always_inline]] inline bool holds_byte(const char* text, std::size_t length, char byte) {
   constexpr std::uint64_t ones = 0x0101010101010101u;
   constexpr std::uint64_t highs = 0x8080808080808080u;

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "catalog/vector_width.h"
+#include "catalog/byte_scan.h"
 
 namespace shelvo {
 
@@ -45,85 +45,53 @@ constexpr std::size_t lane_capacity = lane_bytes / smallest_record + 4;
 constexpr std::size_t lane_retry_records = 8;
 constexpr std::size_t no_record = ~std::size_t{0};
 
-// Map of the zero bytes of a piece: bit i of map byte j stands for piece byte
-// 8j + i. The bits from `size` on are set, so a search for a terminator always
-// ends inside the map, at `size` at the latest.
-void map_zero_bytes_plain(const char* bytes, std::size_t from, std::size_t to, unsigned char* map) {
-  for (std::size_t at = from; at < to; at += 8) {
-    unsigned bits = 0;
-    for (std::size_t k = 0; k < 8; ++k) bits |= (bytes[at + k] == 0 ? 1u : 0u) << k;
-    map[at / 8] = static_cast<unsigned char>(bits);
+// The last k in [first, end) with starts[k] <= offset, where starts[first] <=
+// offset: the record that holds it. Without branches, whose outcome no
+// processor could guess.
+std::size_t record_holding(const std::size_t* starts, std::size_t first, std::size_t end, std::size_t offset) {
+  std::size_t length = end - first;
+  while (length > 1) {
+    const std::size_t half = length / 2;
+    first = starts[first + half] <= offset ? first + half : first;
+    length -= half;
   }
+  return first;
 }
 
-// Stores the low `count` bytes of bits at map byte `at`, lowest first.
-inline void store_bits(unsigned char* map, std::size_t at, std::uint64_t bits, std::size_t count) {
+// 57 or more bits of a map from bit `from` on.
+[[gnu::always_inline]] inline std::uint64_t map_bits(const unsigned char* map, std::size_t from) {
+  std::uint64_t word = 0;
   if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(map + at, &bits, count);
+    std::memcpy(&word, map + from / 8, sizeof word);
   } else {
-    for (std::size_t k = 0; k < count; ++k) map[at + k] = static_cast<unsigned char>(bits >> (8 * k));
+    for (std::size_t k = 0; k < 8; ++k) word |= static_cast<std::uint64_t>(map[from / 8 + k]) << (8 * k);
   }
+  return word >> (from % 8);
 }
 
-#if defined(__SSE2__)
-void map_zero_bytes_sse2(const char* bytes, std::size_t from, std::size_t to, unsigned char* map) {
-  const __m128i zero = _mm_setzero_si128();
-  for (std::size_t at = from; at < to; at += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
-    store_bits(map, at / 8, static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero))), 2);
+// True when the bytes [text, text + length) hold `byte`, eight at a time from
+// the end, where names hold the byte of "*.*" (their extension's dot).
+[[gnu::always_inline]] inline bool holds_byte(const char* text, std::size_t length, char byte) {
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  constexpr std::uint64_t highs = 0x8080808080808080u;
+  const std::uint64_t spread = ones * static_cast<unsigned char>(byte);
+  for (; length >= 8; length -= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text + length - 8, sizeof word);
+    word ^= spread; // a zero byte where `byte` was
+    if ((word - ones) & ~word & highs) return true;
   }
-}
-#endif
-
-#if defined(SHELVO_X86_VECTORS)
-__attribute__((target("avx512bw"))) void map_zero_bytes_avx512(const char* bytes, std::size_t from, std::size_t to,
-                                                              unsigned char* map) {
-  const __m512i zero = _mm512_setzero_si512();
-  for (std::size_t at = from; at < to; at += 64)
-    store_bits(map, at / 8, _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(bytes + at), zero), 8);
+  for (std::size_t k = 0; k < length; ++k)
+    if (text[k] == byte) return true;
+  return false;
 }
 
-__attribute__((target("avx2"))) void map_zero_bytes_avx2(const char* bytes, std::size_t from, std::size_t to,
-                                                          unsigned char* map) {
-  const __m256i zero = _mm256_setzero_si256();
-  for (std::size_t at = from; at < to; at += 64) {
-    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
-    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + 32));
-    const auto low_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, zero)));
-    const auto high_bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, zero)));
-    store_bits(map, at / 8, static_cast<std::uint64_t>(high_bits) << 32 | low_bits, 8);
-  }
-}
-#endif
-
-using MapFunction = void (*)(const char* bytes, std::size_t from, std::size_t to, unsigned char* map);
-
-MapFunction map_function(VectorWidth width) {
-#if defined(SHELVO_X86_VECTORS)
-  if (width == VectorWidth::avx512) return map_zero_bytes_avx512;
-  if (width == VectorWidth::avx2) return map_zero_bytes_avx2;
-#endif
-#if defined(__SSE2__)
-  if (width >= VectorWidth::sse2) return map_zero_bytes_sse2;
-#endif
-  return map_zero_bytes_plain;
-}
-
-// The map's bits for the last bytes, after the whole blocks of 64 up to `whole`.
-void map_tail(std::span<const char> piece, std::size_t whole, std::vector<unsigned char>& map) {
-  for (std::size_t at = whole; at < piece.size(); ++at)
-    if (piece[at] != 0) map[at / 8] = static_cast<unsigned char>(map[at / 8] & ~(1u << (at % 8)));
-}
-
-// Fills the map for bytes [from, size) (from a multiple of 64), with the bits past
-// the end set and 16 spare bytes, so that 8-byte loads up to `size` stay inside.
-void map_zero_bytes(std::span<const char> piece, std::size_t from, std::vector<unsigned char>& map) {
-  const std::size_t size = piece.size();
-  const std::size_t whole = from + (size - from) / 64 * 64;
-  map.resize(size / 8 + 24);
-  std::fill(map.begin() + static_cast<std::ptrdiff_t>(whole / 8), map.end(), 0xFF);
-  map_function(vector_width())(piece.data(), from, whole, map.data());
-  map_tail(piece, whole, map);
+// True when one of the `count` bits of the map from bit `from` on is set.
+[[gnu::always_inline]] inline bool any_bit(const unsigned char* map, std::size_t from, std::size_t count) {
+  constexpr std::size_t at_once = 56;
+  for (; count > at_once; count -= at_once, from += at_once)
+    if (map_bits(map, from) & ((std::uint64_t{1} << at_once) - 1)) return true;
+  return (map_bits(map, from) & ((std::uint64_t{1} << count) - 1)) != 0;
 }
 
 // What the bytes alone tell of records that begin with the zero count at 1, as it
@@ -171,15 +139,7 @@ public:
   }
 
   // 57 or more bits of the map from bit `at` on.
-  [[gnu::always_inline]] std::uint64_t bits(std::size_t at) const {
-    std::uint64_t word = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(&word, map_ + at / 8, sizeof word);
-    } else {
-      for (std::size_t k = 0; k < 8; ++k) word |= static_cast<std::uint64_t>(map_[at / 8 + k]) << (8 * k);
-    }
-    return word >> (at % 8);
-  }
+  [[gnu::always_inline]] std::uint64_t bits(std::size_t at) const { return map_bits(map_, at); }
   // The first zero at or after `at` (at <= size), or size.
   [[gnu::always_inline]] std::size_t next_zero(std::size_t at) const {
     for (;;) {
@@ -208,7 +168,7 @@ RecordReader::RecordReader(RecordHandler& handler, bool enter_archives)
   archive_path_.reserve(max_archive_path + 1);
   lane_starts_.resize(walk_lanes * lane_capacity);
   lane_marks_.resize(walk_lanes * lane_capacity);
-  zero_map_.reserve(max_piece / 8 + 24);
+  scan_.zeros.reserve(max_piece / 8 + 24);
 }
 
 void RecordReader::start_volume(unsigned char format) {
@@ -269,6 +229,31 @@ void RecordReader::finish_archive_header(std::uint64_t position_after) {
   archive_path_stale_ = true;
 }
 
+void RecordReader::report_directory(std::string_view path, const char* piece_end) {
+  const CompiledMaskList* filter = handler_.directory_filter;
+  if (!filter) {
+    handler_.directory_record(path);
+    return;
+  }
+  if (!filter->can_match()) return;
+  const Settled settled =
+      piece_end && filter == scanned_for_.rule_of ? leaf_by_rule(path, *filter) : Settled::not_by_rule;
+  if (settled == Settled::rejected) return;
+  if (settled == Settled::not_by_rule) {
+    // A path in the piece is followed by its terminator there (a cut one by more
+    // bytes), so the probe may look at it in place: the whole path first, which
+    // settles most directories before their leaf is looked for.
+    ProbeCursor& cursor = filter == handler_.name_filter ? names_ : directories_;
+    const char* const path_end = path.data() + path.size();
+    if (piece_end && !cursor.may_match(*filter, path.data(), path_end, piece_end)) return;
+    const std::string_view leaf = path.substr(leaf_of(path));
+    if (piece_end && !cursor.may_match(*filter, leaf.data(), path_end, piece_end)) return;
+    if (!filter->matches(leaf)) return;
+  }
+  if (handler_.tally) ++handler_.tally->directories;
+  else handler_.directory_record(path);
+}
+
 const std::string& RecordReader::archive_path() {
   if (archive_path_stale_) {
     archive_path_.assign(directory_.substr(0, max_archive_path));
@@ -277,6 +262,37 @@ const std::string& RecordReader::archive_path() {
     archive_path_stale_ = false;
   }
   return archive_path_;
+}
+
+RecordReader::Settled RecordReader::leaf_by_rule(std::string_view path, const CompiledMaskList& filter) const {
+  const auto offset = static_cast<std::size_t>(path.data() - scanned_for_.piece);
+  // A path without a '*' has a leaf without one; the rule's byte is looked for
+  // in the leaf alone.
+  if (any_bit(scan_.stars.data(), offset, path.size())) return Settled::not_by_rule;
+  if (filter.star_free_rule() == StarFreeRule::every_name) return Settled::accepted;
+  const std::size_t leaf = leaf_of(path);
+  return holds_byte(path.data() + leaf, path.size() - leaf, static_cast<char>(filter.rule_byte()))
+             ? Settled::accepted
+             : Settled::rejected;
+}
+
+void RecordReader::scan(std::span<const char> piece, std::size_t at) {
+  PieceScanRequest request;
+  scanned_for_ = ScannedFor{piece.data()};
+  const auto has_pairs = [](const CompiledMaskList* filter) {
+    return filter && filter->probe() && filter->probe()->size() > 0;
+  };
+  const CompiledMaskList* names = handler_.name_filter;
+  const CompiledMaskList* listed = has_pairs(names) ? names : handler_.directory_filter;
+  if (has_pairs(listed)) {
+    request.probe = listed->probe();
+    scanned_for_.pairs_of = listed;
+  } else if (names && handler_.tally && names->star_free_rule() != StarFreeRule::none) {
+    request.map_stars = true;
+    scanned_for_.rule_of = names;
+  }
+  scan_piece(piece, at / 64 * 64, request, scan_);
+  scanned_ = true;
 }
 
 void RecordReader::take_record(std::span<const char> piece, std::size_t at, std::size_t next, std::uint64_t base) {
@@ -293,21 +309,17 @@ void RecordReader::take_record(std::span<const char> piece, std::size_t at, std:
   } else {
     // A view, copied only if it is still the current path when the piece ends.
     const std::string_view path(record + directory_marker_zeros, next - 1 - at - directory_marker_zeros);
-    finish_directory_record(path.substr(0, max_directory_path));
+    finish_directory_record(path.substr(0, max_directory_path), piece.data() + piece.size());
   }
 }
 
 std::size_t RecordReader::walk_records(std::span<const char> piece, std::size_t at, std::uint64_t base) {
-  if (!zero_map_built_) {
-    zero_map_from_ = at / 64 * 64;
-    map_zero_bytes(piece, zero_map_from_, zero_map_);
-    zero_map_built_ = true;
-  }
+  if (!scanned_) scan(piece, at);
   // With the zero count above 1 (after stray zeros) a directory marker needs
   // fewer zeros; those records are left to the byte-by-byte rules, and the lanes,
   // which assume a count of 1, are not used.
   const bool directories = zero_count_ == 1;
-  const RecordSteps steps(piece, zero_map_, enter_archives_, directories);
+  const RecordSteps steps(piece, scan_.zeros, enter_archives_, directories);
   const std::size_t size = piece.size();
 
   struct Lane {
@@ -456,22 +468,45 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
     // change, and they are passed over at once.
     std::size_t single = i;
     const CompiledMaskList* filter = handler_.name_filter;
-    if (filter && probe_of(*filter)) {
-      if (!probe_hit_ || probe_hit_ < bytes + starts[i]) probe_hit_ = probe_->find(bytes + starts[i], end);
-      const auto hit = static_cast<std::size_t>(probe_hit_ - bytes);
+    if (filter && filter == scanned_for_.rule_of && handler_.tally) {
+      // Names without a '*' settled by the filter's shortcut: counted in bulk.
       single = mark < marks ? marked[mark] : count;
-      if (hit < (single < count ? starts[single] : after))
-        single = static_cast<std::size_t>(std::upper_bound(starts + i, starts + single, hit) - starts) - 1;
+      if (single > i) count_star_free_names(bytes, base, starts + i, single - i, next_of(single - 1), *filter);
+    } else if (filter && names_.probe_of(*filter)) {
+      names_.may_match(*filter, bytes + starts[i], end, end);
+      const auto hit = static_cast<std::size_t>(names_.hit() - bytes);
+      // Marks that nobody need be told of pass with the file records before
+      // the find: archive headers that are skipped, and directories when no
+      // directory is reported or the probe would have found its leaf.
+      std::size_t passed = mark;
+      while (passed < marks && starts[marked[passed]] <= hit && passable_mark(bytes, starts[marked[passed]], filter))
+        ++passed;
+      single = passed < marks ? marked[passed] : count;
+      if (hit < (single < count ? starts[single] : after)) single = record_holding(starts, i, single, hit);
+      // The last directory passed becomes the current one, unreported.
+      for (std::size_t m = passed; m-- > mark;) {
+        if (marked[m] < single && bytes[starts[marked[m]]] == 0) {
+          const std::size_t at = starts[marked[m]];
+          const std::string_view path(bytes + at + directory_marker_zeros, next_of(marked[m]) - 1 - at -
+                                                                                directory_marker_zeros);
+          set_directory(path.substr(0, max_directory_path));
+          break;
+        }
+      }
     }
     if (single > i) {
       if (remaining_members_ > 0) {
         if (base + starts[single - 1] >= block_end_) remaining_members_ = 0;
         else remaining_members_ -= static_cast<std::uint32_t>(std::min<std::size_t>(remaining_members_, single - i));
       }
-      const char* const last = bytes + starts[single - 1];
-      last_name_ = std::string_view(last, std::min(next_of(single - 1) - 1 - record_tail_length - starts[single - 1],
-                                                   max_record_name));
-      last_name_in_piece_ = true;
+      // The name of the last file record passed over (marks passed are not files).
+      std::size_t last = single - 1;
+      while (last > i && static_cast<unsigned char>(bytes[starts[last]]) < 2) --last;
+      if (static_cast<unsigned char>(bytes[starts[last]]) >= 2) {
+        last_name_ = std::string_view(bytes + starts[last],
+                                      std::min(next_of(last) - 1 - record_tail_length - starts[last], max_record_name));
+        last_name_in_piece_ = true;
+      }
     }
     if (single == count) break;
     const std::size_t record = starts[single];
@@ -482,6 +517,59 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
     }
     i = single + 1;
   }
+}
+
+void RecordReader::count_star_free_names(const char* bytes, std::uint64_t base, const std::size_t* starts,
+                                         std::size_t count, std::size_t after, const CompiledMaskList& filter) {
+  if (filter.star_free_rule() == StarFreeRule::names_holding_byte)
+    count_names_by_rule<true>(bytes, base, starts, count, after, filter);
+  else
+    count_names_by_rule<false>(bytes, base, starts, count, after, filter);
+}
+
+template <bool HoldingByte>
+void RecordReader::count_names_by_rule(const char* bytes, std::uint64_t base, const std::size_t* starts,
+                                       std::size_t count, std::size_t after, const CompiledMaskList& filter) {
+  // The first records of the run that are members, as begin_name would count them.
+  std::size_t members = 0;
+  if (remaining_members_ > 0) {
+    while (members < count && members < remaining_members_ && base + starts[members] < block_end_) ++members;
+  }
+  const auto byte = static_cast<char>(filter.rule_byte());
+  const unsigned char* const stars = scan_.stars.data();
+  const auto* const tails = reinterpret_cast<const unsigned char*>(bytes);
+  // In locals, not through the tally, so that the sums stay in registers.
+  std::uint64_t files = 0, file_bytes = 0, member_count = 0, member_bytes = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t next = k + 1 < count ? starts[k + 1] : after;
+    const std::size_t nul = next - 1 - record_tail_length;
+    const std::size_t length = std::min(nul - starts[k], max_record_name);
+    if (any_bit(stars, starts[k], length)) { // a name the masks themselves must decide
+      const std::string_view name(bytes + starts[k], length);
+      if (filter.matches(name)) report_file(name, tails + nul + 1, k < members);
+      continue;
+    }
+    if (HoldingByte && !holds_byte(bytes + starts[k], length, byte)) continue;
+    const std::uint32_t size = size_in_tail(tails + nul + 1);
+    if (k < members) {
+      ++member_count;
+      member_bytes += size;
+    } else {
+      ++files;
+      file_bytes += size;
+    }
+  }
+  RecordTally& tally = *handler_.tally;
+  tally.files += files;
+  tally.file_bytes += file_bytes;
+  tally.members += member_count;
+  tally.member_bytes += member_bytes;
+}
+
+bool RecordReader::passable_mark(const char* bytes, std::size_t at, const CompiledMaskList* names) const {
+  if (bytes[at] != 0) return !enter_archives_; // an archive header whose block was skipped
+  const CompiledMaskList* directories = handler_.directory_filter;
+  return directories && (!directories->can_match() || (directories == names && directories->probe()));
 }
 
 void RecordReader::skipped(std::uint64_t count) {
@@ -507,9 +595,10 @@ void RecordReader::feed_piece(std::span<const char> piece) {
   auto at = [&](const char* q) { return base + static_cast<std::uint64_t>(q - begin); };
   // Views and maps into the previous piece are gone.
   last_name_in_piece_ = false;
-  zero_map_built_ = false;
+  scanned_ = false;
   one_lane_until_ = 0;
-  probe_for_ = nullptr;
+  names_.forget();
+  directories_.forget();
 
   while (p < end) {
     switch (mode_) {

@@ -18,20 +18,25 @@
 // ends inside.
 //
 // In bulk the reader finds whole records from a map of the zero bytes, walking
-// several stretches of a chunk at once, and with a name filter that has a probe
-// it passes over the names without a find of the probe undecoded. It reports
-// exactly what the byte-by-byte reading reports, on every input.
+// several stretches of a chunk at once; with a filter that has a probe it
+// passes over the names (and the directories no one need be told of) between
+// the finds of the probe undecoded, and counting only it counts "*" and "*.*"
+// by maps of the bytes. It reports (or counts) exactly what the byte-by-byte
+// reading reports, on every input.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "catalog/byte_scan.h"
 #include "catalog/search_mask.h"
 
 namespace shelvo {
@@ -43,6 +48,16 @@ constexpr std::size_t record_tail_length = 9; // size 4, date 2, time 2, end byt
 
 using RecordTail = std::span<const unsigned char, record_tail_length>;
 
+// Records counted instead of reported (RecordHandler::tally). Sizes are the 31
+// bits a tail holds.
+struct RecordTally {
+  std::uint64_t files = 0; // file records, members not included
+  std::uint64_t file_bytes = 0;
+  std::uint64_t members = 0;
+  std::uint64_t member_bytes = 0;
+  std::uint64_t directories = 0;
+};
+
 // What the reader reports. The views are valid only during the call.
 class RecordHandler {
 public:
@@ -53,6 +68,14 @@ public:
   // records; this spares one call per record on large catalogs, and with a probe
   // (CompiledMaskList::probe) most names are not even looked at.
   const CompiledMaskList* name_filter = nullptr;
+  // The same for directory records, by the last component of their path; each
+  // one still becomes the current directory.
+  const CompiledMaskList* directory_filter = nullptr;
+  // When set, the records that pass a filter are counted here instead of
+  // reported: file and member records when name_filter is set, directory records
+  // when directory_filter is. What no filter guards is still reported. A handler
+  // that only counts hits spares a call per hit.
+  RecordTally* tally = nullptr;
 
   // A directory record: its path as stored (empty also means the root).
   virtual void directory_record(std::string_view path) = 0;
@@ -66,6 +89,8 @@ public:
   // With enter_archives the members of archive blocks are read as records;
   // without it each block is skipped by its length.
   RecordReader(RecordHandler& handler, bool enter_archives);
+  RecordReader(const RecordReader&) = delete;
+  RecordReader& operator=(const RecordReader&) = delete;
 
   // Fresh state for the next volume; format is the byte after the label (0 when
   // the file has none).
@@ -92,20 +117,48 @@ private:
   void finish_file_record(std::string_view name, const unsigned char* tail) {
     last_name_ = name;
     const bool member = remaining_members_ > 0;
-    if (!handler_.name_filter || handler_.name_filter->matches(name))
-      handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path() : directory_, member);
+    if (!handler_.name_filter || handler_.name_filter->matches(name)) report_file(name, tail, member);
     if (member) --remaining_members_;
   }
+  // A file or member record that passed the name filter.
+  void report_file(std::string_view name, const unsigned char* tail, bool member) {
+    if (handler_.tally && handler_.name_filter) {
+      RecordTally& tally = *handler_.tally;
+      (member ? tally.members : tally.files) += 1;
+      (member ? tally.member_bytes : tally.file_bytes) += size_in_tail(tail);
+      return;
+    }
+    handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path() : directory_, member);
+  }
+  static std::uint32_t size_in_tail(const unsigned char* tail) {
+    std::uint32_t big_endian = 0;
+    std::memcpy(&big_endian, tail, sizeof big_endian);
+    if constexpr (std::endian::native == std::endian::little) big_endian = __builtin_bswap32(big_endian);
+    return big_endian & 0x7FFFFFFF;
+  }
   void start_directory_path();
-  // The path is directory_path_, or a view into the current piece.
-  void finish_directory_record(std::string_view path) {
-    remaining_members_ = 0; // members never hold a directory record: the block is over
-    directory_ = path;
-    directory_in_piece_ = path.data() != directory_path_.data();
-    handler_.directory_record(path);
+  // The path is directory_path_, or a view into the current piece (which ends at
+  // piece_end, nullptr for directory_path_).
+  void finish_directory_record(std::string_view path, const char* piece_end = nullptr) {
+    set_directory(path);
+    report_directory(path, piece_end);
     zero_count_ = 1;
     mode_ = Mode::expecting;
   }
+  void set_directory(std::string_view path) {
+    remaining_members_ = 0; // members never hold a directory record: the block is over
+    directory_ = path;
+    directory_in_piece_ = path.data() != directory_path_.data();
+  }
+  // True for a mark (a directory record or an archive header at offset `at`)
+  // that the reader may pass with the file records around it when no find of
+  // the name filter's probe lies in it: no one need be told of it.
+  bool passable_mark(const char* bytes, std::size_t at, const CompiledMaskList* names) const;
+  void report_directory(std::string_view path, const char* piece_end);
+  // What the filter's shortcut for names without a '*' (scanned for in this
+  // piece) says of the leaf of a path in the piece: nothing when it holds a '*'.
+  enum class Settled { accepted, rejected, not_by_rule };
+  Settled leaf_by_rule(std::string_view path, const CompiledMaskList& filter) const;
   const std::string& archive_path();
   void finish_archive_header(std::uint64_t position_after);
   void append_limited(std::string& to, std::string_view bytes, std::size_t limit);
@@ -121,6 +174,14 @@ private:
   // its last one begins at offset `after`.
   void take_lane_records(std::span<const char> piece, std::uint64_t base, std::size_t lane, std::size_t from,
                          std::size_t count, std::size_t marks, std::size_t after);
+  // Counts the hits among `count` file records that follow one another (the
+  // record after them starts at offset `after`) by the filter's shortcut for
+  // names without a '*'; a name that holds one is left to the masks.
+  void count_star_free_names(const char* bytes, std::uint64_t base, const std::size_t* starts, std::size_t count,
+                             std::size_t after, const CompiledMaskList& filter);
+  template <bool HoldingByte>
+  void count_names_by_rule(const char* bytes, std::uint64_t base, const std::size_t* starts, std::size_t count,
+                           std::size_t after, const CompiledMaskList& filter);
   // Hands on one whole record of the piece, from its offset to that of the next.
   void take_record(std::span<const char> piece, std::size_t at, std::size_t next, std::uint64_t base);
   // The same for a file record [record, nul) of a piece ending at end, whose first
@@ -131,30 +192,79 @@ private:
     const std::string_view name(record, std::min(static_cast<std::size_t>(nul - record), max_record_name));
     const bool member = remaining_members_ > 0;
     const CompiledMaskList* filter = handler_.name_filter;
-    if (!filter || (may_match(*filter, record, nul, end) && filter->matches(name))) {
-      handler_.file_record(name, RecordTail(reinterpret_cast<const unsigned char*>(nul + 1), record_tail_length),
-                           member ? archive_path() : directory_, member);
-    }
+    if (!filter || (names_.may_match(*filter, record, nul, end) && filter->matches(name, names_.likeliest_mask())))
+      report_file(name, reinterpret_cast<const unsigned char*>(nul + 1), member);
     if (member) --remaining_members_;
     last_name_ = name;
     last_name_in_piece_ = true;
   }
-  // False when the name [name, nul) of the piece ending at end cannot pass the
-  // filter: it holds none of the byte pairs of the filter's probe. The first find
-  // at or after the name is kept while the names before it are passed over.
-  bool may_match(const CompiledMaskList& filter, const char* name, const char* nul, const char* end) {
-    if (!probe_of(filter)) return true;
-    if (!probe_hit_ || probe_hit_ < name) probe_hit_ = probe_->find(name, end);
-    return probe_hit_ < nul;
-  }
-  const NameProbe* probe_of(const CompiledMaskList& filter) {
-    if (probe_for_ != &filter) {
-      probe_for_ = &filter;
-      probe_ = filter.probe();
-      probe_hit_ = nullptr;
+
+  // What the scan of the current piece did for a filter beyond the zero map:
+  // listed the starts of its probe's pairs, or noted '*' (and mapped a byte) for
+  // its shortcut on names without a '*'.
+  struct ScannedFor {
+    const char* piece = nullptr;
+    const CompiledMaskList* pairs_of = nullptr;
+    const CompiledMaskList* rule_of = nullptr;
+  };
+  void scan(std::span<const char> piece, std::size_t at);
+
+  // The first find of a filter's probe at or after the records already passed
+  // over in the current piece, kept while the records before it are passed over.
+  // From the piece's list of pair starts when it was made for this filter.
+  class ProbeCursor {
+  public:
+    ProbeCursor(const PieceScan& scan, const ScannedFor& scanned) : scan_(scan), scanned_(scanned) {}
+    void forget() { filter_ = nullptr; }
+    const NameProbe* probe_of(const CompiledMaskList& of) {
+      if (filter_ != &of) {
+        filter_ = &of;
+        probe_ = of.probe();
+        hit_ = nullptr;
+        listed_ = listed_end_ = nullptr;
+        if (scanned_.pairs_of == &of) {
+          listed_ = scan_.pair_starts.data();
+          listed_end_ = listed_ + scan_.pair_count;
+          piece_ = scanned_.piece;
+        }
+      }
+      return probe_;
     }
-    return probe_;
-  }
+    // False when the bytes [from, nul) of the piece ending at end hold no find,
+    // so that the filter rejects them.
+    bool may_match(const CompiledMaskList& of, const char* from, const char* nul, const char* end) {
+      if (!probe_of(of)) return true;
+      if (!hit_ || hit_ < from) hit_ = next_find(from, end);
+      return hit_ < nul;
+    }
+    // The first find at or after `from` whose pair lies in its piece (for a
+    // cursor that has a probe).
+    const char* next_find(const char* from, const char* end) {
+      if (!listed_) {
+        const char* found = probe_->find(from, end);
+        while (found != end && !probe_->verified(found, from, end, mask_)) found = probe_->find(found + 1, end);
+        return found;
+      }
+      while (listed_ != listed_end_ &&
+             (piece_ + *listed_ < from || !probe_->verified(piece_ + *listed_, piece_, end, mask_)))
+        ++listed_;
+      return listed_ != listed_end_ ? piece_ + *listed_ : end;
+    }
+    const char* hit() const { return hit_; }
+    // The mask whose piece holds the find, after may_match said yes.
+    std::size_t likeliest_mask() const { return probe_ ? mask_ : any_mask; }
+
+  private:
+    const PieceScan& scan_;
+    const ScannedFor& scanned_;
+    const CompiledMaskList* filter_ = nullptr;
+    const NameProbe* probe_ = nullptr;
+    const char* hit_ = nullptr; // none looked for yet
+    std::size_t mask_ = any_mask;
+    const std::uint32_t* listed_ = nullptr;
+    const std::uint32_t* listed_end_ = nullptr;
+    const char* piece_ = nullptr;
+  };
 
   RecordHandler& handler_;
   bool enter_archives_;
@@ -181,21 +291,19 @@ private:
   bool archive_path_stale_ = false;
   std::uint64_t skip_left_ = 0;
 
-  // The bulk walk over the current piece: a map of its zero bytes (from
-  // zero_map_from_ on), the record starts found by each lane of the walk, and the
+  // The bulk walk over the current piece: its scan (from the first record the
+  // walk met on), the record starts found by each lane of the walk, and the
   // offset before which the walk uses one lane only (after damaged bytes).
-  std::vector<unsigned char> zero_map_;
-  std::size_t zero_map_from_ = 0;
-  bool zero_map_built_ = false;
+  PieceScan scan_;
+  bool scanned_ = false;
+  ScannedFor scanned_for_;
   std::vector<std::size_t> lane_starts_;
   std::vector<std::uint16_t> lane_marks_; // which of them are not file records
   std::size_t one_lane_until_ = 0;
-  // The first probe find at or after the names already passed over in the
-  // current piece (none looked for yet: nullptr), for the filter it was looked
-  // for.
-  const CompiledMaskList* probe_for_ = nullptr;
-  const NameProbe* probe_ = nullptr;
-  const char* probe_hit_ = nullptr;
+  // The probe finds of the name filter and of the directory filter, when it is
+  // another one.
+  ProbeCursor names_{scan_, scanned_for_};
+  ProbeCursor directories_{scan_, scanned_for_};
 };
 
 } // namespace shelvo

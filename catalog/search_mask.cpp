@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "catalog/vector_width.h"
+#include "catalog/byte_scan.h"
 
 namespace shelvo {
 
@@ -84,14 +84,15 @@ constexpr unsigned rare_byte_weight = 4;
 
 // The literal byte of a piece that names hold least often, as a pair of distance
 // 0, if it is rare enough.
-bool rarest_byte(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
+bool rarest_byte(const MaskPiece& piece, PairInPiece& best, unsigned& best_score) {
   bool found = false;
-  for (const char c : piece.text) {
+  for (std::size_t i = 0; i < piece.text.size(); ++i) {
+    const char c = piece.text[i];
     if (c == '?' || weight(c) > rare_byte_weight) continue;
     const unsigned score = (weight(c) + 1) * 64; // behind any pair of rare bytes
     if (score < best_score) {
       best_score = score;
-      best = BytePair{static_cast<unsigned char>(c), static_cast<unsigned char>(c), 0};
+      best = PairInPiece{BytePair{static_cast<unsigned char>(c), static_cast<unsigned char>(c), 0}, piece.text, i};
       found = true;
     }
   }
@@ -99,7 +100,7 @@ bool rarest_byte(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
 }
 
 // The pair of literal bytes of a piece that names hold least often, if any.
-bool rarest_pair(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
+bool rarest_pair(const MaskPiece& piece, PairInPiece& best, unsigned& best_score) {
   const std::string& t = piece.text;
   bool found = false;
   for (std::size_t i = 0; i < t.size(); ++i) {
@@ -109,13 +110,57 @@ bool rarest_pair(const MaskPiece& piece, BytePair& best, unsigned& best_score) {
       const unsigned score = (weight(t[i]) + 1) * (weight(t[j]) + 1);
       if (score < best_score) {
         best_score = score;
-        best = BytePair{static_cast<unsigned char>(t[i]), static_cast<unsigned char>(t[j]),
-                        static_cast<std::uint8_t>(j - i)};
+        best = PairInPiece{BytePair{static_cast<unsigned char>(t[i]), static_cast<unsigned char>(t[j]),
+                                    static_cast<std::uint8_t>(j - i)},
+                           t, i};
         found = true;
       }
     }
   }
   return found;
+}
+
+// The three bytes from a literal one of a piece (the later two may be '?') whose
+// literal bytes names hold least often together, as a pair within the nibble
+// tables' reach; at least two literal bytes. A byte left out counts as one that
+// every name holds (a weight of 255).
+bool rarest_window(const MaskPiece& piece, PairInPiece& best, unsigned& best_score) {
+  const std::string& t = piece.text;
+  const auto literal = [&](std::size_t k) { return k < t.size() && t[k] != '?'; };
+  bool found = false;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (!literal(i)) continue;
+    BytePair pair{static_cast<unsigned char>(t[i]), 0, 0};
+    unsigned score = (weight(t[i]) + 1) * 256;
+    if (literal(i + 1)) {
+      pair.second = static_cast<unsigned char>(t[i + 1]);
+      pair.distance = 1;
+      score *= weight(t[i + 1]) + 1;
+      if (literal(i + 2)) {
+        pair.third = static_cast<unsigned char>(t[i + 2]);
+        score = score / 256 * (weight(t[i + 2]) + 1);
+      }
+    } else if (literal(i + 2)) {
+      pair.second = static_cast<unsigned char>(t[i + 2]);
+      pair.distance = 2;
+      score *= weight(t[i + 2]) + 1;
+    } else {
+      continue;
+    }
+    if (score < best_score) {
+      best_score = score;
+      best = PairInPiece{pair, t, i};
+      found = true;
+    }
+  }
+  return found;
+}
+
+std::uint64_t literal_bytes_of(const MaskPiece& piece) {
+  std::uint64_t bits = 0;
+  for (const char c : piece.text)
+    if (c != '?') bits |= CompiledMask::byte_bit(static_cast<unsigned char>(c));
+  return bits;
 }
 
 } // namespace
@@ -126,6 +171,7 @@ CompiledMask::CompiledMask(std::string_view pattern) : pattern_(pattern) {
   if (star == std::string_view::npos) {
     shape_ = Shape::literal;
     head_ = make_piece(pattern);
+    literal_bytes_ = literal_bytes_of(head_);
     return;
   }
   head_ = make_piece(pattern.substr(0, star));
@@ -143,7 +189,11 @@ CompiledMask::CompiledMask(std::string_view pattern) : pattern_(pattern) {
     middle_.push_back(make_piece(pattern.substr(after, star - after)));
   }
   min_length_ = head_.text.size() + tail_.text.size();
-  for (const MaskPiece& piece : middle_) min_length_ += piece.text.size();
+  literal_bytes_ = literal_bytes_of(head_) | literal_bytes_of(tail_);
+  for (const MaskPiece& piece : middle_) {
+    min_length_ += piece.text.size();
+    literal_bytes_ |= literal_bytes_of(piece);
+  }
   if (several_stars_before_a_byte) {
     shape_ = Shape::star_names_only;
   } else if (min_length_ == 0) {
@@ -187,158 +237,101 @@ bool CompiledMask::matches_slowly(std::string_view name) const {
   return false;
 }
 
-bool CompiledMask::required_pair(BytePair& pair, bool& accepts_nothing) const {
+bool CompiledMask::required_pair(PairInPiece& found, bool& accepts_nothing, bool in_window) const {
   accepts_nothing = shape_ == Shape::nothing;
   if (shape_ == Shape::nothing || shape_ == Shape::anything) return false;
   unsigned best = ~0u;
-  bool found = rarest_pair(head_, pair, best);
-  for (const MaskPiece& piece : middle_) found = rarest_pair(piece, pair, best) || found;
-  found = rarest_pair(tail_, pair, best) || found;
-  if (found) return true;
-  found = rarest_byte(head_, pair, best);
-  for (const MaskPiece& piece : middle_) found = rarest_byte(piece, pair, best) || found;
-  return rarest_byte(tail_, pair, best) || found;
+  const auto rarest = in_window ? rarest_window : rarest_pair;
+  bool any = rarest(head_, found, best);
+  for (const MaskPiece& piece : middle_) any = rarest(piece, found, best) || any;
+  any = rarest(tail_, found, best) || any;
+  if (any) return true;
+  any = rarest_byte(head_, found, best);
+  for (const MaskPiece& piece : middle_) any = rarest_byte(piece, found, best) || any;
+  return rarest_byte(tail_, found, best) || any;
 }
 
-bool NameProbe::add(BytePair pair) {
-  for (std::size_t k = 0; k < count_; ++k)
-    if (pairs_[k].first == pair.first && pairs_[k].second == pair.second && pairs_[k].distance == pair.distance)
-      return true;
-  if (count_ == max_pairs) return false;
-  pairs_[count_++] = pair;
+bool CompiledMask::matches_star_free_names_holding(unsigned char& byte) const {
+  if (shape_ != Shape::glob || !head_.text.empty() || !tail_.text.empty() || middle_.size() != 1 ||
+      middle_[0].text.size() != 1 || middle_[0].has_any)
+    return false;
+  byte = static_cast<unsigned char>(middle_[0].text[0]);
   return true;
 }
 
-namespace {
+bool NameProbe::add(const PairInPiece& found) {
+  const BytePair& pair = found.pair;
+  pieces_.push_back(found);
+  for (std::size_t k = 0; k < count_; ++k)
+    if (pairs_[k].first == pair.first && pairs_[k].second == pair.second && pairs_[k].distance == pair.distance &&
+        pairs_[k].third == pair.third)
+      return true;
+  if (count_ == max_pairs) return false;
+  pairs_[count_++] = pair;
+  reach_ = std::max<std::size_t>(reach_, pair.third >= 0 ? 2 : pair.distance);
+  return true;
+}
 
-// The first position p in [from, end) with p[0] == first and p[distance] ==
-// second for one of the pairs, when both lie before end; end when none.
-const char* find_pairs_plain(const BytePair* pairs, std::size_t count, const char* from, const char* end) {
-  for (const char* p = from; p < end; ++p) {
-    for (std::size_t k = 0; k < count; ++k) {
-      const BytePair& pair = pairs[k];
-      if (static_cast<unsigned char>(*p) == pair.first && end - p > pair.distance &&
-          static_cast<unsigned char>(p[pair.distance]) == pair.second)
-        return p;
+void NameProbe::fill_tables() {
+  tables_ = {};
+  for (std::size_t k = 0; k < count_; ++k) {
+    const BytePair& pair = pairs_[k];
+    const auto bit = static_cast<std::uint8_t>(1u << k);
+    std::array<int, table_reach + 1> wanted = {pair.first, -1, -1};
+    if (pair.distance > 0 && pair.distance <= table_reach) wanted[pair.distance] = pair.second;
+    if (pair.third >= 0) wanted[2] = pair.third;
+    for (std::size_t offset = 0; offset <= table_reach; ++offset) {
+      NibbleTable& table = tables_[offset];
+      if (wanted[offset] < 0) { // any byte
+        for (std::size_t n = 0; n < 16; ++n) {
+          table.low[n] |= bit;
+          table.high[n] |= bit;
+        }
+      } else {
+        table.low[static_cast<unsigned>(wanted[offset]) & 15] |= bit;
+        table.high[static_cast<unsigned>(wanted[offset]) >> 4] |= bit;
+      }
     }
   }
-  return end;
 }
 
-#if defined(__SSE2__)
-const char* find_pairs_sse2(const BytePair* pairs, std::size_t count, const char* p, const char* end) {
-  __m128i firsts[NameProbe::max_pairs], seconds[NameProbe::max_pairs];
-  std::size_t reach = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    firsts[k] = _mm_set1_epi8(static_cast<char>(pairs[k].first));
-    seconds[k] = _mm_set1_epi8(static_cast<char>(pairs[k].second));
-    reach = std::max<std::size_t>(reach, pairs[k].distance);
+bool NameProbe::starts_at(const char* p, const char* end) const {
+  for (std::size_t k = 0; k < count_; ++k) {
+    const BytePair& pair = pairs_[k];
+    if (static_cast<unsigned char>(p[0]) == pair.first && end - p > pair.distance &&
+        static_cast<unsigned char>(p[pair.distance]) == pair.second &&
+        (pair.third < 0 || (end - p > 2 && static_cast<unsigned char>(p[2]) == pair.third)))
+      return true;
   }
-  // 16 starting positions at a time, while both loads of every pair fit.
-  while (static_cast<std::size_t>(end - p) >= 16 + reach) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i any = _mm_setzero_si128();
-    for (std::size_t k = 0; k < count; ++k) {
-      const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pairs[k].distance));
-      any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(here, firsts[k]), _mm_cmpeq_epi8(there, seconds[k])));
+  return false;
+}
+
+bool NameProbe::verified(const char* p, const char* begin, const char* end, std::size_t& mask) const {
+  mask = any_mask;
+  for (const PairInPiece& found : pieces_) {
+    const BytePair& pair = found.pair;
+    if (static_cast<unsigned char>(p[0]) != pair.first || end - p <= pair.distance ||
+        static_cast<unsigned char>(p[pair.distance]) != pair.second ||
+        (pair.third >= 0 && (end - p <= 2 || static_cast<unsigned char>(p[2]) != pair.third)))
+      continue;
+    if (static_cast<std::size_t>(p - begin) < found.offset ||
+        static_cast<std::size_t>(end - p) < found.piece.size() - found.offset)
+      return true; // the piece would reach outside: no telling
+    const char* start = p - found.offset;
+    bool whole = true;
+    for (std::size_t k = 0; k < found.piece.size() && whole; ++k)
+      whole = found.piece[k] == '?' || found.piece[k] == start[k];
+    if (whole) {
+      mask = found.mask;
+      return true;
     }
-    if (const int hits = _mm_movemask_epi8(any); hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
-    p += 16;
   }
-  return find_pairs_plain(pairs, count, p, end);
+  return false;
 }
-#endif
-
-#if defined(SHELVO_X86_VECTORS)
-// 64 positions at a time; the number of pairs is fixed at compile time, so that
-// the loop over them unrolls and their bytes stay in registers.
-template <std::size_t Pairs>
-__attribute__((target("avx512bw"))) const char* find_pairs_avx512(const BytePair* pairs, const char* p,
-                                                                   const char* end) {
-  __m512i firsts[Pairs], seconds[Pairs];
-  std::size_t reach = 0;
-  for (std::size_t k = 0; k < Pairs; ++k) {
-    firsts[k] = _mm512_set1_epi8(static_cast<char>(pairs[k].first));
-    seconds[k] = _mm512_set1_epi8(static_cast<char>(pairs[k].second));
-    reach = std::max<std::size_t>(reach, pairs[k].distance);
-  }
-  while (static_cast<std::size_t>(end - p) >= 64 + reach) {
-    const __m512i here = _mm512_loadu_si512(p);
-    std::uint64_t hits = 0;
-    for (std::size_t k = 0; k < Pairs; ++k)
-      hits |= _mm512_cmpeq_epi8_mask(here, firsts[k]) &
-              _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + pairs[k].distance), seconds[k]);
-    if (hits != 0) return p + std::countr_zero(hits);
-    p += 64;
-  }
-  return find_pairs_sse2(pairs, Pairs, p, end);
-}
-
-__attribute__((target("avx2"))) const char* find_pair_avx2(const BytePair& pair, const char* p, const char* end) {
-  const __m256i first = _mm256_set1_epi8(static_cast<char>(pair.first));
-  const __m256i second = _mm256_set1_epi8(static_cast<char>(pair.second));
-  while (static_cast<std::size_t>(end - p) >= std::size_t{64} + pair.distance) {
-    const __m256i low = _mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), first),
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pair.distance)), second));
-    const __m256i high = _mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), first),
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 + pair.distance)), second));
-    const auto bits = static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high))) << 32 |
-                      static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
-    if (bits != 0) return p + std::countr_zero(bits);
-    p += 64;
-  }
-  return find_pairs_sse2(&pair, 1, p, end);
-}
-
-__attribute__((target("avx2"))) const char* find_pairs_avx2(const BytePair* pairs, std::size_t count, const char* p,
-                                                             const char* end) {
-  __m256i firsts[NameProbe::max_pairs], seconds[NameProbe::max_pairs];
-  std::size_t reach = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    firsts[k] = _mm256_set1_epi8(static_cast<char>(pairs[k].first));
-    seconds[k] = _mm256_set1_epi8(static_cast<char>(pairs[k].second));
-    reach = std::max<std::size_t>(reach, pairs[k].distance);
-  }
-  while (static_cast<std::size_t>(end - p) >= 32 + reach) {
-    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m256i any = _mm256_setzero_si256();
-    for (std::size_t k = 0; k < count; ++k) {
-      const __m256i there = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs[k].distance));
-      any = _mm256_or_si256(any,
-                            _mm256_and_si256(_mm256_cmpeq_epi8(here, firsts[k]), _mm256_cmpeq_epi8(there, seconds[k])));
-    }
-    if (const auto hits = static_cast<std::uint32_t>(_mm256_movemask_epi8(any)); hits != 0)
-      return p + std::countr_zero(hits);
-    p += 32;
-  }
-  return find_pairs_sse2(pairs, count, p, end);
-}
-#endif
-
-} // namespace
 
 const char* NameProbe::find(const char* from, const char* end) const {
   if (count_ == 0 || from >= end) return end;
-  [[maybe_unused]] const VectorWidth width = vector_width();
-#if defined(SHELVO_X86_VECTORS)
-  if (width == VectorWidth::avx512) {
-    static_assert(max_pairs == 4, "one instance for each count of pairs");
-    switch (count_) {
-    case 1: return find_pairs_avx512<1>(pairs_.data(), from, end);
-    case 2: return find_pairs_avx512<2>(pairs_.data(), from, end);
-    case 3: return find_pairs_avx512<3>(pairs_.data(), from, end);
-    default: return find_pairs_avx512<4>(pairs_.data(), from, end);
-    }
-  }
-  if (width >= VectorWidth::avx2)
-    return count_ == 1 ? find_pair_avx2(pairs_[0], from, end) : find_pairs_avx2(pairs_.data(), count_, from, end);
-#endif
-#if defined(__SSE2__)
-  if (width >= VectorWidth::sse2) return find_pairs_sse2(pairs_.data(), count_, from, end);
-#endif
-  return find_pairs_plain(pairs_.data(), count_, from, end);
+  return find_pair_start(*this, from, end);
 }
 
 CompiledMaskList::CompiledMaskList(const MaskList& masks) {
@@ -347,26 +340,73 @@ CompiledMaskList::CompiledMaskList(const MaskList& masks) {
     if (mask[0] == '\\') exclusions_.emplace_back(std::string_view(mask).substr(1));
     else positive_.emplace_back(mask);
   }
-  has_probe_ = true;
+  several_ = positive_.size() + exclusions_.size() > 1;
   for (const CompiledMask& mask : positive_) {
-    const std::string& pattern = mask.pattern();
-    BytePair pair;
     bool accepts_nothing = false;
-    if (mask.required_pair(pair, accepts_nothing)) {
-      if (!probe_.add(pair)) has_probe_ = false;
-    } else if (!accepts_nothing) {
-      has_probe_ = false;
-    }
+    PairInPiece unused;
+    mask.required_pair(unused, accepts_nothing);
     if (accepts_nothing) continue;
-    const char last = pattern.back();
+    const char last = mask.pattern().back();
     if (last == '*' || last == '?') last_byte_may_match_.fill(true);
     else last_byte_may_match_[static_cast<unsigned char>(last)] = true;
   }
+  choose_probe();
+  choose_star_free_rule();
 }
 
-bool CompiledMaskList::excluded(std::string_view name) const {
+void CompiledMaskList::choose_probe() {
+  // The rarest pair of each mask; when that makes more pairs than are compared
+  // one by one, the rarest three bytes within the nibble tables' reach, which
+  // cost the same for any number of masks. A find whose piece is not around it
+  // is passed over, so a pair that names hold more often costs little.
+  const auto choose = [&](bool in_window) {
+    probe_ = NameProbe();
+    has_probe_ = true;
+    for (std::size_t k = 0; k < positive_.size(); ++k) {
+      PairInPiece found;
+      bool accepts_nothing = false;
+      if (positive_[k].required_pair(found, accepts_nothing, in_window)) {
+        found.mask = k;
+        if (!probe_.add(found)) has_probe_ = false;
+      } else if (!accepts_nothing) {
+        has_probe_ = false;
+      }
+    }
+  };
+  choose(false);
+  if (has_probe_ && probe_.size() > NameProbe::pairs_compared_alone) {
+    const NameProbe pairs = probe_;
+    choose(true);
+    if (!has_probe_) { // a mask without one: the pairs, compared one by one
+      probe_ = pairs;
+      has_probe_ = true;
+    }
+  }
+  probe_.fill_tables();
+}
+
+void CompiledMaskList::choose_star_free_rule() {
+  if (!exclusions_.empty()) return;
+  bool every = false, holding = true, any = false;
+  unsigned char byte = 0;
+  for (const CompiledMask& mask : positive_) {
+    every = every || mask.matches_every_star_free_name();
+    unsigned char b = 0;
+    if (!mask.matches_star_free_names_holding(b) || (any && b != byte)) holding = false;
+    byte = b;
+    any = true;
+  }
+  if (every) {
+    rule_ = StarFreeRule::every_name;
+  } else if (any && holding) {
+    rule_ = StarFreeRule::names_holding_byte;
+    rule_byte_ = byte;
+  }
+}
+
+bool CompiledMaskList::excluded(std::string_view name, std::uint64_t held) const {
   for (const CompiledMask& mask : exclusions_)
-    if (mask.matches(name)) return true;
+    if ((mask.literal_bytes() & ~held) == 0 && mask.matches(name)) return true;
   return false;
 }
 

@@ -42,44 +42,62 @@ DecodedTail decode_tail(RecordTail t) {
 }
 
 // Decides the hits of one volume and hands them to the tree and the counters.
+// The reader's filters let through only what is a hit, except the directory
+// records that list content needs to see; counting only, the reader counts the
+// hits itself and the counters take them when the volume ends.
 class SearchHandler final : public RecordHandler {
 public:
   SearchHandler(const RunSettings& settings, const CompiledMaskList& masks, ResultSink* sink)
-      : settings_(settings), masks_(masks), sink_(sink), no_names_(MaskList(0)) {}
+      : settings_(settings), masks_(masks), sink_(sink), no_names_(MaskList(0)) {
+    // List content decides on every directory record, else only a matching
+    // directory (with D) is reported.
+    if (!settings_.option_c) directory_filter = settings_.option_d ? &masks_ : &no_names_;
+    if (!sink_) tally = &tally_;
+  }
 
   void start_volume(std::string_view label) {
     label_ = label;
     volume_shown_ = false;
     matched_ = false;
     child_ = false;
+    tally_ = RecordTally();
     update_name_filter();
   }
 
-  void directory_record(std::string_view path) override {
-    if (!settings_.option_c && !settings_.option_d) return;
-    const bool leaf_hit = masks_.matches(path.substr(leaf_of(path)));
-    if (settings_.option_c) {
-      // List content: a matching directory makes its files hits; the directory
-      // record right after it is reported when its parent's name matches.
-      child_ = false;
-      if (leaf_hit) {
-        matched_ = true;
-      } else if (matched_) {
-        child_ = masks_.matches(parent_leaf_of(path));
-        matched_ = false;
-      }
-      update_name_filter();
-    }
-    if (settings_.option_d && (leaf_hit || matched_ || child_)) {
-      open_volume_node();
-      if (sink_) sink_->add_directory_path(path);
-      ++counters.found_dirs;
-    }
+  // Adds what the reader counted in the volume to the counters.
+  void finish_volume() {
+    const std::uint64_t hits = tally_.files + tally_.members;
+    if (hits == 0 && tally_.directories == 0) return;
+    open_volume_node();
+    counters.found_files += static_cast<std::int32_t>(hits);
+    counters.found_bytes += static_cast<double>(tally_.file_bytes + tally_.member_bytes);
+    counters.found_members += static_cast<std::int32_t>(tally_.members);
+    counters.found_member_bytes += static_cast<double>(tally_.member_bytes);
+    counters.found_dirs += static_cast<std::int32_t>(tally_.directories);
   }
 
+  void directory_record(std::string_view path) override {
+    if (!settings_.option_c) { // the filter let through a matching directory
+      report_directory(path);
+      return;
+    }
+    const bool leaf_hit = masks_.matches(path.substr(leaf_of(path)));
+    // List content: a matching directory makes its files hits; the directory
+    // record right after it is reported when its parent's name matches.
+    child_ = false;
+    if (leaf_hit) {
+      matched_ = true;
+    } else if (matched_) {
+      child_ = masks_.matches(parent_leaf_of(path));
+      matched_ = false;
+    }
+    update_name_filter();
+    if (settings_.option_d && (leaf_hit || matched_ || child_)) report_directory(path);
+  }
+
+  // Every name reported is a hit: the filter let it through, or it is in a
+  // directory whose content is listed.
   void file_record(std::string_view name, RecordTail tail, std::string_view directory, bool member) override {
-    const bool hit = (!settings_.option_j && masks_.matches(name)) || matched_;
-    if (!hit) return;
     open_volume_node();
     const DecodedTail d = decode_tail(tail);
     if (sink_) sink_->add_found_file(directory, name, d.size, d.date, d.time);
@@ -99,6 +117,12 @@ private:
     else name_filter = settings_.option_j ? &no_names_ : &masks_;
   }
 
+  void report_directory(std::string_view path) {
+    open_volume_node();
+    if (sink_) sink_->add_directory_path(path);
+    ++counters.found_dirs;
+  }
+
   void open_volume_node() {
     if (volume_shown_) return;
     volume_shown_ = true;
@@ -110,6 +134,7 @@ private:
   const CompiledMaskList& masks_;
   ResultSink* sink_;
   const CompiledMaskList no_names_; // accepts nothing
+  RecordTally tally_;
   std::string label_;
   bool volume_shown_ = false;
   bool matched_ = false; // list content: the directory record just read matches
@@ -157,6 +182,7 @@ void search_pass(RunSettings& settings, const FrontEnd& front) {
       handler.start_volume(label);
       reader.start_volume(format < 0 ? 0 : static_cast<unsigned char>(format));
       read_records(file, reader, buffer);
+      handler.finish_volume();
     }
     file.close();
     const bool more = advance_volume_file(settings);

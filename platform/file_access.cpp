@@ -267,6 +267,113 @@ bool File::close() {
 
 namespace {
 
+// A read after a jump fills a small window, as the next header is often near;
+// reads that go on forward double it up to the largest, so that a run of small
+// members costs one system call for many of them.
+constexpr std::size_t smallest_window = 4096;
+constexpr std::size_t largest_window = 65536;
+
+} // namespace
+
+WindowedFile::WindowedFile(WindowedFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), window_(std::move(other.window_)),
+      window_at_(other.window_at_), window_length_(std::exchange(other.window_length_, 0)),
+      last_fill_(other.last_fill_), failed_(other.failed_), error_(other.error_) {}
+
+WindowedFile& WindowedFile::operator=(WindowedFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+    size_ = other.size_;
+    window_ = std::move(other.window_);
+    window_at_ = other.window_at_;
+    window_length_ = std::exchange(other.window_length_, 0);
+    last_fill_ = other.last_fill_;
+    failed_ = other.failed_;
+    error_ = other.error_;
+  }
+  return *this;
+}
+
+WindowedFile::~WindowedFile() { close(); }
+
+void WindowedFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+WindowedFile WindowedFile::open_host(const std::string& host_path) {
+  WindowedFile file;
+  if (fault_injected(FileOperation::open)) {
+    file.error_ = errno;
+    return file;
+  }
+  // As for File: the open never waits, and only a regular file is read (a name
+  // swapped for a FIFO between the walk's look and this open would hang it).
+  const int fd = ::open(host_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    file.error_ = errno;
+    return file;
+  }
+  struct stat st;
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    file.error_ = !known ? errno : S_ISDIR(st.st_mode) ? EISDIR : not_a_regular_file;
+    ::close(fd);
+    return file;
+  }
+  file.fd_ = fd;
+  file.size_ = static_cast<std::uint64_t>(st.st_size);
+  return file;
+}
+
+std::size_t WindowedFile::read_directly(std::uint64_t at, std::span<char> out) {
+  std::size_t done = 0;
+  while (done < out.size() && !failed_) {
+    if (fault_injected(FileOperation::read)) {
+      failed_ = true;
+      error_ = errno;
+      break;
+    }
+    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at + done));
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n == 0) {
+      break; // the end, sooner than the length said: the file shrank
+    } else if (errno != EINTR) {
+      failed_ = true;
+      error_ = errno;
+    }
+  }
+  return done;
+}
+
+bool WindowedFile::fill_window(std::uint64_t at, std::size_t wanted) {
+  const std::uint64_t window_end = window_at_ + window_length_;
+  const bool forward = window_length_ > 0 && at >= window_at_ && at <= window_end + largest_window;
+  const std::size_t length = std::max(forward ? std::min(2 * last_fill_, largest_window) : smallest_window, wanted);
+  if (window_.size() < length) window_.resize(length);
+  window_length_ = 0; // a failed read leaves nothing in it
+  window_at_ = at;
+  last_fill_ = length;
+  window_length_ = read_directly(at, std::span<char>(window_.data(), length));
+  return !failed_;
+}
+
+std::size_t WindowedFile::read_at(std::uint64_t at, std::span<char> out) {
+  if (fd_ < 0 || failed_ || at >= size_ || out.empty()) return 0;
+  out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size_ - at)));
+  if (out.size() >= largest_window) return read_directly(at, out); // larger than any window
+  const bool inside = at >= window_at_ && at + out.size() <= window_at_ + window_length_;
+  if (!inside && !fill_window(at, out.size())) return 0;
+  const std::size_t available = static_cast<std::size_t>(
+      std::min<std::uint64_t>(out.size(), window_at_ + window_length_ - std::min(at, window_at_ + window_length_)));
+  std::copy_n(window_.data() + (at - window_at_), available, out.data());
+  return available;
+}
+
+namespace {
+
 // The host path of a DOS path, or nullopt with errno = ENOENT (no such drive).
 std::optional<std::string> host_or_enoent(std::string_view dos_path) {
   auto host = resolve_dos_path(dos_path);

@@ -84,6 +84,51 @@ private:
   std::int64_t position_ = 0;    // where the next read starts, while read_limit_ holds
 };
 
+// A file opened only to be read at positions of one's choosing (an archive's
+// headers), through a window of its bytes: a read inside the window costs no
+// system call, one outside it costs one, and the window grows while reads go
+// forward through the file. Its length is known from the open. Closed when it
+// goes out of scope.
+class WindowedFile {
+public:
+  WindowedFile() = default;
+  WindowedFile(const WindowedFile&) = delete;
+  WindowedFile& operator=(const WindowedFile&) = delete;
+  WindowedFile(WindowedFile&& other) noexcept;
+  WindowedFile& operator=(WindowedFile&& other) noexcept;
+  ~WindowedFile();
+
+  // An unopened WindowedFile on failure (a directory included), whose error()
+  // says why.
+  static WindowedFile open_host(const std::string& host_path);
+
+  bool is_open() const { return fd_ >= 0; }
+  explicit operator bool() const { return is_open(); }
+  std::uint64_t size() const { return size_; }
+  // Copies the bytes of [at, at + out.size()) that the file holds; returns how
+  // many: fewer only at its end, or after a read failed (failed() then says so).
+  std::size_t read_at(std::uint64_t at, std::span<char> out);
+  bool failed() const { return failed_; }
+  int error() const { return error_; }
+
+private:
+  // Fills the window with the bytes from `at` on, at least `wanted` of them
+  // when the file has them; false when a read failed.
+  bool fill_window(std::uint64_t at, std::size_t wanted);
+  // Reads bytes from `at` into out until it is full or the file ends.
+  std::size_t read_directly(std::uint64_t at, std::span<char> out);
+  void close();
+
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+  std::vector<char> window_;
+  std::uint64_t window_at_ = 0;
+  std::size_t window_length_ = 0; // bytes of the file in the window
+  std::size_t last_fill_ = 0;     // bytes the last fill asked for
+  bool failed_ = false;
+  int error_ = 0;
+};
+
 // These return false on failure with errno set (ENOENT for a drive that does not
 // exist).
 

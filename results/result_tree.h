@@ -97,6 +97,16 @@ public:
   NodeId top_level(std::uint32_t row) const { return child(no_node, row); }
   // Valid until the node's text grows or the tree is cleared.
   std::string_view text(NodeId node) const;
+  // The text in three parts that follow one another: for a file line its name,
+  // the spaces after it and its columns; for any other node the whole text and
+  // nothing else. Valid as long as text(); cheaper, as the tree keeps a file line
+  // without its spaces until text() is first asked for it.
+  struct TextParts {
+    std::string_view name;
+    std::size_t spaces = 0;
+    std::string_view columns;
+  };
+  TextParts text_parts(NodeId node) const;
   std::int32_t number(NodeId node) const { return nodes_[node].number; }
 
   // --- Path memory ---
@@ -131,24 +141,68 @@ private:
     std::uint32_t children; // index into child_lists_, or no_children
   };
   static constexpr std::uint32_t no_children = 0xFFFFFFFFu;
+  // In text_length: the text is a file line kept without its spaces, as their
+  // count (two bytes), the name, then the columns.
+  static constexpr std::uint16_t compact_line = 0x8000;
+  static_assert(max_line_length + 16 < compact_line);
   // Texts never span blocks, so a block must hold the longest text.
   static constexpr std::size_t text_block_size = 65536;
   static_assert(max_line_length + 16 < text_block_size);
 
   NodeId append_node(NodeId parent, std::string_view text, std::int32_t number);
+  // The same with a text of the given length written in place by write_text(char*),
+  // and flags for its length (compact_line).
+  template <class WriteText>
+  NodeId append_node(NodeId parent, std::size_t text_length, std::int32_t number, WriteText write_text,
+                     std::uint16_t flags = 0);
   std::vector<NodeId>& children_of(NodeId parent);
+  // Room for a text in the arena (nullptr for an empty one); sets the record's location.
+  char* allocate_text(NodeRecord& record, std::size_t length) const;
+  const char* stored_text(const NodeRecord& record) const {
+    return text_blocks_[record.text_block].get() + record.text_offset;
+  }
   // Copies text into the arena; sets the record's location.
   void store_text(NodeRecord& record, std::string_view text);
   void forget_path_below(std::size_t depth);
 
-  std::vector<NodeRecord> nodes_;
+  // The node records in chunks of a fixed size, so that a growing tree never
+  // copies the records it has (nor holds room for as many again).
+  class NodeStore {
+  public:
+    NodeRecord& operator[](NodeId id) { return chunks_[id / chunk_size][id % chunk_size]; }
+    const NodeRecord& operator[](NodeId id) const { return chunks_[id / chunk_size][id % chunk_size]; }
+    std::size_t size() const { return size_; }
+    void push_back(const NodeRecord& record) {
+      if (size_ == chunks_.size() * chunk_size) chunks_.push_back(std::make_unique_for_overwrite<NodeRecord[]>(chunk_size));
+      chunks_.back()[size_++ % chunk_size] = record;
+    }
+    void clear() {
+      std::vector<std::unique_ptr<NodeRecord[]>>().swap(chunks_);
+      size_ = 0;
+    }
+    std::size_t storage_bytes() const {
+      return chunks_.size() * chunk_size * sizeof(NodeRecord) + chunks_.capacity() * sizeof(chunks_[0]);
+    }
+
+  private:
+    static constexpr std::size_t chunk_size = 1 << 16;
+    std::vector<std::unique_ptr<NodeRecord[]>> chunks_;
+    std::size_t size_ = 0;
+  };
+
+  // Mutable because text() writes a file line out in full the first time it is
+  // asked for; nothing a reader of the tree sees changes.
+  mutable NodeStore nodes_;
   std::vector<NodeId> top_level_;
   std::vector<std::vector<NodeId>> child_lists_;
-  std::vector<std::unique_ptr<char[]>> text_blocks_;
-  std::size_t last_block_used_ = text_block_size; // forces a block on first use
+  mutable std::vector<std::unique_ptr<char[]>> text_blocks_;
+  mutable std::size_t last_block_used_ = text_block_size; // forces a block on first use
 
   std::array<NodeId, max_path_components + 1> path_nodes_;
   std::uint16_t path_depth_ = 0;
+  // The directory path last handled, whose nodes path_nodes_ holds.
+  std::string last_path_;
+  bool last_path_valid_ = false;
 
   ResultTreeObserver* observer_ = nullptr;
 };

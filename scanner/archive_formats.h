@@ -16,24 +16,26 @@ namespace shelvo {
 
 // An archive opened for reading, with its length known up front so that every
 // step can be checked against the end before it is taken. Positions are 64-bit
-// and never negative.
+// and never negative. Moving costs nothing; the file is read through a window,
+// so that stepping from header to header costs few system calls.
 class ArchiveStream {
 public:
-  ArchiveStream(File file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
+  explicit ArchiveStream(WindowedFile file) : file_(std::move(file)) {}
 
-  std::uint64_t size() const { return size_; }
-  std::uint64_t position() { return static_cast<std::uint64_t>(file_.tell()); }
+  std::uint64_t size() const { return file_.size(); }
+  std::uint64_t position() const { return position_; }
   // Moves to an absolute position; false (and the stream left where it was)
   // when the position lies beyond the end of the archive.
   bool seek_to(std::uint64_t position);
   // Reads up to out.size() bytes; the count read, 0 at the end.
-  std::size_t read(std::span<char> out) { return file_.read(out); }
-  // Reads exactly out.size() bytes at position; false when the archive is shorter.
+  std::size_t read(std::span<char> out);
+  // Reads exactly out.size() bytes at position and stands after them; false
+  // when the archive is shorter.
   bool read_at(std::uint64_t position, std::span<char> out);
 
 private:
-  File file_;
-  std::uint64_t size_;
+  WindowedFile file_;
+  std::uint64_t position_ = 0;
 };
 
 // Searches forward from the current position for signature. Returns 1 with the
@@ -66,12 +68,24 @@ public:
   // Counts a broken header and appends its line to the broken-archive log.
   void report_broken();
 
+  // Writes the archive block: its opening, the member records, and its counts
+  // in place of the placeholders.
+  void close_block();
+
   ArchiveStream& archive;
   File& volume;
   std::string_view logged_path;
   std::string_view format_word;
   std::uint32_t block_length = 0; // bytes of member records written
   std::uint32_t member_count = 0;
+
+private:
+  void write_record(std::string_view record);
+  // The member records, held until the block is closed so that the block goes
+  // out in one piece with its counts already in place; a block too large to hold
+  // goes out as it grows, after the opening with its placeholders.
+  std::string held_;
+  std::int64_t after_opening_ = -1; // where the records begin once the opening is written
 };
 
 // The member loops. Each starts where the recognition left the stream and

@@ -70,13 +70,21 @@ void set_announcement_stream(std::FILE* stream) { announcements = stream; }
 std::FILE* announcement_stream() { return announcements; }
 
 bool ArchiveStream::seek_to(std::uint64_t target) {
-  if (target > size_) return false;
-  return file_.seek(static_cast<std::int64_t>(target), SEEK_SET);
+  if (target > size()) return false;
+  position_ = target;
+  return true;
+}
+
+std::size_t ArchiveStream::read(std::span<char> out) {
+  const std::size_t got = file_.read_at(position_, out);
+  position_ += got;
+  return got;
 }
 
 bool ArchiveStream::read_at(std::uint64_t target, std::span<char> out) {
-  if (target > size_ || out.size() > size_ - target) return false;
-  return seek_to(target) && file_.read(out) == out.size();
+  if (target > size() || out.size() > size() - target) return false;
+  position_ = target;
+  return read(out) == out.size();
 }
 
 int find_signature(std::string_view signature, ArchiveStream& stream) {
@@ -159,19 +167,60 @@ void ArchiveFrame::take_member(std::string_view name_field, std::uint64_t size, 
   std::string record;
   encode_file_record(record, folded, size,
                      static_cast<std::uint16_t>(dos_date_time >> 16), static_cast<std::uint16_t>(dos_date_time & 0xFFFF));
-  volume.write(record);
+  write_record(record);
   block_length += record_length;
   ++member_count;
   ++counters.scanned_members;
 }
 
+namespace {
+
+// Member records held back for one block before it goes out as it grows.
+constexpr std::size_t largest_held_block = 1 << 20;
+
+} // namespace
+
+void ArchiveFrame::write_record(std::string_view record) {
+  if (after_opening_ < 0 && held_.size() + record.size() <= largest_held_block) {
+    held_.append(record);
+    return;
+  }
+  if (after_opening_ < 0) {
+    std::string opening;
+    encode_archive_block_opening(opening);
+    volume.write(opening);
+    after_opening_ = volume.tell();
+    volume.write(held_);
+    held_.clear();
+  }
+  volume.write(record);
+}
+
+void ArchiveFrame::close_block() {
+  std::string counts;
+  encode_archive_block_counts(counts, block_length, member_count);
+  if (after_opening_ < 0) {
+    std::string block;
+    encode_archive_block_opening(block);
+    block.replace(1, block.size() - 1, counts); // the counts in place of the placeholders
+    block += held_;
+    volume.write(block);
+    return;
+  }
+  // Patch the placeholders with what the loop wrote, then return to the end of
+  // the block so the walk appends after it. The volume file is a regular file
+  // opened for update: a seek there fails only with the stream itself, whose
+  // writes then fail too, which the add pass sees.
+  if (after_opening_ >= 8 && volume.seek(after_opening_ - 8, SEEK_SET)) {
+    volume.write(counts);
+    volume.seek(after_opening_ + static_cast<std::int64_t>(block_length), SEEK_SET);
+  }
+}
+
 int scan_archive(File& volume_file, const std::string& host_path, std::string_view logged_path) {
-  File file = File::open_host(host_path, "rb");
+  WindowedFile file = WindowedFile::open_host(host_path);
   if (!file) return 0;
-  if (!file.seek(0, SEEK_END)) return 0;
-  const std::int64_t length = file.tell();
-  if (length < 0 || !file.seek(0, SEEK_SET)) return 0;
-  ArchiveStream archive(std::move(file), static_cast<std::uint64_t>(length));
+  ArchiveStream archive(std::move(file));
 
   const ArchiveFormat format = recognise(archive);
   if (format == ArchiveFormat::none) return -1;
@@ -179,25 +228,10 @@ int scan_archive(File& volume_file, const std::string& host_path, std::string_vi
 
   if (announcements) std::fprintf(announcements, info.announcement, printable_utf8(logged_path).c_str());
 
-  std::string opening;
-  encode_archive_block_opening(opening);
-  volume_file.write(opening);
-  const std::int64_t after_opening = volume_file.tell();
-
   ArchiveFrame frame(archive, volume_file, logged_path, info.log_word);
   archive.seek_to(0);
   info.read_members(frame);
-
-  // Patch the placeholders with what the loop wrote, then return to the end of
-  // the block so the walk appends after it.
-  std::string counts;
-  encode_archive_block_counts(counts, frame.block_length, frame.member_count);
-  // The volume file is a regular file opened for update: a seek there fails only
-  // with the stream itself, whose writes then fail too, which the add pass sees.
-  if (after_opening >= 8 && volume_file.seek(after_opening - 8, SEEK_SET)) {
-    volume_file.write(counts);
-    volume_file.seek(after_opening + static_cast<std::int64_t>(frame.block_length), SEEK_SET);
-  }
+  frame.close_block();
   return 1;
 }
 

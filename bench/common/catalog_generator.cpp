@@ -85,6 +85,9 @@ private:
     }
     if (roll < 40) return std::string("Q") + vowels[random_() % vowels.size()] + "Z" + pick_word();
     if (roll < 52) return random_() % 2 ? "ZQ" + pick_word() : pick_word() + "ZQ";
+    if (roll < 64) return random_() % 2 ? "ZZ" + pick_word() : pick_word() + "ZZ";
+    if (roll < 76) return random_() % 2 ? "QQ" + pick_word() : pick_word() + "QQ";
+    if (roll < 88) return random_() % 2 ? "QW" + pick_word() : pick_word() + "QW";
     return pick_word();
   }
 
@@ -104,9 +107,15 @@ private:
   }
 
   void file(std::string& out, const std::string& n, bool member) {
-    const auto date = static_cast<std::uint16_t>((random_() % 40) << 9 | (1 + random_() % 12) << 5 | (1 + random_() % 28));
-    const auto time = static_cast<std::uint16_t>((random_() % 24) << 11 | (random_() % 60) << 5 | random_() % 30);
-    encode_file_record(out, n, static_cast<std::uint32_t>(random_() % 100000000), date, time);
+    std::string record;
+    do { // tails without the byte of absent_word's first letter, which names hold rarely
+      record.clear();
+      const auto date =
+          static_cast<std::uint16_t>((random_() % 40) << 9 | (1 + random_() % 12) << 5 | (1 + random_() % 28));
+      const auto time = static_cast<std::uint16_t>((random_() % 24) << 11 | (random_() % 60) << 5 | random_() % 30);
+      encode_file_record(record, n, static_cast<std::uint32_t>(random_() % 100000000), date, time);
+    } while (record.find(absent_word[0], n.size()) != std::string::npos);
+    out += record;
     const bool rare = n.ends_with(rare_extension);
     if (member) ++totals_.member_records;
     else ++totals_.file_records;

@@ -15,10 +15,12 @@ namespace shelvo::bench {
 // - about one name in 170 holds rare_word ("QZ", "QZ" + word, word + "QZ"),
 //   and about one in 700 starts with it;
 // - about one name in 200 holds 'Q', a vowel, 'Z' ("QUZ", "QAZ" + word...);
-// - about one name in 300 holds "ZQ".
+// - about one name in 300 holds "ZQ", and as many "ZZ", "QQ" and "QW" each.
 inline constexpr const char* rare_extension = ".PDF";
 inline constexpr const char* rare_word = "QZ";
-// A two-letter word that no generated name holds (only random tail bytes do).
+// A two-letter word that occurs nowhere in the files: no name holds it, and no
+// tail holds its first byte (sizes, dates and times are drawn again until none
+// does), although both letters are in names.
 inline constexpr const char* absent_word = "QX";
 
 struct GeneratedCatalog {

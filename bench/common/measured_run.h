@@ -10,6 +10,7 @@ namespace shelvo::bench {
 
 struct MeasuredRun {
   double seconds = 0;
+  double cpu_seconds = 0; // user and system time of the child
   long peak_kb = 0;
   bool ok = false; // started, and exited with status 0
 };

@@ -290,7 +290,7 @@ std::string long_stream(std::mt19937& random, int records, std::size_t max_name)
     std::string n(1 + random() % max_name, 'A');
     for (std::size_t k = 0; k < n.size(); ++k) {
       const int b = pick(random);
-      n[k] = k > 0 && b < 5 ? '\x01' : k > 0 && b < 10 ? '\xE9' : "ABQZ.09"[b % 7];
+      n[k] = k > 0 && b < 5 ? '\x01' : k > 0 && b < 10 ? '\xE9' : k > 0 && b < 14 ? '*' : "ABQZ.09"[b % 7];
     }
     return n;
   };
@@ -370,7 +370,10 @@ TEST(RecordReader, LongVolumesReadInBulkEqualTheBytewiseReader) {
 // does for list content.
 class SwitchingLog final : public RecordHandler {
 public:
-  explicit SwitchingLog(const CompiledMaskList& masks) : masks_(masks) { name_filter = &masks_; }
+  SwitchingLog(const CompiledMaskList& masks, bool filter_directories) : masks_(masks) {
+    name_filter = &masks_;
+    if (filter_directories) directory_filter = &masks_;
+  }
   void directory_record(std::string_view path) override {
     lines.push_back("D " + std::string(path));
     name_filter = path.find('Q') != std::string_view::npos ? nullptr : &masks_;
@@ -385,8 +388,8 @@ private:
 };
 
 std::vector<std::string> read_switching(const std::string& stream, const CompiledMaskList& masks,
-                                        std::size_t chunk, Feeding feeding) {
-  SwitchingLog log(masks);
+                                        std::size_t chunk, Feeding feeding, bool filter_directories) {
+  SwitchingLog log(masks, filter_directories);
   RecordReader reader(log, true);
   reader.start_volume(5);
   for (std::size_t at = 0; at < stream.size(); at += chunk) {
@@ -404,15 +407,72 @@ TEST(RecordReader, NamesSkippedByAProbeLeaveEverythingElseAsItWas) {
   std::mt19937 random(99);
   const std::string stream = long_stream(random, 3000, 20);
   for (const std::vector<const char*>& masks :
-       {std::vector<const char*>{"*QZ*"}, {"*Q?Z*", "\\*.0"}, {"*Z*Q*.*"}, {"A*QQ*", "*.ZA"}, {"\\*Q*"}}) {
+       {std::vector<const char*>{"*QZ*"}, {"*Q?Z*", "\\*.0"}, {"*Z*Q*.*"}, {"A*QQ*", "*.ZA"}, {"\\*Q*"},
+        {"*QZA*", "*Z?Q*", "*.09*", "*B9Q*", "A*ZZ"}}) {
     MaskList list(MaskList::search_mask_limit);
     for (const char* m : masks) list.add(m);
     const CompiledMaskList compiled(list);
     ASSERT_NE(compiled.probe(), nullptr) << masks[0];
-    const auto reference = read_switching(stream, compiled, stream.size(), Feeding::bytewise);
-    EXPECT_GT(reference.size(), 200u); // the directories, and with them names
-    for (std::size_t chunk : {stream.size(), std::size_t{65536}, std::size_t{777}})
-      ASSERT_EQ(read_switching(stream, compiled, chunk, Feeding::bulk), reference) << masks[0] << " chunk " << chunk;
+    // With the directories filtered too, those passed over still set the path
+    // of the names after them.
+    for (const bool filter_directories : {false, true}) {
+      const auto reference = read_switching(stream, compiled, stream.size(), Feeding::bytewise, filter_directories);
+      EXPECT_TRUE(filter_directories || reference.size() > 200u); // the directories, and with them names
+      for (std::size_t chunk : {stream.size(), std::size_t{65536}, std::size_t{777}})
+        ASSERT_EQ(read_switching(stream, compiled, chunk, Feeding::bulk, filter_directories), reference)
+            << masks[0] << " chunk " << chunk << " directories filtered " << filter_directories;
+    }
+  }
+}
+
+// Counts what a reader reports; with a tally, the reader counts instead.
+class Counts final : public RecordHandler {
+public:
+  void directory_record(std::string_view) override { ++reported.directories; }
+  void file_record(std::string_view, RecordTail tail, std::string_view, bool member) override {
+    const std::uint32_t size = static_cast<std::uint32_t>(tail[0] & 0x7F) << 24 | tail[1] << 16 | tail[2] << 8 | tail[3];
+    (member ? reported.members : reported.files) += 1;
+    (member ? reported.member_bytes : reported.file_bytes) += size;
+  }
+  RecordTally reported;
+};
+
+bool operator==(const RecordTally& a, const RecordTally& b) {
+  return a.files == b.files && a.file_bytes == b.file_bytes && a.members == b.members &&
+         a.member_bytes == b.member_bytes && a.directories == b.directories;
+}
+
+// Counting instead of reporting gives the numbers of what would be reported, by
+// the probe, by the shortcut of "*" and "*.*" (names holding '*' are left to the
+// masks) and by the masks, for names and directories, damaged volumes included.
+TEST(RecordReader, ATallyCountsWhatWouldBeReported) {
+  std::mt19937 random(2024);
+  std::string stream = long_stream(random, 4000, 30);
+  for (int k = 0; k < 20; ++k) stream[random() % stream.size()] = static_cast<char>(random() % 3);
+  for (const std::vector<const char*>& masks :
+       {std::vector<const char*>{"*"}, {"*.*"}, {"*Q*"}, {"*QZ*", "*Z?Q*", "*.0", "A*", "*B9*"}, {"*A", "\\*.0"}}) {
+    MaskList list(MaskList::search_mask_limit);
+    for (const char* m : masks) list.add(m);
+    const CompiledMaskList compiled(list);
+    for (const bool archives : {false, true}) {
+      Counts reference, counted;
+      reference.name_filter = reference.directory_filter = &compiled;
+      counted.name_filter = counted.directory_filter = &compiled;
+      RecordTally tally;
+      counted.tally = &tally;
+      RecordReader slow(reference, archives), fast(counted, archives);
+      slow.start_volume(5);
+      fast.start_volume(5);
+      slow.feed_bytewise(stream);
+      for (std::size_t at = 0; at < stream.size(); at += 65536)
+        fast.feed(std::span<const char>(stream).subspan(at, std::min<std::size_t>(65536, stream.size() - at)));
+      EXPECT_GT(reference.reported.files + reference.reported.directories, 0u) << masks[0];
+      EXPECT_TRUE(tally == reference.reported) << masks[0] << " archives " << archives << ": " << tally.files << " "
+                                               << tally.members << " " << tally.directories << " against "
+                                               << reference.reported.files << " " << reference.reported.members
+                                               << " " << reference.reported.directories;
+      EXPECT_TRUE(counted.reported == RecordTally()); // nothing reported
+    }
   }
 }
 

@@ -35,10 +35,15 @@ struct NarrowVectors {
   ~NarrowVectors() { limit_vector_width(VectorWidth::avx512); }
 };
 
-// True when the name holds one of the probe's pairs (the probe's promise for
-// every name the list accepts).
+// True when the name holds one of the probe's pairs inside its piece (the
+// probe's promise for every name the list accepts).
 bool holds_a_pair(const NameProbe& probe, std::string_view name) {
-  return probe.find(name.data(), name.data() + name.size()) != name.data() + name.size();
+  const char* const end = name.data() + name.size();
+  for (const char* p = probe.find(name.data(), end); p != end; p = probe.find(p + 1, end)) {
+    std::size_t mask = any_mask;
+    if (probe.verified(p, name.data(), end, mask)) return true;
+  }
+  return false;
 }
 
 TEST(CompiledMask, KeepsTheQuirksOfTheGeneralMatcher) {
@@ -101,8 +106,37 @@ TEST(CompiledMaskList, EqualsMatchMaskListWithExclusions) {
     for (int n = 0; n < 100; ++n) {
       const std::string name = random_text(random, "AB.", 7);
       ASSERT_EQ(compiled.matches(name), match_mask_list(list, name)) << "name '" << name << "'";
+      // Whichever mask is tried first.
+      ASSERT_EQ(compiled.matches(name, random() % 5), match_mask_list(list, name)) << "name '" << name << "'";
     }
   }
+}
+
+// Where a list has a shortcut for names without a '*' ("*", "*.*"), it gives
+// the list's own answer on every such name.
+TEST(CompiledMaskList, TheShortcutForNamesWithoutAStarAnswersLikeTheMasks) {
+  std::mt19937 random(19);
+  int every = 0, holding = 0;
+  for (int l = 0; l < 3000; ++l) {
+    MaskList list(MaskList::search_mask_limit);
+    const int masks = 1 + static_cast<int>(random() % 3);
+    for (int k = 0; k < masks; ++k) {
+      const int shape = static_cast<int>(random() % 6);
+      list.add(shape == 0 ? "*" : shape == 1 ? "*.*" : shape == 2 ? "**.*" : shape == 3 ? "*?*" : shape == 4 ? "\\*.A"
+                                                                                                       : random_text(random, "*.A?", 4));
+    }
+    const CompiledMaskList compiled(list);
+    if (compiled.star_free_rule() == StarFreeRule::none) continue;
+    (compiled.star_free_rule() == StarFreeRule::every_name ? every : holding) += 1;
+    for (int n = 0; n < 50; ++n) {
+      const std::string name = random_text(random, "AB.", 9);
+      const bool rule = compiled.star_free_rule() == StarFreeRule::every_name ||
+                        name.find(static_cast<char>(compiled.rule_byte())) != std::string::npos;
+      ASSERT_EQ(rule, match_mask_list(list, name)) << "name '" << name << "' first mask " << list.masks()[0];
+    }
+  }
+  EXPECT_GT(every, 100);
+  EXPECT_GT(holding, 100);
 }
 
 // Every name a list accepts holds one of its probe's pairs, names with '*' and
@@ -112,7 +146,7 @@ TEST(NameProbe, EveryAcceptedNameHoldsAPair) {
   int probed = 0;
   for (int l = 0; l < 3000; ++l) {
     MaskList list(MaskList::search_mask_limit);
-    const int masks = 1 + static_cast<int>(random() % 3);
+    const int masks = 1 + static_cast<int>(random() % 6); // beyond three, three-byte windows
     std::string first;
     for (int k = 0; k < masks; ++k) {
       const std::string mask = (k > 0 && random() % 4 == 0 ? "\\" : "") + random_text(random, "ABQ.*?", 9);
@@ -161,7 +195,9 @@ TEST(NameProbe, OnlyListsWhoseEveryPositiveMaskHasTwoLiteralBytesInAPieceOrARare
   EXPECT_FALSE(probe_of({"*"}, pairs));
   EXPECT_FALSE(probe_of({"*E*S*"}, pairs)); // bytes most names hold
   EXPECT_FALSE(probe_of({"*QZ*", "A*B"}, pairs));
-  EXPECT_FALSE(probe_of({"*QA*", "*QB*", "*QC*", "*QD*", "*QE*"}, pairs)); // more pairs than one pass looks for
+  EXPECT_TRUE(probe_of({"*QA*", "*QB*", "*QC*", "*QD*", "*QE*", "*QF*", "*QG*", "*QH*"}, pairs));
+  // More pairs than the nibble tables hold.
+  EXPECT_FALSE(probe_of({"*QA*", "*QB*", "*QC*", "*QD*", "*QE*", "*QF*", "*QG*", "*QH*", "*QI*"}, pairs));
 }
 
 // find gives the first position of a pair on any buffer, whatever the length and

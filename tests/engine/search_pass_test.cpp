@@ -266,6 +266,48 @@ TEST_F(SearchPass, NoDisplayCountsWithoutTouchingTheTree) {
   EXPECT_EQ(counters.found_volumes, 1);
 }
 
+// Counting only, the reader counts the hits itself: every counter must be what
+// the search that shows its hits reaches, whatever the options.
+TEST_F(SearchPass, CountingOnlyReachesTheCountersOfTheSearchThatShowsItsHits) {
+  std::mt19937 random(5);
+  auto name = [&] { return std::string("AB*.Q").substr(random() % 3, 1 + random() % 3) + (random() % 2 ? ".TXT" : ""); };
+  for (long v = 1; v <= 3; ++v) {
+    std::string records = dir("\\");
+    for (int r = 0; r < 300; ++r) {
+      const auto kind = random() % 10;
+      if (kind == 0) records += dir("\\" + name() + "\\" + name());
+      else if (kind == 1) records += file(name() + ".ZIP") + archive({name(), name(), name()});
+      else records += file(name(), static_cast<std::uint32_t>(random() % 5000));
+    }
+    write_volume(v, "VOL" + std::to_string(v), records);
+  }
+  for (const char* mask : {"*", "*.*", "A*", "*Q*", "B?"}) {
+    for (int options = 0; options < 16; ++options) {
+      auto run = [&](bool no_display) {
+        reset_counters();
+        settings = RunSettings();
+        settings.volume_file = "C:\\CAT\\00000000.KTL";
+        settings.option_a = options & 1;
+        settings.option_c = options & 2;
+        settings.option_d = (options & 4) || (options & 8);
+        settings.option_j = options & 8;
+        settings.no_display = no_display;
+        settings.search_masks.add(mask);
+        search_pass(settings, front);
+        return counters;
+      };
+      const EngineCounters shown = run(false), counted = run(true);
+      SCOPED_TRACE(std::string(mask) + " options " + std::to_string(options));
+      EXPECT_EQ(counted.found_files, shown.found_files);
+      EXPECT_EQ(counted.found_bytes, shown.found_bytes);
+      EXPECT_EQ(counted.found_members, shown.found_members);
+      EXPECT_EQ(counted.found_member_bytes, shown.found_member_bytes);
+      EXPECT_EQ(counted.found_dirs, shown.found_dirs);
+      EXPECT_EQ(counted.found_volumes, shown.found_volumes);
+    }
+  }
+}
+
 TEST_F(SearchPass, VolumeMasksSeeTheWholePaddedLabel) {
   const std::string records = dir("\\") + file("A.TXT");
   write_volume(1, "DATA", records);

@@ -3,11 +3,19 @@
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
 #include "platform/drive_table.h"
+#include "platform/fault_injection.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <array>
+
+#include <array>
+#include <cerrno>
 #include <ctime>
+#include <random>
 
 namespace shelvo {
 namespace {
@@ -72,6 +80,77 @@ TEST(Files, AFullDiskIsAFailureNotASuccess) {
   full.write(std::string(1 << 17, 'x'));
   EXPECT_FALSE(full.close());
   EXPECT_TRUE(full.failed());
+}
+
+// Reads at any position give the file's bytes (fewer only past its end), and a
+// walk forward in small steps through a large file costs a system call only
+// every window, not every step.
+TEST(Files, OnlyARegularFileIsOpenedAndNeverReadPastItsSizeAtTheOpen) {
+  // A FIFO would block the open for ever, a device would never end: the alarm
+  // fails the test rather than letting it hang.
+  testing::TempDir dir;
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ::alarm(10);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    for (const char* mode : {"rb", "r+b", "at"}) {
+      File file = File::open_host(path, mode);
+      EXPECT_FALSE(file) << path << " " << mode;
+      // A FIFO opened to write without a reader fails at once: ENXIO.
+      const bool no_reader = path == fifo && std::string_view(mode) != "rb" && file.error() == ENXIO;
+      EXPECT_TRUE(file.error() == not_a_regular_file || no_reader) << path << " " << mode << " " << file.error();
+    }
+    EXPECT_EQ(WindowedFile::open_host(path).error(), not_a_regular_file) << path;
+  }
+  ::alarm(0);
+  EXPECT_NE(error_text(not_a_regular_file).find("Not a regular file"), std::string::npos);
+  // A file that grows after it was opened is read as it was.
+  const std::string growing = dir / "growing";
+  testing::write_file(growing, "12345");
+  File file = File::open_host(growing, "rb");
+  testing::write_file(growing, "1234567890");
+  std::array<char, 16> bytes{};
+  EXPECT_EQ(file.read(bytes), 5u);
+  EXPECT_TRUE(file.seek(0, SEEK_END));
+  EXPECT_EQ(file.tell(), 5);
+}
+
+TEST(WindowedFiles, ReadAtAnyPositionAndFewSystemCallsGoingForward) {
+  testing::TempDir dir;
+  std::string bytes(1 << 20, ' ');
+  std::mt19937 random(8);
+  for (char& c : bytes) c = static_cast<char>(random());
+  testing::write_file(dir / "f", bytes);
+  WindowedFile file = WindowedFile::open_host(dir / "f");
+  ASSERT_TRUE(file.is_open());
+  EXPECT_EQ(file.size(), bytes.size());
+  std::vector<char> out(200000);
+  for (int k = 0; k < 3000; ++k) {
+    const std::size_t at = random() % (bytes.size() + 100);
+    const std::size_t length = k % 10 == 0 ? random() % out.size() : random() % 300;
+    const std::size_t got = file.read_at(at, std::span<char>(out.data(), length));
+    const std::size_t expected = at >= bytes.size() ? 0 : std::min(length, bytes.size() - at);
+    ASSERT_EQ(got, expected) << "at " << at << " length " << length;
+    ASSERT_EQ(std::string_view(out.data(), got), std::string_view(bytes).substr(std::min(at, bytes.size()), got));
+  }
+  clear_faults();
+  WindowedFile forward = WindowedFile::open_host(dir / "f");
+  for (std::size_t at = 0; at < bytes.size(); at += 46) forward.read_at(at, std::span<char>(out.data(), 30));
+  EXPECT_LE(operations_seen(FileOperation::read), 24); // 1 MiB in windows of up to 64 KiB
+  EXPECT_FALSE(forward.failed());
+}
+
+TEST(WindowedFiles, AFailedReadIsAFailureNotTheEnd) {
+  testing::TempDir dir;
+  testing::write_file(dir / "f", std::string(100000, 'x'));
+  WindowedFile file = WindowedFile::open_host(dir / "f");
+  inject_fault(FileOperation::read, 1, EIO);
+  std::array<char, 10> out{};
+  EXPECT_EQ(file.read_at(5, out), 0u);
+  clear_faults();
+  EXPECT_TRUE(file.failed());
+  EXPECT_EQ(file.error(), EIO);
+  EXPECT_FALSE(WindowedFile::open_host(dir.path()).is_open()); // a directory is no file to read
 }
 
 TEST(CodePage, RoundTripAndUnmappable) {

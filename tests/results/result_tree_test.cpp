@@ -102,6 +102,46 @@ TEST_F(ResultTreeTest, ColumnsStayTheLast25CharactersForAnyValue) {
   EXPECT_EQ(wide_date.size(), 82u + 25u);
 }
 
+// A file line is kept without its spaces until its text is asked for: its parts
+// make the line at every depth, an observer reads the whole line as soon as it
+// is told of it, and a text stays valid while more lines are added.
+TEST_F(ResultTreeTest, AFileLineKeptInPartsIsTheWholeLine) {
+  class TextReader : public ResultTreeObserver {
+  public:
+    explicit TextReader(const ResultTree& t) : tree_(t) {}
+    void node_appended(NodeId parent, std::uint32_t row) override {
+      if (parent != no_node) texts.emplace_back(tree_.text(tree_.child(parent, row)));
+    }
+    std::vector<std::string> texts;
+
+  private:
+    const ResultTree& tree_;
+  } reader(tree);
+  tree.add_volume_node("V", 0, VolumeNodeMode::search);
+  std::vector<std::pair<NodeId, std::string>> lines;
+  for (unsigned depth : {0u, 1u, 6u, 7u, 26u, 27u, 40u}) {
+    for (const std::string& name : {std::string("A"), std::string(70, 'N'), std::string(5000, 'Z')}) {
+      const NodeId line = tree.add_file_line(path_of_depth(depth), name, 123456, 1, 2, 3, 4, 5);
+      const std::string expected = format_file_line(name, depth, 123456, 1, 2, 3, 4, 5);
+      const ResultTree::TextParts parts = tree.text_parts(line);
+      ASSERT_EQ(std::string(parts.name) + std::string(parts.spaces, ' ') + std::string(parts.columns), expected)
+          << "depth " << depth << " name " << name.size();
+      lines.emplace_back(line, expected);
+    }
+  }
+  std::vector<std::string_view> views;
+  for (const auto& [line, expected] : lines) views.push_back(tree.text(line));
+  tree.set_observer(&reader);
+  for (int k = 0; k < 3000; ++k) tree.add_file_line("\\X", "FILLER" + std::to_string(k), k, 1, 1, 1, 1, 1);
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    EXPECT_EQ(views[k], lines[k].second);
+    EXPECT_EQ(tree.text(lines[k].first), lines[k].second);
+    EXPECT_EQ(tree.text_parts(lines[k].first).name, lines[k].second); // in full from now on
+  }
+  ASSERT_EQ(reader.texts.size(), 3001u); // the directory X, then the lines
+  EXPECT_EQ(reader.texts.back(), format_file_line("FILLER2999", 1, 2999, 1, 1, 1, 1, 1));
+}
+
 TEST_F(ResultTreeTest, OverlongNameIsCutToTheLineLimit) {
   const std::string huge(10000, 'Z');
   for (unsigned depth : {0u, 3u, 6u, 7u, 30u}) {

@@ -18,7 +18,7 @@ namespace {
 
 ArchiveStream stream_of(const TempDir& dir, std::string_view bytes) {
   write_file(dir / "stream.bin", bytes);
-  return ArchiveStream(File::open_host(dir / "stream.bin", "rb"), bytes.size());
+  return ArchiveStream(WindowedFile::open_host(dir / "stream.bin"));
 }
 
 TEST(FindSignature, MatchStartingInsideAPartialMatchIsFound) {
@@ -159,6 +159,21 @@ TEST_F(ArchiveBlock, SizeOfTwoGibibytesOrMoreIsCapped) {
   const ScanOutcome out = scan_into_volume(work / "S.ZIP");
   ASSERT_EQ(out.members.size(), 1u) << out.problem;
   EXPECT_EQ(out.members[0].size, 0x7FFFFFFFu); // not its low 31 bits, 852,516,352
+}
+
+// A block is held until it is closed, so that it goes out in one piece; one too
+// large to hold goes out as it grows and gets its counts afterwards: the same
+// bytes either way.
+TEST_F(ArchiveBlock, ALargeBlockIsWrittenAsItGrowsWithTheSameLayout) {
+  for (const int members : {3, 70000}) {
+    std::string zip;
+    for (int m = 0; m < members; ++m) zip += zip_local("member_" + std::to_string(m) + ".txt", 1, 1, "x");
+    write_file(work / "L.ZIP", zip);
+    const ScanOutcome out = scan_into_volume(work / "L.ZIP");
+    ASSERT_TRUE(out.problem.empty()) << out.problem;
+    ASSERT_EQ(out.members.size(), static_cast<std::size_t>(members));
+    EXPECT_EQ(out.members.back().name, "MEMBER_" + std::to_string(members - 1) + ".TXT");
+  }
 }
 
 TEST_F(ArchiveBlock, WriteFailureOnTheVolumeIsVisibleToTheCaller) {

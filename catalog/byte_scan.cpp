@@ -1,0 +1,460 @@
+#include "catalog/byte_scan.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "catalog/vector_width.h"
+
+namespace shelvo {
+
+namespace {
+
+constexpr std::size_t block = 64;
+
+// The pair bits of the bytes [p, end) one at a time: bit i when a pair starts at
+// p[i] with all its bytes before end. The reference every vector width equals.
+std::uint64_t pair_bits_plainly(const NameProbe& probe, const char* p, const char* end, std::size_t count) {
+  std::uint64_t bits = 0;
+  for (std::size_t i = 0; i < count; ++i)
+    if (probe.starts_at(p + i, end)) bits |= std::uint64_t{1} << i;
+  return bits;
+}
+
+std::uint64_t equal_bits_plainly(const char* p, std::size_t count, unsigned char byte) {
+  std::uint64_t bits = 0;
+  for (std::size_t i = 0; i < count; ++i) bits |= std::uint64_t{static_cast<unsigned char>(p[i]) == byte} << i;
+  return bits;
+}
+
+// Each scanner answers for one block of 64 bytes: which bytes are 0x00 or '*',
+// and where a pair of the probe starts (the block and `reach` bytes after it
+// readable).
+struct PlainScanner {
+  static constexpr bool lists_pairs = true; // whenever there is a probe
+  explicit PlainScanner(const NameProbe* probe_) : probe(probe_) {}
+  static std::uint64_t equal(const char* p, unsigned char value) { return equal_bits_plainly(p, block, value); }
+  std::uint64_t zeros(const char* p) const { return equal(p, 0); }
+  std::uint64_t stars(const char* p) const { return equal(p, '*'); }
+  std::uint64_t pairs(const char* p) const {
+    return pair_bits_plainly(*probe, p, p + block + probe->scan_reach(), block);
+  }
+  const NameProbe* probe;
+};
+
+#if defined(__SSE2__)
+struct Sse2Scanner {
+  static constexpr bool lists_pairs = true; // whenever there is a probe
+  explicit Sse2Scanner(const NameProbe* probe_) : probe(probe_) {}
+  static std::uint64_t equal16(const char* p, __m128i x) {
+    return static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), x)));
+  }
+  static std::uint64_t equal(const char* p, unsigned char value) {
+    const __m128i x = _mm_set1_epi8(static_cast<char>(value));
+    return equal16(p, x) | equal16(p + 16, x) << 16 | equal16(p + 32, x) << 32 | equal16(p + 48, x) << 48;
+  }
+  std::uint64_t zeros(const char* p) const { return equal(p, 0); }
+  std::uint64_t stars(const char* p) const { return equal(p, '*'); }
+  std::uint64_t pairs(const char* p) const {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < probe->size(); ++k) {
+      const BytePair& pair = (*probe)[k];
+      std::uint64_t here = equal(p, pair.first) & equal(p + pair.distance, pair.second);
+      if (pair.third >= 0) here &= equal(p + 2, static_cast<unsigned char>(pair.third));
+      bits |= here;
+    }
+    return bits;
+  }
+  const NameProbe* probe;
+};
+#endif
+
+// How the vector scanners test the pairs, fixed at compile time so that the
+// common cases keep their bytes in registers: none at all, one to three pairs
+// without a third byte, a few of any kind compared one by one, or all at once
+// in the nibble tables.
+enum class PairKind { none, one, two, three, several, tables };
+
+PairKind kind_of(const NameProbe* probe) {
+  if (!probe) return PairKind::none;
+  if (probe->uses_tables()) return PairKind::tables;
+  bool thirds = false;
+  for (std::size_t k = 0; k < probe->size(); ++k) thirds = thirds || (*probe)[k].third >= 0;
+  if (thirds || probe->size() > 3) return PairKind::several;
+  constexpr PairKind by_count[] = {PairKind::several, PairKind::one, PairKind::two, PairKind::three};
+  return by_count[probe->size()];
+}
+
+// The number of pairs of the kinds that know it.
+constexpr std::size_t pairs_of(PairKind kind) {
+  return kind == PairKind::one ? 1 : kind == PairKind::two ? 2 : kind == PairKind::three ? 3 : 0;
+}
+
+#if defined(SHELVO_X86_VECTORS)
+template <PairKind Kind>
+struct Avx2Scanner {
+  static constexpr bool lists_pairs = Kind != PairKind::none;
+  __attribute__((target("avx2"))) explicit Avx2Scanner(const NameProbe* probe_) : probe(probe_) {
+    if (!probe) return;
+    count = probe->size();
+    for (std::size_t k = 0; k < count; ++k) {
+      const BytePair& pair = (*probe)[k];
+      first[k] = _mm256_set1_epi8(static_cast<char>(pair.first));
+      second[k] = _mm256_set1_epi8(static_cast<char>(pair.second));
+      third[k] = _mm256_set1_epi8(static_cast<char>(pair.third));
+      distance[k] = pair.distance;
+      has_third[k] = pair.third >= 0;
+    }
+    for (std::size_t offset = 0; offset <= NameProbe::table_reach; ++offset) {
+      low[offset] = table(probe->table(offset).low);
+      high[offset] = table(probe->table(offset).high);
+    }
+  }
+  __attribute__((target("avx2"))) static __m256i table(const std::array<std::uint8_t, 16>& t) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data())));
+  }
+  __attribute__((target("avx2"))) static __m256i load(const char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  }
+  __attribute__((target("avx2"))) static std::uint64_t bits_of(__m256i low_half, __m256i high_half) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high_half))) << 32 |
+           static_cast<std::uint32_t>(_mm256_movemask_epi8(low_half));
+  }
+  __attribute__((target("avx2"))) static std::uint64_t equal(const char* p, __m256i x) {
+    return bits_of(_mm256_cmpeq_epi8(load(p), x), _mm256_cmpeq_epi8(load(p + 32), x));
+  }
+  __attribute__((target("avx2"))) std::uint64_t zeros(const char* p) const {
+    return equal(p, _mm256_setzero_si256());
+  }
+  __attribute__((target("avx2"))) std::uint64_t stars(const char* p) const {
+    return equal(p, _mm256_set1_epi8('*'));
+  }
+  // The bucket bits of the bytes at p: bit k when pair k may have that byte at
+  // the table's offset.
+  __attribute__((target("avx2"))) static __m256i lookup(__m256i v, __m256i low_table, __m256i high_table) {
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    return _mm256_and_si256(_mm256_shuffle_epi8(low_table, _mm256_and_si256(v, nibble)),
+                            _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+  }
+  // 0xFF where a pair starts, for 32 positions (with the tables: 0xFF where none
+  // does).
+  __attribute__((target("avx2"))) __m256i pairs32(const char* p) const {
+    if constexpr (pairs_of(Kind) > 0) {
+      const __m256i here = load(p);
+      __m256i any = _mm256_and_si256(_mm256_cmpeq_epi8(here, first[0]), _mm256_cmpeq_epi8(load(p + distance[0]), second[0]));
+      for (std::size_t k = 1; k < pairs_of(Kind); ++k)
+        any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(here, first[k]),
+                                                    _mm256_cmpeq_epi8(load(p + distance[k]), second[k])));
+      return any;
+    } else if constexpr (Kind != PairKind::tables) {
+      const __m256i here = load(p);
+      __m256i any = _mm256_setzero_si256();
+      for (std::size_t k = 0; k < count; ++k) {
+        __m256i match = _mm256_and_si256(_mm256_cmpeq_epi8(here, first[k]),
+                                         _mm256_cmpeq_epi8(load(p + distance[k]), second[k]));
+        if (has_third[k]) match = _mm256_and_si256(match, _mm256_cmpeq_epi8(load(p + 2), third[k]));
+        any = _mm256_or_si256(any, match);
+      }
+      return any;
+    } else {
+      const __m256i buckets = _mm256_and_si256(_mm256_and_si256(lookup(load(p), low[0], high[0]),
+                                                                lookup(load(p + 1), low[1], high[1])),
+                                               lookup(load(p + 2), low[2], high[2]));
+      return _mm256_cmpeq_epi8(buckets, _mm256_setzero_si256());
+    }
+  }
+  __attribute__((target("avx2"))) std::uint64_t pairs(const char* p) const {
+    const std::uint64_t bits = bits_of(pairs32(p), pairs32(p + 32));
+    return Kind == PairKind::tables ? ~bits : bits;
+  }
+
+  const NameProbe* probe;
+  std::size_t count = 0;
+  __m256i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
+  std::size_t distance[NameProbe::max_pairs] = {};
+  bool has_third[NameProbe::max_pairs] = {};
+  __m256i low[NameProbe::table_reach + 1], high[NameProbe::table_reach + 1];
+};
+
+template <PairKind Kind>
+struct Avx512Scanner {
+  static constexpr bool lists_pairs = Kind != PairKind::none;
+  __attribute__((target("avx512bw"))) explicit Avx512Scanner(const NameProbe* probe_) : probe(probe_) {
+    if (!probe) return;
+    count = probe->size();
+    for (std::size_t k = 0; k < count; ++k) {
+      const BytePair& pair = (*probe)[k];
+      first[k] = _mm512_set1_epi8(static_cast<char>(pair.first));
+      second[k] = _mm512_set1_epi8(static_cast<char>(pair.second));
+      third[k] = _mm512_set1_epi8(static_cast<char>(pair.third));
+      distance[k] = pair.distance;
+      has_third[k] = pair.third >= 0;
+    }
+    for (std::size_t offset = 0; offset <= NameProbe::table_reach; ++offset) {
+      low[offset] = table(probe->table(offset).low);
+      high[offset] = table(probe->table(offset).high);
+    }
+  }
+  __attribute__((target("avx512bw"))) static __m512i table(const std::array<std::uint8_t, 16>& t) {
+    return _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.data())));
+  }
+  __attribute__((target("avx512bw"))) static __m512i load(const char* p) { return _mm512_loadu_si512(p); }
+  __attribute__((target("avx512bw"))) std::uint64_t zeros(const char* p) const {
+    return _mm512_cmpeq_epi8_mask(load(p), _mm512_setzero_si512());
+  }
+  __attribute__((target("avx512bw"))) std::uint64_t stars(const char* p) const {
+    return _mm512_cmpeq_epi8_mask(load(p), _mm512_set1_epi8('*'));
+  }
+  __attribute__((target("avx512bw"))) static __m512i lookup(__m512i v, __m512i low_table, __m512i high_table) {
+    const __m512i nibble = _mm512_set1_epi8(0x0F);
+    return _mm512_and_si512(_mm512_shuffle_epi8(low_table, _mm512_and_si512(v, nibble)),
+                            _mm512_shuffle_epi8(high_table, _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble)));
+  }
+  __attribute__((target("avx512bw"))) std::uint64_t pairs(const char* p) const {
+    if constexpr (pairs_of(Kind) > 0) {
+      const __m512i here = load(p);
+      std::uint64_t bits = 0;
+      for (std::size_t k = 0; k < pairs_of(Kind); ++k)
+        bits |= _mm512_cmpeq_epi8_mask(here, first[k]) & _mm512_cmpeq_epi8_mask(load(p + distance[k]), second[k]);
+      return bits;
+    } else if constexpr (Kind != PairKind::tables) {
+      const __m512i here = load(p);
+      std::uint64_t bits = 0;
+      for (std::size_t k = 0; k < count; ++k) {
+        std::uint64_t match =
+            _mm512_cmpeq_epi8_mask(here, first[k]) & _mm512_cmpeq_epi8_mask(load(p + distance[k]), second[k]);
+        if (has_third[k]) match &= _mm512_cmpeq_epi8_mask(load(p + 2), third[k]);
+        bits |= match;
+      }
+      return bits;
+    } else {
+      const __m512i buckets =
+          _mm512_and_si512(lookup(load(p), low[0], high[0]), lookup(load(p + 1), low[1], high[1]));
+      return _mm512_test_epi8_mask(buckets, lookup(load(p + 2), low[2], high[2]));
+    }
+  }
+
+  const NameProbe* probe;
+  std::size_t count = 0;
+  __m512i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
+  std::size_t distance[NameProbe::max_pairs] = {};
+  bool has_third[NameProbe::max_pairs] = {};
+  __m512i low[NameProbe::table_reach + 1], high[NameProbe::table_reach + 1];
+};
+#endif
+
+// Stores the low `count` bytes of bits at map byte `at`, lowest first.
+inline void store_bits(unsigned char* map, std::size_t at, std::uint64_t bits, std::size_t count = 8) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(map + at, &bits, count);
+  } else {
+    for (std::size_t k = 0; k < count; ++k) map[at + k] = static_cast<unsigned char>(bits >> (8 * k));
+  }
+}
+
+// Appends the offsets of the bits to a list that has room for 64 more.
+inline std::size_t append_offsets(std::uint32_t* out, std::size_t count, std::size_t at, std::uint64_t bits) {
+  while (bits != 0) {
+    out[count++] = static_cast<std::uint32_t>(at + static_cast<std::size_t>(std::countr_zero(bits)));
+    bits &= bits - 1;
+  }
+  return count;
+}
+
+// Where a piece's scan writes, sized for it.
+struct ScanOutput {
+  unsigned char* zeros;
+  unsigned char* stars;   // nullptr unless '*' is mapped
+  std::uint32_t* starts;  // nullptr unless pairs are listed; room for every offset
+  std::size_t start_count = 0;
+};
+
+// The whole blocks of [from, to): zero map, '*', and the pair starts
+// of the blocks before pairs_to (whose pairs' second bytes lie inside).
+template <class Scanner>
+inline void scan_blocks(const Scanner& scanner, const char* bytes, std::size_t from, std::size_t to,
+                        std::size_t pairs_to, ScanOutput& out) {
+  // In locals: the maps are bytes, which the compiler must otherwise take for
+  // the scanner's own and read again after every store.
+  unsigned char* const zeros = out.zeros;
+  unsigned char* const stars = out.stars;
+  std::uint32_t* const starts = out.starts;
+  std::size_t count = out.start_count;
+  for (std::size_t at = from; at < to; at += block) {
+    const char* p = bytes + at;
+    store_bits(zeros, at / 8, scanner.zeros(p));
+    if (stars) store_bits(stars, at / 8, scanner.stars(p));
+    if (Scanner::lists_pairs && starts && at < pairs_to) count = append_offsets(starts, count, at, scanner.pairs(p));
+  }
+  out.start_count = count;
+}
+
+// The first pair start in the whole blocks from p while a block and the reach
+// after it lie before end; where the scan stopped (no find) otherwise.
+template <class Scanner>
+inline const char* find_in_blocks(const Scanner& scanner, const char* p, const char* end, bool& found) {
+  const std::size_t reach = scanner.probe->scan_reach();
+  while (static_cast<std::size_t>(end - p) >= block + reach) {
+    if (const std::uint64_t bits = scanner.pairs(p); bits != 0) {
+      found = true;
+      return p + std::countr_zero(bits);
+    }
+    p += block;
+  }
+  return p;
+}
+
+// A scan and a search with the scanner of the probe's kind.
+template <template <PairKind> class Scanner>
+inline void scan_blocks_of_kind(const char* bytes, std::size_t from, std::size_t to, std::size_t pairs_to,
+                                const PieceScanRequest& request, ScanOutput& out) {
+  switch (kind_of(request.probe)) {
+  case PairKind::none:
+    return scan_blocks(Scanner<PairKind::none>(request.probe), bytes, from, to, pairs_to, out);
+  case PairKind::one:
+    return scan_blocks(Scanner<PairKind::one>(request.probe), bytes, from, to, pairs_to, out);
+  case PairKind::two:
+    return scan_blocks(Scanner<PairKind::two>(request.probe), bytes, from, to, pairs_to, out);
+  case PairKind::three:
+    return scan_blocks(Scanner<PairKind::three>(request.probe), bytes, from, to, pairs_to, out);
+  case PairKind::several:
+    return scan_blocks(Scanner<PairKind::several>(request.probe), bytes, from, to, pairs_to, out);
+  case PairKind::tables:
+    return scan_blocks(Scanner<PairKind::tables>(request.probe), bytes, from, to, pairs_to, out);
+  }
+}
+
+template <template <PairKind> class Scanner>
+inline const char* find_in_blocks_of_kind(const NameProbe& probe, const char* p, const char* end, bool& found) {
+  switch (kind_of(&probe)) {
+  case PairKind::none:
+  case PairKind::several: return find_in_blocks(Scanner<PairKind::several>(&probe), p, end, found);
+  case PairKind::one: return find_in_blocks(Scanner<PairKind::one>(&probe), p, end, found);
+  case PairKind::two: return find_in_blocks(Scanner<PairKind::two>(&probe), p, end, found);
+  case PairKind::three: return find_in_blocks(Scanner<PairKind::three>(&probe), p, end, found);
+  case PairKind::tables: return find_in_blocks(Scanner<PairKind::tables>(&probe), p, end, found);
+  }
+  return p;
+}
+
+// Each width's scans, with its scanner inlined into them.
+#if defined(SHELVO_X86_VECTORS)
+__attribute__((target("avx512bw"), flatten)) void scan_blocks_avx512(const char* bytes, std::size_t from,
+                                                                    std::size_t to, std::size_t pairs_to,
+                                                                    const PieceScanRequest& request,
+                                                                    ScanOutput& out) {
+  scan_blocks_of_kind<Avx512Scanner>(bytes, from, to, pairs_to, request, out);
+}
+__attribute__((target("avx512bw"), flatten)) const char* find_in_blocks_avx512(const NameProbe& probe,
+                                                                              const char* p, const char* end,
+                                                                              bool& found) {
+  return find_in_blocks_of_kind<Avx512Scanner>(probe, p, end, found);
+}
+__attribute__((target("avx2"), flatten)) void scan_blocks_avx2(const char* bytes, std::size_t from, std::size_t to,
+                                                              std::size_t pairs_to, const PieceScanRequest& request,
+                                                              ScanOutput& out) {
+  scan_blocks_of_kind<Avx2Scanner>(bytes, from, to, pairs_to, request, out);
+}
+__attribute__((target("avx2"), flatten)) const char* find_in_blocks_avx2(const NameProbe& probe, const char* p,
+                                                                        const char* end, bool& found) {
+  return find_in_blocks_of_kind<Avx2Scanner>(probe, p, end, found);
+}
+#endif
+#if defined(__SSE2__)
+__attribute__((flatten)) void scan_blocks_sse2(const char* bytes, std::size_t from, std::size_t to,
+                                               std::size_t pairs_to, const PieceScanRequest& request,
+                                               ScanOutput& out) {
+  scan_blocks(Sse2Scanner(request.probe), bytes, from, to, pairs_to, out);
+}
+__attribute__((flatten)) const char* find_in_blocks_sse2(const NameProbe& probe, const char* p, const char* end,
+                                                         bool& found) {
+  return find_in_blocks(Sse2Scanner(&probe), p, end, found);
+}
+#endif
+void scan_blocks_plain(const char* bytes, std::size_t from, std::size_t to, std::size_t pairs_to,
+                       const PieceScanRequest& request, ScanOutput& out) {
+  scan_blocks(PlainScanner(request.probe), bytes, from, to, pairs_to, out);
+}
+const char* find_in_blocks_plain(const NameProbe& probe, const char* p, const char* end, bool& found) {
+  return find_in_blocks(PlainScanner(&probe), p, end, found);
+}
+
+using BlockScan = void (*)(const char*, std::size_t, std::size_t, std::size_t, const PieceScanRequest&, ScanOutput&);
+using BlockFind = const char* (*)(const NameProbe&, const char*, const char*, bool&);
+
+BlockScan block_scan(VectorWidth width) {
+#if defined(SHELVO_X86_VECTORS)
+  if (width == VectorWidth::avx512) return scan_blocks_avx512;
+  if (width == VectorWidth::avx2) return scan_blocks_avx2;
+#endif
+#if defined(__SSE2__)
+  if (width >= VectorWidth::sse2) return scan_blocks_sse2;
+#endif
+  return scan_blocks_plain;
+}
+
+BlockFind block_find(VectorWidth width) {
+#if defined(SHELVO_X86_VECTORS)
+  if (width == VectorWidth::avx512) return find_in_blocks_avx512;
+  if (width == VectorWidth::avx2) return find_in_blocks_avx2;
+#endif
+#if defined(__SSE2__)
+  if (width >= VectorWidth::sse2) return find_in_blocks_sse2;
+#endif
+  return find_in_blocks_plain;
+}
+
+} // namespace
+
+void scan_piece(std::span<const char> piece, std::size_t from, const PieceScanRequest& request, PieceScan& scan) {
+  const std::size_t size = piece.size();
+  const std::size_t whole = from + (size - from) / block * block;
+  const std::size_t reach = request.probe ? request.probe->scan_reach() : 0;
+  const std::size_t pairs_to = size - from >= block + reach ? from + (size - from - reach) / block * block : from;
+
+  // The bits from `whole` on start set (zeros) or clear ('*') and are
+  // corrected for the bytes that are there.
+  const auto prepare = [&](std::vector<unsigned char>& map, unsigned char fill) {
+    map.resize(size / 8 + 24);
+    std::fill(map.begin() + static_cast<std::ptrdiff_t>(whole / 8), map.end(), fill);
+    return map.data();
+  };
+  ScanOutput out{prepare(scan.zeros, 0xFF), request.map_stars ? prepare(scan.stars, 0) : nullptr, nullptr};
+  if (request.probe) {
+    if (scan.pair_starts.size() < size - from + block) scan.pair_starts.resize(size - from + block);
+    out.starts = scan.pair_starts.data();
+  }
+  block_scan(vector_width())(piece.data(), from, whole, pairs_to, request, out);
+
+  for (std::size_t at = whole; at < size; ++at) {
+    const auto byte = static_cast<unsigned char>(piece[at]);
+    const auto bit = static_cast<unsigned char>(1u << (at % 8));
+    if (byte != 0) scan.zeros[at / 8] = static_cast<unsigned char>(scan.zeros[at / 8] & ~bit);
+    if (out.stars && byte == '*') out.stars[at / 8] |= bit;
+  }
+  if (request.probe) {
+    const char* const end = piece.data() + size;
+    for (std::size_t at = pairs_to; at < size; at += block) {
+      const std::size_t count = std::min(block, size - at);
+      out.start_count = append_offsets(out.starts, out.start_count, at,
+                                       pair_bits_plainly(*request.probe, piece.data() + at, end, count));
+    }
+  }
+  scan.pair_count = out.start_count;
+}
+
+const char* find_pair_start(const NameProbe& probe, const char* from, const char* end) {
+  bool found = false;
+  const char* p = block_find(vector_width())(probe, from, end, found);
+  if (found) return p;
+  while (p < end) {
+    const auto count = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, block));
+    if (const std::uint64_t bits = pair_bits_plainly(probe, p, end, count); bits != 0)
+      return p + std::countr_zero(bits);
+    p += count;
+  }
+  return end;
+}
+
+} // namespace shelvo

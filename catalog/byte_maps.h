@@ -54,15 +54,21 @@ namespace shelvo {
 
 // The last k in [first, end) with starts[k] <= offset, where starts[first] <=
 // offset: the record that holds it. Without branches, whose outcome no
-// processor could guess.
-inline std::size_t record_holding(const std::uint64_t* starts, std::size_t first, std::size_t end, std::size_t offset) {
+// processor could guess: halving down to a few starts, which are then counted
+// (each one at or before the offset moves the answer on), since each halving
+// must wait for the load before it.
+inline std::size_t record_holding(const std::uint64_t* starts, std::size_t first, std::size_t end,
+                                  std::size_t offset) {
+  constexpr std::size_t counted = 8;
   std::size_t length = end - first;
-  while (length > 1) {
+  while (length > counted) {
     const std::size_t half = length / 2;
     first = starts[first + half] <= offset ? first + half : first;
     length -= half;
   }
-  return first;
+  std::size_t holding = first;
+  for (std::size_t k = 1; k < length; ++k) holding += starts[first + k] <= offset;
+  return holding;
 }
 
 } // namespace shelvo

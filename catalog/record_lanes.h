@@ -15,6 +15,7 @@
 
 #include "catalog/byte_maps.h"
 #include "catalog/catalog_store.h"
+#include "catalog/vector_width.h"
 
 namespace shelvo {
 
@@ -167,7 +168,11 @@ private:
   template <LaneTally Tally>
   void walk_with(const RecordSteps& steps, std::size_t count, const unsigned char* stars,
                  const unsigned char* chosen);
+  // The same compiled for processors with the bit instructions of BMI1 and BMI2.
   template <LaneTally Tally>
+#if defined(SHELVO_X86_VECTORS)
+  __attribute__((target("bmi,bmi2")))
+#endif
   void walk_with_bit_instructions(const RecordSteps& steps, std::size_t count, const unsigned char* stars,
                                   const unsigned char* chosen);
   template <LaneTally Tally>

@@ -294,6 +294,18 @@ bool NameProbe::add(const PairInPiece& found) {
   const BytePair& pair = found.pair;
   pieces_by_first_[pair.first] |= std::uint32_t{1} << pieces_.size();
   pieces_.push_back(found);
+  PieceWord word;
+  if (found.piece.size() <= sizeof word.value) {
+    std::array<unsigned char, sizeof word.value> value{}, care{};
+    for (std::size_t at = 0; at < found.piece.size(); ++at) {
+      if (found.piece[at] == '?') continue;
+      value[at] = static_cast<unsigned char>(found.piece[at]);
+      care[at] = 0xFF;
+    }
+    std::memcpy(&word.value, value.data(), sizeof word.value);
+    std::memcpy(&word.care, care.data(), sizeof word.care);
+  }
+  piece_words_.push_back(word);
   for (std::size_t k = 0; k < count_; ++k)
     if (pairs_[k].first == pair.first && pairs_[k].second == pair.second && pairs_[k].distance == pair.distance &&
         pairs_[k].third == pair.third)
@@ -341,7 +353,18 @@ bool NameProbe::starts_at(const char* p, const char* end) const {
 bool NameProbe::verified(const char* p, const char* begin, const char* end, std::size_t& mask) const {
   mask = any_mask;
   for (std::uint32_t left = pieces_by_first_[static_cast<unsigned char>(p[0])]; left != 0; left &= left - 1) {
-    const PairInPiece& found = pieces_[static_cast<std::size_t>(std::countr_zero(left))];
+    const auto piece = static_cast<std::size_t>(std::countr_zero(left));
+    const PairInPiece& found = pieces_[piece];
+    if (const PieceWord& word = piece_words_[piece];
+        word.care != 0 && static_cast<std::size_t>(p - begin) >= found.offset && end - (p - found.offset) >= 8) {
+      // A piece of up to eight bytes, with eight bytes to read from its start:
+      // its literal bytes, the pair's among them, compared at once.
+      std::uint64_t bytes = 0;
+      std::memcpy(&bytes, p - found.offset, sizeof bytes);
+      if ((bytes ^ word.value) & word.care) continue;
+      mask = found.mask;
+      return true;
+    }
     const BytePair& pair = found.pair;
     if (end - p <= pair.distance ||
         static_cast<unsigned char>(p[pair.distance]) != pair.second ||
@@ -352,8 +375,8 @@ bool NameProbe::verified(const char* p, const char* begin, const char* end, std:
       return true; // the piece would reach outside: no telling
     const char* start = p - found.offset;
     bool whole = true;
-    for (std::size_t k = 0; k < found.piece.size() && whole; ++k)
-      whole = found.piece[k] == '?' || found.piece[k] == start[k];
+    for (std::size_t at = 0; at < found.piece.size() && whole; ++at)
+      whole = found.piece[at] == '?' || found.piece[at] == start[at];
     if (whole) {
       mask = found.mask;
       return true;

@@ -112,6 +112,14 @@ private:
   std::vector<PairInPiece> pieces_; // of every pair, several for a pair two masks share
   // For each byte, a bit for each of the pieces whose pair starts with it.
   std::array<std::uint32_t, 256> pieces_by_first_{};
+  // Each piece of up to eight bytes as a word to compare eight bytes with:
+  // its literal bytes, and the bits that must equal them (none for a longer
+  // piece).
+  struct PieceWord {
+    std::uint64_t value = 0;
+    std::uint64_t care = 0;
+  };
+  std::vector<PieceWord> piece_words_;
   std::size_t count_ = 0;
   std::size_t reach_ = 0;
   std::array<NibbleTable, table_reach + 1> tables_{};

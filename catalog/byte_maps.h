@@ -4,6 +4,7 @@
 // walk and the counting of names share.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -67,7 +68,8 @@ inline std::size_t record_holding(const std::uint64_t* starts, std::size_t first
     length -= half;
   }
   std::size_t holding = first;
-  for (std::size_t k = 1; k < length; ++k) holding += starts[first + k] <= offset;
+  const std::size_t last = first + length - 1;
+  for (std::size_t k = 1; k < counted; ++k) holding += (k < length) & (starts[std::min(first + k, last)] <= offset);
   return holding;
 }
 

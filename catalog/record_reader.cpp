@@ -269,10 +269,12 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
           directories && (!directories->can_match() || (directories == filter && directories->probe()));
       std::size_t passed = mark;
       bool headers_passed = false;
+      std::size_t last_directory = marks; // the last directory passed, among the marks
       for (; passed < marks && starts[marked[passed]] <= hit; ++passed) {
         const std::size_t at = starts[marked[passed]];
         if (bytes[at] == 0) {
           if (!directories_pass) break;
+          last_directory = passed;
         } else if (enter_archives_) {
           // The members of a block are the file records that follow its header
           // (while they start inside its length): passed with it when there
@@ -286,16 +288,23 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
       }
       if (headers_passed) remaining_members_ = 0;
       single = passed < marks ? marked[passed] : count;
-      if (hit < (single < count ? starts[single] : after)) single = record_holding(starts, i, single, hit);
-      // The last directory passed becomes the current one, unreported.
-      for (std::size_t m = passed; m-- > mark;) {
-        if (marked[m] < single && bytes[starts[marked[m]]] == 0) {
-          const std::size_t at = starts[marked[m]];
-          const std::string_view path(bytes + at + directory_marker_zeros, next_of(marked[m]) - 1 - at -
-                                                                                directory_marker_zeros);
-          set_directory(path.substr(0, max_directory_path));
-          break;
-        }
+      // The find lies after the last mark passed (which may hold it), in a file
+      // record before the next one.
+      if (hit < (single < count ? starts[single] : after))
+        single = record_holding(starts, passed > mark ? marked[passed - 1] : i, single, hit);
+      // The last directory passed becomes the current one, unreported (but
+      // for one that holds the find, which is taken on its own).
+      if (last_directory < marks && marked[last_directory] == single)
+        for (last_directory = marks; passed-- > mark;)
+          if (marked[passed] < single && bytes[starts[marked[passed]]] == 0) {
+            last_directory = passed;
+            break;
+          }
+      if (last_directory < marks) {
+        const std::size_t at = starts[marked[last_directory]];
+        const std::string_view path(bytes + at + directory_marker_zeros,
+                                    next_of(marked[last_directory]) - 1 - at - directory_marker_zeros);
+        set_directory(path.substr(0, max_directory_path));
       }
     }
     if (single > i) {

@@ -104,16 +104,14 @@ template <LaneTally Tally>
     if constexpr (Tally == LaneTally::none) {
       nul = __builtin_expect(zero_bits != 0, 1) ? position + bit_index(zero_bits) : steps.next_zero(position);
     } else {
-      std::uint64_t note = LaneNote::unsettled_note; // a name too long for one word of the maps
-      if (__builtin_expect(zero_bits != 0, 1)) {
-        const std::size_t length = bit_index(zero_bits);
-        nul = position + length;
-        note = note_of<Tally>(bytes, stars, chosen, position, length);
-      } else {
-        nul = steps.next_zero(position);
-      }
-      if (__builtin_expect(nul + file_record_overhead <= size, 1))
+      const bool short_name = __builtin_expect(zero_bits != 0, 1);
+      nul = short_name ? position + bit_index(zero_bits) : steps.next_zero(position);
+      if (__builtin_expect(nul + file_record_overhead <= size, 1)) {
+        // A name too long for one word of the maps is left unsettled.
+        const std::uint64_t note =
+            short_name ? note_of<Tally>(bytes, stars, chosen, position, nul - position) : LaneNote::unsettled_note;
         out[notes_after_starts] = out[notes_after_starts - 1] + note;
+      }
     }
     ++out;
     position = nul + file_record_overhead; // after the terminator and the tail

@@ -264,16 +264,17 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
       // the find: archive headers whose members all lie before it (or whose
       // blocks are skipped), and directories when no directory is reported or
       // the probe would have found its leaf.
-      const CompiledMaskList* directories = handler_.directory_filter;
-      const bool directories_pass =
-          directories && (!directories->can_match() || (directories == filter && directories->probe()));
+      const CompiledMaskList* const directories = handler_.directory_filter;
+      const auto directories_pass = [&] {
+        return directories && (!directories->can_match() || (directories == filter && directories->probe()));
+      };
       std::size_t passed = mark;
       bool headers_passed = false;
       std::size_t last_directory = marks; // the last directory passed, among the marks
       for (; passed < marks && starts[marked[passed]] <= hit; ++passed) {
         const std::size_t at = starts[marked[passed]];
         if (bytes[at] == 0) {
-          if (!directories_pass) break;
+          if (!directories_pass()) break;
           last_directory = passed;
         } else if (enter_archives_) {
           // The members of a block are the file records that follow its header
@@ -312,10 +313,12 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
         if (base + starts[single - 1] >= block_end_) remaining_members_ = 0;
         else remaining_members_ -= static_cast<std::uint32_t>(std::min<std::size_t>(remaining_members_, single - i));
       }
-      // The name of the last file record passed over (marks passed are not files).
+      // The name of the last file record passed over (marks passed are not
+      // files), unless the next record taken is a file, whose name it becomes.
       std::size_t last = single - 1;
       while (last > i && static_cast<unsigned char>(bytes[starts[last]]) < 2) --last;
-      if (static_cast<unsigned char>(bytes[starts[last]]) >= 2) {
+      if ((single == count || static_cast<unsigned char>(bytes[starts[single]]) < 2) &&
+          static_cast<unsigned char>(bytes[starts[last]]) >= 2) {
         last_name_ = std::string_view(bytes + starts[last],
                                       std::min(next_of(last) - 1 - record_tail_length - starts[last], max_record_name));
         last_name_in_piece_ = true;

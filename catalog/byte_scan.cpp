@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "catalog/vector_width.h"
 
@@ -32,20 +33,22 @@ std::uint64_t equal_bits_plainly(const char* p, std::size_t count, unsigned char
 // readable).
 struct PlainScanner {
   static constexpr bool lists_pairs = true; // whenever there is a probe
-  explicit PlainScanner(const NameProbe* probe_) : probe(probe_) {}
+  PlainScanner(const NameProbe* probe_, unsigned char byte_) : probe(probe_), byte(byte_) {}
   static std::uint64_t equal(const char* p, unsigned char value) { return equal_bits_plainly(p, block, value); }
   std::uint64_t zeros(const char* p) const { return equal(p, 0); }
   std::uint64_t stars(const char* p) const { return equal(p, '*'); }
+  std::uint64_t bytes(const char* p) const { return equal(p, byte); }
   std::uint64_t pairs(const char* p) const {
     return pair_bits_plainly(*probe, p, p + block + probe->scan_reach(), block);
   }
   const NameProbe* probe;
+  unsigned char byte;
 };
 
 #if defined(__SSE2__)
 struct Sse2Scanner {
   static constexpr bool lists_pairs = true; // whenever there is a probe
-  explicit Sse2Scanner(const NameProbe* probe_) : probe(probe_) {}
+  Sse2Scanner(const NameProbe* probe_, unsigned char byte_) : probe(probe_), byte(byte_) {}
   static std::uint64_t equal16(const char* p, __m128i x) {
     return static_cast<std::uint32_t>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), x)));
@@ -56,6 +59,7 @@ struct Sse2Scanner {
   }
   std::uint64_t zeros(const char* p) const { return equal(p, 0); }
   std::uint64_t stars(const char* p) const { return equal(p, '*'); }
+  std::uint64_t bytes(const char* p) const { return equal(p, byte); }
   std::uint64_t pairs(const char* p) const {
     std::uint64_t bits = 0;
     for (std::size_t k = 0; k < probe->size(); ++k) {
@@ -67,18 +71,25 @@ struct Sse2Scanner {
     return bits;
   }
   const NameProbe* probe;
+  unsigned char byte;
 };
 #endif
 
 // How the vector scanners test the pairs, fixed at compile time so that the
 // common cases keep their bytes in registers: none at all, one to three pairs
 // without a third byte, a few of any kind compared one by one, or all at once
-// in the nibble tables.
-enum class PairKind { none, one, two, three, several, tables };
+// in the nibble tables (the table of the byte two after a pair's start left out
+// when no pair has one there).
+enum class PairKind { none, one, two, three, several, tables, two_tables };
 
 PairKind kind_of(const NameProbe* probe) {
   if (!probe) return PairKind::none;
-  if (probe->uses_tables()) return PairKind::tables;
+  if (probe->uses_tables()) {
+    bool offset_two = false;
+    for (std::size_t k = 0; k < probe->size(); ++k)
+      offset_two = offset_two || (*probe)[k].distance == 2 || (*probe)[k].third >= 0;
+    return offset_two ? PairKind::tables : PairKind::two_tables;
+  }
   bool thirds = false;
   for (std::size_t k = 0; k < probe->size(); ++k) thirds = thirds || (*probe)[k].third >= 0;
   if (thirds || probe->size() > 3) return PairKind::several;
@@ -95,7 +106,8 @@ constexpr std::size_t pairs_of(PairKind kind) {
 template <PairKind Kind>
 struct Avx2Scanner {
   static constexpr bool lists_pairs = Kind != PairKind::none;
-  __attribute__((target("avx2"))) explicit Avx2Scanner(const NameProbe* probe_) : probe(probe_) {
+  __attribute__((target("avx2"))) Avx2Scanner(const NameProbe* probe_, unsigned char byte)
+      : probe(probe_), chosen(_mm256_set1_epi8(static_cast<char>(byte))) {
     if (!probe) return;
     count = probe->size();
     for (std::size_t k = 0; k < count; ++k) {
@@ -130,6 +142,7 @@ struct Avx2Scanner {
   __attribute__((target("avx2"))) std::uint64_t stars(const char* p) const {
     return equal(p, _mm256_set1_epi8('*'));
   }
+  __attribute__((target("avx2"))) std::uint64_t bytes(const char* p) const { return equal(p, chosen); }
   // The bucket bits of the bytes at p: bit k when pair k may have that byte at
   // the table's offset.
   __attribute__((target("avx2"))) static __m256i lookup(__m256i v, __m256i low_table, __m256i high_table) {
@@ -147,7 +160,7 @@ struct Avx2Scanner {
         any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(here, first[k]),
                                                     _mm256_cmpeq_epi8(load(p + distance[k]), second[k])));
       return any;
-    } else if constexpr (Kind != PairKind::tables) {
+    } else if constexpr (Kind != PairKind::tables && Kind != PairKind::two_tables) {
       const __m256i here = load(p);
       __m256i any = _mm256_setzero_si256();
       for (std::size_t k = 0; k < count; ++k) {
@@ -158,18 +171,19 @@ struct Avx2Scanner {
       }
       return any;
     } else {
-      const __m256i buckets = _mm256_and_si256(_mm256_and_si256(lookup(load(p), low[0], high[0]),
-                                                                lookup(load(p + 1), low[1], high[1])),
-                                               lookup(load(p + 2), low[2], high[2]));
+      __m256i buckets = _mm256_and_si256(lookup(load(p), low[0], high[0]), lookup(load(p + 1), low[1], high[1]));
+      if constexpr (Kind == PairKind::tables)
+        buckets = _mm256_and_si256(buckets, lookup(load(p + 2), low[2], high[2]));
       return _mm256_cmpeq_epi8(buckets, _mm256_setzero_si256());
     }
   }
   __attribute__((target("avx2"))) std::uint64_t pairs(const char* p) const {
     const std::uint64_t bits = bits_of(pairs32(p), pairs32(p + 32));
-    return Kind == PairKind::tables ? ~bits : bits;
+    return Kind == PairKind::tables || Kind == PairKind::two_tables ? ~bits : bits;
   }
 
   const NameProbe* probe;
+  __m256i chosen;
   std::size_t count = 0;
   __m256i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
   std::size_t distance[NameProbe::max_pairs] = {};
@@ -180,7 +194,8 @@ struct Avx2Scanner {
 template <PairKind Kind>
 struct Avx512Scanner {
   static constexpr bool lists_pairs = Kind != PairKind::none;
-  __attribute__((target("avx512bw"))) explicit Avx512Scanner(const NameProbe* probe_) : probe(probe_) {
+  __attribute__((target("avx512bw"))) Avx512Scanner(const NameProbe* probe_, unsigned char byte)
+      : probe(probe_), chosen(_mm512_set1_epi8(static_cast<char>(byte))) {
     if (!probe) return;
     count = probe->size();
     for (std::size_t k = 0; k < count; ++k) {
@@ -206,6 +221,9 @@ struct Avx512Scanner {
   __attribute__((target("avx512bw"))) std::uint64_t stars(const char* p) const {
     return _mm512_cmpeq_epi8_mask(load(p), _mm512_set1_epi8('*'));
   }
+  __attribute__((target("avx512bw"))) std::uint64_t bytes(const char* p) const {
+    return _mm512_cmpeq_epi8_mask(load(p), chosen);
+  }
   __attribute__((target("avx512bw"))) static __m512i lookup(__m512i v, __m512i low_table, __m512i high_table) {
     const __m512i nibble = _mm512_set1_epi8(0x0F);
     return _mm512_and_si512(_mm512_shuffle_epi8(low_table, _mm512_and_si512(v, nibble)),
@@ -218,7 +236,7 @@ struct Avx512Scanner {
       for (std::size_t k = 0; k < pairs_of(Kind); ++k)
         bits |= _mm512_cmpeq_epi8_mask(here, first[k]) & _mm512_cmpeq_epi8_mask(load(p + distance[k]), second[k]);
       return bits;
-    } else if constexpr (Kind != PairKind::tables) {
+    } else if constexpr (Kind != PairKind::tables && Kind != PairKind::two_tables) {
       const __m512i here = load(p);
       std::uint64_t bits = 0;
       for (std::size_t k = 0; k < count; ++k) {
@@ -231,11 +249,13 @@ struct Avx512Scanner {
     } else {
       const __m512i buckets =
           _mm512_and_si512(lookup(load(p), low[0], high[0]), lookup(load(p + 1), low[1], high[1]));
-      return _mm512_test_epi8_mask(buckets, lookup(load(p + 2), low[2], high[2]));
+      if constexpr (Kind == PairKind::two_tables) return _mm512_test_epi8_mask(buckets, buckets);
+      else return _mm512_test_epi8_mask(buckets, lookup(load(p + 2), low[2], high[2]));
     }
   }
 
   const NameProbe* probe;
+  __m512i chosen;
   std::size_t count = 0;
   __m512i first[NameProbe::max_pairs], second[NameProbe::max_pairs], third[NameProbe::max_pairs];
   std::size_t distance[NameProbe::max_pairs] = {};
@@ -266,27 +286,47 @@ inline std::size_t append_offsets(std::uint32_t* out, std::size_t count, std::si
 struct ScanOutput {
   unsigned char* zeros;
   unsigned char* stars;   // nullptr unless '*' is mapped
+  unsigned char* bytes;   // nullptr unless the chosen byte is mapped
   std::uint32_t* starts;  // nullptr unless pairs are listed; room for every offset
   std::size_t start_count = 0;
 };
 
-// The whole blocks of [from, to): zero map, '*', and the pair starts
-// of the blocks before pairs_to (whose pairs' second bytes lie inside).
-template <class Scanner>
+// Whether a scan maps '*' (or the chosen byte): never, always, or as the
+// output asks (for the rare requests that are not fixed at compile time).
+enum class Map { no, yes, ask };
+
+// The whole blocks of [from, to): zero map, '*', the chosen byte, and the pair
+// starts of the blocks before pairs_to (whose pairs' second bytes lie inside).
+template <Map Stars, Map Chosen, class Scanner>
 inline void scan_blocks(const Scanner& scanner, const char* bytes, std::size_t from, std::size_t to,
                         std::size_t pairs_to, ScanOutput& out) {
   // In locals: the maps are bytes, which the compiler must otherwise take for
   // the scanner's own and read again after every store.
   unsigned char* const zeros = out.zeros;
   unsigned char* const stars = out.stars;
+  unsigned char* const chosen = out.bytes;
   std::uint32_t* const starts = out.starts;
   std::size_t count = out.start_count;
-  for (std::size_t at = from; at < to; at += block) {
+  const bool map_stars = Stars == Map::yes || (Stars == Map::ask && stars);
+  const bool map_chosen = Chosen == Map::yes || (Chosen == Map::ask && chosen);
+  auto one_block = [&](std::size_t at, auto with_pairs) __attribute__((always_inline)) {
+    // Every answer first, then every store: a store through a map may change
+    // the bytes as far as the compiler knows, and would make it load them again.
     const char* p = bytes + at;
-    store_bits(zeros, at / 8, scanner.zeros(p));
-    if (stars) store_bits(stars, at / 8, scanner.stars(p));
-    if (Scanner::lists_pairs && starts && at < pairs_to) count = append_offsets(starts, count, at, scanner.pairs(p));
-  }
+    const std::uint64_t zero_bits = scanner.zeros(p);
+    const std::uint64_t star_bits = map_stars ? scanner.stars(p) : 0;
+    const std::uint64_t chosen_bits = map_chosen ? scanner.bytes(p) : 0;
+    std::uint64_t pair_bits = 0;
+    if constexpr (decltype(with_pairs)::value) pair_bits = scanner.pairs(p);
+    store_bits(zeros, at / 8, zero_bits);
+    if (map_stars) store_bits(stars, at / 8, star_bits);
+    if (map_chosen) store_bits(chosen, at / 8, chosen_bits);
+    if constexpr (decltype(with_pairs)::value) count = append_offsets(starts, count, at, pair_bits);
+  };
+  std::size_t at = from;
+  if (Scanner::lists_pairs && starts)
+    for (; at < pairs_to; at += block) one_block(at, std::true_type{});
+  for (; at < to; at += block) one_block(at, std::false_type{});
   out.start_count = count;
 }
 
@@ -306,22 +346,31 @@ inline const char* find_in_blocks(const Scanner& scanner, const char* p, const c
 }
 
 // A scan and a search with the scanner of the probe's kind.
+template <template <PairKind> class Scanner, PairKind Kind>
+inline void scan_blocks_of(const char* bytes, std::size_t from, std::size_t to, std::size_t pairs_to,
+                           const PieceScanRequest& request, ScanOutput& out) {
+  const Scanner<Kind> scanner(request.probe, request.byte);
+  if (!out.stars && !out.bytes) return scan_blocks<Map::no, Map::no>(scanner, bytes, from, to, pairs_to, out);
+  if (Kind == PairKind::none && !out.bytes)
+    return scan_blocks<Map::yes, Map::no>(scanner, bytes, from, to, pairs_to, out);
+  if (Kind == PairKind::none && out.stars)
+    return scan_blocks<Map::yes, Map::yes>(scanner, bytes, from, to, pairs_to, out);
+  scan_blocks<Map::ask, Map::ask>(scanner, bytes, from, to, pairs_to, out);
+}
+
 template <template <PairKind> class Scanner>
 inline void scan_blocks_of_kind(const char* bytes, std::size_t from, std::size_t to, std::size_t pairs_to,
                                 const PieceScanRequest& request, ScanOutput& out) {
   switch (kind_of(request.probe)) {
-  case PairKind::none:
-    return scan_blocks(Scanner<PairKind::none>(request.probe), bytes, from, to, pairs_to, out);
-  case PairKind::one:
-    return scan_blocks(Scanner<PairKind::one>(request.probe), bytes, from, to, pairs_to, out);
-  case PairKind::two:
-    return scan_blocks(Scanner<PairKind::two>(request.probe), bytes, from, to, pairs_to, out);
-  case PairKind::three:
-    return scan_blocks(Scanner<PairKind::three>(request.probe), bytes, from, to, pairs_to, out);
+  case PairKind::none: return scan_blocks_of<Scanner, PairKind::none>(bytes, from, to, pairs_to, request, out);
+  case PairKind::one: return scan_blocks_of<Scanner, PairKind::one>(bytes, from, to, pairs_to, request, out);
+  case PairKind::two: return scan_blocks_of<Scanner, PairKind::two>(bytes, from, to, pairs_to, request, out);
+  case PairKind::three: return scan_blocks_of<Scanner, PairKind::three>(bytes, from, to, pairs_to, request, out);
   case PairKind::several:
-    return scan_blocks(Scanner<PairKind::several>(request.probe), bytes, from, to, pairs_to, out);
-  case PairKind::tables:
-    return scan_blocks(Scanner<PairKind::tables>(request.probe), bytes, from, to, pairs_to, out);
+    return scan_blocks_of<Scanner, PairKind::several>(bytes, from, to, pairs_to, request, out);
+  case PairKind::tables: return scan_blocks_of<Scanner, PairKind::tables>(bytes, from, to, pairs_to, request, out);
+  case PairKind::two_tables:
+    return scan_blocks_of<Scanner, PairKind::two_tables>(bytes, from, to, pairs_to, request, out);
   }
 }
 
@@ -329,11 +378,12 @@ template <template <PairKind> class Scanner>
 inline const char* find_in_blocks_of_kind(const NameProbe& probe, const char* p, const char* end, bool& found) {
   switch (kind_of(&probe)) {
   case PairKind::none:
-  case PairKind::several: return find_in_blocks(Scanner<PairKind::several>(&probe), p, end, found);
-  case PairKind::one: return find_in_blocks(Scanner<PairKind::one>(&probe), p, end, found);
-  case PairKind::two: return find_in_blocks(Scanner<PairKind::two>(&probe), p, end, found);
-  case PairKind::three: return find_in_blocks(Scanner<PairKind::three>(&probe), p, end, found);
-  case PairKind::tables: return find_in_blocks(Scanner<PairKind::tables>(&probe), p, end, found);
+  case PairKind::several: return find_in_blocks(Scanner<PairKind::several>(&probe, 0), p, end, found);
+  case PairKind::one: return find_in_blocks(Scanner<PairKind::one>(&probe, 0), p, end, found);
+  case PairKind::two: return find_in_blocks(Scanner<PairKind::two>(&probe, 0), p, end, found);
+  case PairKind::three: return find_in_blocks(Scanner<PairKind::three>(&probe, 0), p, end, found);
+  case PairKind::tables: return find_in_blocks(Scanner<PairKind::tables>(&probe, 0), p, end, found);
+  case PairKind::two_tables: return find_in_blocks(Scanner<PairKind::two_tables>(&probe, 0), p, end, found);
   }
   return p;
 }
@@ -365,19 +415,19 @@ __attribute__((target("avx2"), flatten)) const char* find_in_blocks_avx2(const N
 __attribute__((flatten)) void scan_blocks_sse2(const char* bytes, std::size_t from, std::size_t to,
                                                std::size_t pairs_to, const PieceScanRequest& request,
                                                ScanOutput& out) {
-  scan_blocks(Sse2Scanner(request.probe), bytes, from, to, pairs_to, out);
+  scan_blocks<Map::ask, Map::ask>(Sse2Scanner(request.probe, request.byte), bytes, from, to, pairs_to, out);
 }
 __attribute__((flatten)) const char* find_in_blocks_sse2(const NameProbe& probe, const char* p, const char* end,
                                                          bool& found) {
-  return find_in_blocks(Sse2Scanner(&probe), p, end, found);
+  return find_in_blocks(Sse2Scanner(&probe, 0), p, end, found);
 }
 #endif
 void scan_blocks_plain(const char* bytes, std::size_t from, std::size_t to, std::size_t pairs_to,
                        const PieceScanRequest& request, ScanOutput& out) {
-  scan_blocks(PlainScanner(request.probe), bytes, from, to, pairs_to, out);
+  scan_blocks<Map::ask, Map::ask>(PlainScanner(request.probe, request.byte), bytes, from, to, pairs_to, out);
 }
 const char* find_in_blocks_plain(const NameProbe& probe, const char* p, const char* end, bool& found) {
-  return find_in_blocks(PlainScanner(&probe), p, end, found);
+  return find_in_blocks(PlainScanner(&probe, 0), p, end, found);
 }
 
 using BlockScan = void (*)(const char*, std::size_t, std::size_t, std::size_t, const PieceScanRequest&, ScanOutput&);
@@ -420,7 +470,8 @@ void scan_piece(std::span<const char> piece, std::size_t from, const PieceScanRe
     std::fill(map.begin() + static_cast<std::ptrdiff_t>(whole / 8), map.end(), fill);
     return map.data();
   };
-  ScanOutput out{prepare(scan.zeros, 0xFF), request.map_stars ? prepare(scan.stars, 0) : nullptr, nullptr};
+  ScanOutput out{prepare(scan.zeros, 0xFF), request.map_stars ? prepare(scan.stars, 0) : nullptr,
+                 request.map_byte ? prepare(scan.bytes, 0) : nullptr, nullptr};
   if (request.probe) {
     if (scan.pair_starts.size() < size - from + block) scan.pair_starts.resize(size - from + block);
     out.starts = scan.pair_starts.data();
@@ -432,6 +483,7 @@ void scan_piece(std::span<const char> piece, std::size_t from, const PieceScanRe
     const auto bit = static_cast<unsigned char>(1u << (at % 8));
     if (byte != 0) scan.zeros[at / 8] = static_cast<unsigned char>(scan.zeros[at / 8] & ~bit);
     if (out.stars && byte == '*') out.stars[at / 8] |= bit;
+    if (out.bytes && byte == request.byte) out.bytes[at / 8] |= bit;
   }
   if (request.probe) {
     const char* const end = piece.data() + size;

@@ -1,7 +1,7 @@
 // The vector scans over the bytes of a volume file's record stream: where the
 // 0x00 bytes are (the record walk steps from terminator to terminator by them),
 // where the byte pairs of a name probe start (names without one are passed over),
-// and where '*' is. Every scan gives the same
+// where '*' is, and where one given byte is. Every scan gives the same
 // answer on every vector width (vector_width.h chooses the widest the processor
 // has), so tests can check the narrower code on any machine.
 //
@@ -23,6 +23,8 @@ namespace shelvo {
 struct PieceScanRequest {
   const NameProbe* probe = nullptr; // list where its pairs start
   bool map_stars = false;           // map '*' too
+  bool map_byte = false;            // map the byte below too
+  unsigned char byte = 0;
 };
 
 struct PieceScan {
@@ -30,8 +32,10 @@ struct PieceScan {
   // for a terminator always ends inside the map; 16 spare map bytes let 8-byte
   // loads reach past the last byte.
   std::vector<unsigned char> zeros;
-  // '*', laid out the same way; the bits from the end on clear.
+  // '*', and the requested byte, laid out the same way; the bits from the end
+  // on clear.
   std::vector<unsigned char> stars;
+  std::vector<unsigned char> bytes;
   // The first pair_count entries: the ascending offsets at which one of the
   // probe's pairs starts with both of its bytes inside the piece.
   std::vector<std::uint32_t> pair_starts;

@@ -4,7 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#include "catalog/byte_maps.h"
 #include "catalog/byte_scan.h"
+#include "catalog/name_tally.h"
+#include "catalog/record_lanes.h"
 
 namespace shelvo {
 
@@ -15,147 +18,9 @@ std::uint32_t little_endian_at(const std::array<unsigned char, 8>& bytes, std::s
          static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
-std::uint32_t little_endian_at(const char* bytes) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0])) |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[1])) << 8 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[3])) << 24;
-}
-
 // Zero count at which a run of 0x00 has become a directory marker.
 constexpr int directory_marker_count = 9;
-constexpr std::size_t directory_marker_zeros = 8; // from a zero count of 1
 
-// The bulk reader's unit; larger feeds are read in pieces of this size.
-constexpr std::size_t max_piece = 256 * 1024;
-
-// The walk from one record to the next cannot look for a terminator before the
-// previous one is found, so it waits on every step. Several lanes, each walking
-// its own stretch of the piece from a guessed record start, keep the processor
-// busy; a lane's records count only from where the true walk meets one of them,
-// since from the same record start the same records follow.
-constexpr std::size_t walk_lanes = 4;
-constexpr std::size_t lane_bytes = 4096;
-constexpr std::size_t smallest_record = 9; // a directory record of the root, an archive header
-// A lane's record starts lie in its stretch of at most lane_bytes + 3 bytes, each
-// at least smallest_record after the one before.
-constexpr std::size_t lane_capacity = lane_bytes / smallest_record + 4;
-// A guessed lane that stops within its first records started inside a record's
-// tail; it tries again from a later guess.
-constexpr std::size_t lane_retry_records = 8;
-constexpr std::size_t no_record = ~std::size_t{0};
-
-// The last k in [first, end) with starts[k] <= offset, where starts[first] <=
-// offset: the record that holds it. Without branches, whose outcome no
-// processor could guess.
-std::size_t record_holding(const std::size_t* starts, std::size_t first, std::size_t end, std::size_t offset) {
-  std::size_t length = end - first;
-  while (length > 1) {
-    const std::size_t half = length / 2;
-    first = starts[first + half] <= offset ? first + half : first;
-    length -= half;
-  }
-  return first;
-}
-
-// 57 or more bits of a map from bit `from` on.
-[[gnu::always_inline]] inline std::uint64_t map_bits(const unsigned char* map, std::size_t from) {
-  std::uint64_t word = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&word, map + from / 8, sizeof word);
-  } else {
-    for (std::size_t k = 0; k < 8; ++k) word |= static_cast<std::uint64_t>(map[from / 8 + k]) << (8 * k);
-  }
-  return word >> (from % 8);
-}
-
-// True when the bytes [text, text + length) hold `byte`, eight at a time from
-// the end, where names hold the byte of "*.*" (their extension's dot).
-[[gnu::always_inline]] inline bool holds_byte(const char* text, std::size_t length, char byte) {
-  constexpr std::uint64_t ones = 0x0101010101010101u;
-  constexpr std::uint64_t highs = 0x8080808080808080u;
-  const std::uint64_t spread = ones * static_cast<unsigned char>(byte);
-  for (; length >= 8; length -= 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, text + length - 8, sizeof word);
-    word ^= spread; // a zero byte where `byte` was
-    if ((word - ones) & ~word & highs) return true;
-  }
-  for (std::size_t k = 0; k < length; ++k)
-    if (text[k] == byte) return true;
-  return false;
-}
-
-// True when one of the `count` bits of the map from bit `from` on is set.
-[[gnu::always_inline]] inline bool any_bit(const unsigned char* map, std::size_t from, std::size_t count) {
-  constexpr std::size_t at_once = 56;
-  for (; count > at_once; count -= at_once, from += at_once)
-    if (map_bits(map, from) & ((std::uint64_t{1} << at_once) - 1)) return true;
-  return (map_bits(map, from) & ((std::uint64_t{1} << count) - 1)) != 0;
-}
-
-// What the bytes alone tell of records that begin with the zero count at 1, as it
-// stands after every whole record.
-class RecordSteps {
-public:
-  RecordSteps(std::span<const char> piece, const std::vector<unsigned char>& map, bool enter_archives,
-              bool directories)
-      : bytes_(piece.data()), size_(piece.size()), map_(map.data()), enter_archives_(enter_archives),
-        directories_(directories) {}
-
-  // The offset of the record after the one at `at` (at < size), or no_record when
-  // that record does not end inside the piece, or is left to the byte-by-byte
-  // rules: a run of fewer than eight zeros (which raises the zero count), or any
-  // zero when directories are not walked.
-  [[gnu::always_inline]] std::size_t next(std::size_t at) const {
-    return static_cast<unsigned char>(bytes_[at]) >= 2 ? next_file(at) : next_other(at);
-  }
-  // The same for a record known to be a file record.
-  [[gnu::always_inline]] std::size_t next_file(std::size_t at) const {
-    const std::size_t nul = next_zero(at);
-    if (__builtin_expect(size_ - nul <= record_tail_length, 0)) return no_record;
-    return nul + 1 + record_tail_length;
-  }
-  // The same for a directory record or an archive header.
-  [[gnu::always_inline]] std::size_t next_other(std::size_t at) const {
-    if (size_ - at <= 8) return no_record;
-    if (bytes_[at] == 1) {
-      if (enter_archives_) return at + 9;
-      const std::uint32_t length = little_endian_at(bytes_ + at + 1);
-      return length <= size_ - at - 9 ? at + 9 + length : no_record;
-    }
-    if (!directories_ || (bits(at) & 0xFF) != 0xFF) return no_record;
-    const std::size_t nul = next_zero(at + directory_marker_zeros);
-    return nul < size_ ? nul + 1 : no_record;
-  }
-
-  // A likely record start in [at, stop): a byte of 2 or more after a zero (every
-  // record ends in one); stop when there is none.
-  std::size_t guess(std::size_t at, std::size_t stop) const {
-    for (std::size_t zero = next_zero(at - 1); zero + 1 < stop; zero = next_zero(zero + 1)) {
-      if (static_cast<unsigned char>(bytes_[zero + 1]) >= 2) return zero + 1;
-    }
-    return stop;
-  }
-
-  // 57 or more bits of the map from bit `at` on.
-  [[gnu::always_inline]] std::uint64_t bits(std::size_t at) const { return map_bits(map_, at); }
-  // The first zero at or after `at` (at <= size), or size.
-  [[gnu::always_inline]] std::size_t next_zero(std::size_t at) const {
-    for (;;) {
-      const std::uint64_t word = bits(at);
-      if (word != 0) return at + static_cast<std::size_t>(std::countr_zero(word)); // never past size
-      at = at / 8 * 8 + 64;
-    }
-  }
-
-private:
-  const char* bytes_;
-  std::size_t size_;
-  const unsigned char* map_;
-  bool enter_archives_;
-  bool directories_;
-};
 
 } // namespace
 
@@ -166,8 +31,6 @@ RecordReader::RecordReader(RecordHandler& handler, bool enter_archives)
   name_.reserve(max_record_name);
   archive_name_copy_.reserve(max_record_name);
   archive_path_.reserve(max_archive_path + 1);
-  lane_starts_.resize(walk_lanes * lane_capacity);
-  lane_marks_.resize(walk_lanes * lane_capacity);
   scan_.zeros.reserve(max_piece / 8 + 24);
 }
 
@@ -289,6 +152,8 @@ void RecordReader::scan(std::span<const char> piece, std::size_t at) {
     scanned_for_.pairs_of = listed;
   } else if (names && handler_.tally && names->star_free_rule() != StarFreeRule::none) {
     request.map_stars = true;
+    request.map_byte = names->star_free_rule() == StarFreeRule::names_holding_byte;
+    request.byte = names->rule_byte();
     scanned_for_.rule_of = names;
   }
   scan_piece(piece, at / 64 * 64, request, scan_);
@@ -322,15 +187,10 @@ std::size_t RecordReader::walk_records(std::span<const char> piece, std::size_t 
   const RecordSteps steps(piece, scan_.zeros, enter_archives_, directories);
   const std::size_t size = piece.size();
 
-  struct Lane {
-    std::size_t at = 0;   // next record start to read
-    std::size_t stop = 0; // the lane ends at the first record start at or past it
-    std::size_t count = 0;
-    std::size_t marks = 0; // records not of a file among them
-    bool stuck = false;    // stopped at a record that the byte-by-byte rules must read
-  };
-  std::array<Lane, walk_lanes> lanes;
-
+  const CompiledMaskList* rule = scanned_for_.rule_of;
+  const LaneTally tally = !rule                                                ? LaneTally::none
+                          : rule->star_free_rule() == StarFreeRule::every_name ? LaneTally::every_name
+                                                                               : LaneTally::names_holding_byte;
   while (at < size) {
     const std::size_t lane_count = directories && at >= one_lane_until_ && size - at >= walk_lanes * lane_bytes / 2
                                        ? walk_lanes
@@ -340,90 +200,14 @@ std::size_t RecordReader::walk_records(std::span<const char> piece, std::size_t 
     for (std::size_t k = 0; k < lane_count; ++k) {
       const std::size_t from = at + k * stretch;
       const std::size_t stop = k + 1 == lane_count ? window_end : from + stretch;
-      lanes[k] = Lane{k == 0 ? at : steps.guess(from, stop), stop};
+      lanes_[k] = Lane{k == 0 ? at : steps.guess(from, stop), stop};
     }
-    // The lanes in turn, one record each, so that their loads overlap. A lane's
-    // position and output are locals, so that they live in registers; records
-    // other than files, and the ends of lanes, take the slower path.
-    const char* const bytes = piece.data();
-    std::array<std::size_t*, walk_lanes> bases{};
-    for (std::size_t k = 0; k < walk_lanes; ++k) bases[k] = lane_starts_.data() + k * lane_capacity;
-    // A file record whose tail runs past the piece leaves the lane at once (its
-    // next position is past the end, beyond every stop); it is taken back below.
-    auto file_step = [&](std::size_t& position, std::size_t*& out) __attribute__((always_inline)) {
-      if (static_cast<unsigned char>(bytes[position]) < 2) return false;
-      *out++ = position;
-      position = steps.next_zero(position) + 1 + record_tail_length;
-      return true;
-    };
-    // Out of line and by value, so that the lanes' locals need no address.
-    struct Moved {
-      std::size_t position;
-      std::size_t* out;
-    };
-    auto other_step = [&](std::size_t k, std::size_t position, std::size_t* out) __attribute__((noinline)) {
-      Lane& lane = lanes[k];
-      // Not a file record (file_step took those), unless the record ran past
-      // the piece, which next_other also refuses.
-      const std::size_t next = steps.next_other(position);
-      if (next != no_record) {
-        lane_marks_[k * lane_capacity + lane.marks++] = static_cast<std::uint16_t>(out - bases[k]);
-        *out++ = position;
-        return Moved{next, out};
-      }
-      if (k > 0 && static_cast<std::size_t>(out - bases[k]) < lane_retry_records) {
-        lane.marks = 0;
-        return Moved{steps.guess(position + 1, lane.stop), bases[k]};
-      }
-      lane.stuck = true;
-      lane.at = position;
-      return Moved{no_record, out}; // ends the lane
-    };
-    auto step = [&](std::size_t k, std::size_t& position, std::size_t*& out) __attribute__((always_inline)) {
-      if (file_step(position, out)) return;
-      const Moved moved = other_step(k, position, out);
-      position = moved.position;
-      out = moved.out;
-    };
-    auto run_lane = [&](std::size_t k, std::size_t& position, std::size_t*& out) {
-      while (position < lanes[k].stop) step(k, position, out);
-    };
-    std::size_t a = lanes[0].at, b = lanes[1].at, c = lanes[2].at, d = lanes[3].at;
-    std::size_t *out_a = bases[0], *out_b = bases[1], *out_c = bases[2], *out_d = bases[3];
-    static_assert(walk_lanes == 4, "the lanes below are written out");
-    if (lane_count == walk_lanes) {
-      const std::size_t stop_a = lanes[0].stop, stop_b = lanes[1].stop, stop_c = lanes[2].stop,
-                        stop_d = lanes[3].stop;
-      while ((a < stop_a) & (b < stop_b) & (c < stop_c) & (d < stop_d)) {
-        step(0, a, out_a);
-        step(1, b, out_b);
-        step(2, c, out_c);
-        step(3, d, out_d);
-      }
-      if (!lanes[0].stuck) { // else the walk stops where lane 0 did
-        run_lane(1, b, out_b);
-        run_lane(2, c, out_c);
-        run_lane(3, d, out_d);
-      }
-    }
-    run_lane(0, a, out_a);
-    const std::array<std::size_t, walk_lanes> positions = {a, b, c, d};
-    const std::array<std::size_t*, walk_lanes> outs = {out_a, out_b, out_c, out_d};
-    for (std::size_t k = 0; k < lane_count; ++k) {
-      Lane& lane = lanes[k];
-      lane.count = static_cast<std::size_t>(outs[k] - bases[k]);
-      if (lane.stuck) continue;
-      lane.at = positions[k];
-      if (lane.at > size) { // the last record does not end inside the piece
-        lane.at = bases[k][--lane.count];
-        lane.stuck = true;
-      }
-    }
+    lanes_.walk(steps, lane_count, tally, scan_.stars.data(), scan_.bytes.data());
     // The true walk, from `at`, takes each lane's records from where it meets
     // one, and reads on alone where it meets none.
     for (std::size_t k = 0; k < lane_count; ++k) {
-      const Lane& lane = lanes[k];
-      const std::size_t* const starts = lane_starts_.data() + k * lane_capacity;
+      const Lane& lane = lanes_[k];
+      const std::uint64_t* const starts = lanes_.starts(k);
       std::size_t i = 0;
       bool met = false;
       while (at < lane.stop) {
@@ -454,8 +238,8 @@ std::size_t RecordReader::walk_records(std::span<const char> piece, std::size_t 
 
 void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t base, std::size_t lane,
                                      std::size_t from, std::size_t count, std::size_t marks, std::size_t after) {
-  const std::size_t* const starts = lane_starts_.data() + lane * lane_capacity;
-  const std::uint16_t* const marked = lane_marks_.data() + lane * lane_capacity;
+  const std::uint64_t* const starts = lanes_.starts(lane);
+  const std::uint16_t* const marked = lanes_.marks(lane);
   const char* const bytes = piece.data();
   const char* const end = bytes + piece.size();
   auto next_of = [&](std::size_t i) { return i + 1 < count ? starts[i + 1] : after; };
@@ -471,27 +255,57 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
     if (filter && filter == scanned_for_.rule_of && handler_.tally) {
       // Names without a '*' settled by the filter's shortcut: counted in bulk.
       single = mark < marks ? marked[mark] : count;
-      if (single > i) count_star_free_names(bytes, base, starts + i, single - i, next_of(single - 1), *filter);
+      if (single > i)
+        count_noted_names(bytes, base, starts + i, lanes_.notes(lane) + i, single - i, next_of(single - 1), *filter);
     } else if (filter && names_.probe_of(*filter)) {
       names_.may_match(*filter, bytes + starts[i], end, end);
       const auto hit = static_cast<std::size_t>(names_.hit() - bytes);
       // Marks that nobody need be told of pass with the file records before
-      // the find: archive headers that are skipped, and directories when no
-      // directory is reported or the probe would have found its leaf.
+      // the find: archive headers whose members all lie before it (or whose
+      // blocks are skipped), and directories when no directory is reported or
+      // the probe would have found its leaf.
+      const CompiledMaskList* const directories = handler_.directory_filter;
+      const auto directories_pass = [&] {
+        return directories && (!directories->can_match() || (directories == filter && directories->probe()));
+      };
       std::size_t passed = mark;
-      while (passed < marks && starts[marked[passed]] <= hit && passable_mark(bytes, starts[marked[passed]], filter))
-        ++passed;
-      single = passed < marks ? marked[passed] : count;
-      if (hit < (single < count ? starts[single] : after)) single = record_holding(starts, i, single, hit);
-      // The last directory passed becomes the current one, unreported.
-      for (std::size_t m = passed; m-- > mark;) {
-        if (marked[m] < single && bytes[starts[marked[m]]] == 0) {
-          const std::size_t at = starts[marked[m]];
-          const std::string_view path(bytes + at + directory_marker_zeros, next_of(marked[m]) - 1 - at -
-                                                                                directory_marker_zeros);
-          set_directory(path.substr(0, max_directory_path));
-          break;
+      bool headers_passed = false;
+      std::size_t last_directory = marks; // the last directory passed, among the marks
+      for (; passed < marks && starts[marked[passed]] <= hit; ++passed) {
+        const std::size_t at = starts[marked[passed]];
+        if (bytes[at] == 0) {
+          if (!directories_pass()) break;
+          last_directory = passed;
+        } else if (enter_archives_) {
+          // The members of a block are the file records that follow its header
+          // (while they start inside its length): passed with it when there
+          // are as many before the next mark as it counts, and the find lies
+          // after them, so that the block is over when the walk takes a record.
+          const std::size_t block_after = marked[passed] + 1 + little_endian_at(bytes + at + 5);
+          const std::size_t next_mark = passed + 1 < marks ? marked[passed + 1] : count;
+          if (block_after > next_mark || (block_after < count ? starts[block_after] : after) > hit) break;
+          headers_passed = true;
         }
+      }
+      if (headers_passed) remaining_members_ = 0;
+      single = passed < marks ? marked[passed] : count;
+      // The find lies after the last mark passed (which may hold it), in a file
+      // record before the next one.
+      if (hit < (single < count ? starts[single] : after))
+        single = record_holding(starts, passed > mark ? marked[passed - 1] : i, single, hit);
+      // The last directory passed becomes the current one, unreported (but
+      // for one that holds the find, which is taken on its own).
+      if (last_directory < marks && marked[last_directory] == single)
+        for (last_directory = marks; passed-- > mark;)
+          if (marked[passed] < single && bytes[starts[marked[passed]]] == 0) {
+            last_directory = passed;
+            break;
+          }
+      if (last_directory < marks) {
+        const std::size_t at = starts[marked[last_directory]];
+        const std::string_view path(bytes + at + directory_marker_zeros,
+                                    next_of(marked[last_directory]) - 1 - at - directory_marker_zeros);
+        set_directory(path.substr(0, max_directory_path));
       }
     }
     if (single > i) {
@@ -499,10 +313,12 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
         if (base + starts[single - 1] >= block_end_) remaining_members_ = 0;
         else remaining_members_ -= static_cast<std::uint32_t>(std::min<std::size_t>(remaining_members_, single - i));
       }
-      // The name of the last file record passed over (marks passed are not files).
+      // The name of the last file record passed over (marks passed are not
+      // files), unless the next record taken is a file, whose name it becomes.
       std::size_t last = single - 1;
       while (last > i && static_cast<unsigned char>(bytes[starts[last]]) < 2) --last;
-      if (static_cast<unsigned char>(bytes[starts[last]]) >= 2) {
+      if ((single == count || static_cast<unsigned char>(bytes[starts[single]]) < 2) &&
+          static_cast<unsigned char>(bytes[starts[last]]) >= 2) {
         last_name_ = std::string_view(bytes + starts[last],
                                       std::min(next_of(last) - 1 - record_tail_length - starts[last], max_record_name));
         last_name_in_piece_ = true;
@@ -519,57 +335,33 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
   }
 }
 
-void RecordReader::count_star_free_names(const char* bytes, std::uint64_t base, const std::size_t* starts,
-                                         std::size_t count, std::size_t after, const CompiledMaskList& filter) {
-  if (filter.star_free_rule() == StarFreeRule::names_holding_byte)
-    count_names_by_rule<true>(bytes, base, starts, count, after, filter);
-  else
-    count_names_by_rule<false>(bytes, base, starts, count, after, filter);
-}
-
-template <bool HoldingByte>
-void RecordReader::count_names_by_rule(const char* bytes, std::uint64_t base, const std::size_t* starts,
-                                       std::size_t count, std::size_t after, const CompiledMaskList& filter) {
+void RecordReader::count_noted_names(const char* bytes, std::uint64_t base, const std::uint64_t* starts,
+                                     const std::uint64_t* notes, std::size_t count, std::size_t after,
+                                     const CompiledMaskList& filter) {
   // The first records of the run that are members, as begin_name would count them.
   std::size_t members = 0;
   if (remaining_members_ > 0) {
     while (members < count && members < remaining_members_ && base + starts[members] < block_end_) ++members;
   }
-  const auto byte = static_cast<char>(filter.rule_byte());
-  const unsigned char* const stars = scan_.stars.data();
-  const auto* const tails = reinterpret_cast<const unsigned char*>(bytes);
-  // In locals, not through the tally, so that the sums stay in registers.
-  std::uint64_t files = 0, file_bytes = 0, member_count = 0, member_bytes = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    const std::size_t next = k + 1 < count ? starts[k + 1] : after;
-    const std::size_t nul = next - 1 - record_tail_length;
-    const std::size_t length = std::min(nul - starts[k], max_record_name);
-    if (any_bit(stars, starts[k], length)) { // a name the masks themselves must decide
-      const std::string_view name(bytes + starts[k], length);
-      if (filter.matches(name)) report_file(name, tails + nul + 1, k < members);
-      continue;
-    }
-    if (HoldingByte && !holds_byte(bytes + starts[k], length, byte)) continue;
-    const std::uint32_t size = size_in_tail(tails + nul + 1);
-    if (k < members) {
-      ++member_count;
-      member_bytes += size;
-    } else {
-      ++files;
-      file_bytes += size;
-    }
-  }
+  // Each note adds to the one before (the one before the run is there too).
+  const std::uint64_t* const before = notes - 1;
+  const std::uint64_t member_notes = before[members] - before[0];
+  const std::uint64_t file_notes = before[count] - before[members];
   RecordTally& tally = *handler_.tally;
-  tally.files += files;
-  tally.file_bytes += file_bytes;
-  tally.members += member_count;
-  tally.member_bytes += member_bytes;
-}
-
-bool RecordReader::passable_mark(const char* bytes, std::size_t at, const CompiledMaskList* names) const {
-  if (bytes[at] != 0) return !enter_archives_; // an archive header whose block was skipped
-  const CompiledMaskList* directories = handler_.directory_filter;
-  return directories && (!directories->can_match() || (directories == names && directories->probe()));
+  tally.members += LaneNote::hits(member_notes);
+  tally.member_bytes += LaneNote::bytes(member_notes);
+  tally.files += LaneNote::hits(file_notes);
+  tally.file_bytes += LaneNote::bytes(file_notes);
+  if (__builtin_expect(LaneNote::unsettled(member_notes | file_notes) == 0, 1)) return;
+  const FileRun run{bytes, starts, notes, count, after, members};
+  with_star_.clear();
+  settle_names(run, scan_.stars.data(), filter.star_free_rule() == StarFreeRule::names_holding_byte,
+               static_cast<char>(filter.rule_byte()), tally, with_star_);
+  for (const std::size_t k : with_star_) {
+    const std::size_t nul = static_cast<std::size_t>(k + 1 < count ? starts[k + 1] : after) - file_record_overhead;
+    const std::string_view name(bytes + starts[k], std::min(nul - starts[k], max_record_name));
+    if (filter.matches(name)) report_file(name, reinterpret_cast<const unsigned char*>(bytes + nul + 1), k < members);
+  }
 }
 
 void RecordReader::skipped(std::uint64_t count) {

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "catalog/byte_scan.h"
+#include "catalog/record_lanes.h"
 #include "catalog/search_mask.h"
 
 namespace shelvo {
@@ -150,10 +151,6 @@ private:
     directory_ = path;
     directory_in_piece_ = path.data() != directory_path_.data();
   }
-  // True for a mark (a directory record or an archive header at offset `at`)
-  // that the reader may pass with the file records around it when no find of
-  // the name filter's probe lies in it: no one need be told of it.
-  bool passable_mark(const char* bytes, std::size_t at, const CompiledMaskList* names) const;
   void report_directory(std::string_view path, const char* piece_end);
   // What the filter's shortcut for names without a '*' (scanned for in this
   // piece) says of the leaf of a path in the piece: nothing when it holds a '*'.
@@ -176,12 +173,11 @@ private:
                          std::size_t count, std::size_t marks, std::size_t after);
   // Counts the hits among `count` file records that follow one another (the
   // record after them starts at offset `after`) by the filter's shortcut for
-  // names without a '*'; a name that holds one is left to the masks.
-  void count_star_free_names(const char* bytes, std::uint64_t base, const std::size_t* starts, std::size_t count,
-                             std::size_t after, const CompiledMaskList& filter);
-  template <bool HoldingByte>
-  void count_names_by_rule(const char* bytes, std::uint64_t base, const std::size_t* starts, std::size_t count,
-                           std::size_t after, const CompiledMaskList& filter);
+  // names without a '*', from the notes the lanes made of them; a name that
+  // holds a '*' is left to the masks.
+  void count_noted_names(const char* bytes, std::uint64_t base, const std::uint64_t* starts,
+                         const std::uint64_t* notes, std::size_t count, std::size_t after,
+                         const CompiledMaskList& filter);
   // Hands on one whole record of the piece, from its offset to that of the next.
   void take_record(std::span<const char> piece, std::size_t at, std::size_t next, std::uint64_t base);
   // The same for a file record [record, nul) of a piece ending at end, whose first
@@ -297,8 +293,8 @@ private:
   PieceScan scan_;
   bool scanned_ = false;
   ScannedFor scanned_for_;
-  std::vector<std::size_t> lane_starts_;
-  std::vector<std::uint16_t> lane_marks_; // which of them are not file records
+  RecordLanes lanes_;
+  std::vector<std::size_t> with_star_; // names that counting leaves to the masks
   std::size_t one_lane_until_ = 0;
   // The probe finds of the name filter and of the directory filter, when it is
   // another one.

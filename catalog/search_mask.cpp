@@ -120,6 +120,29 @@ bool rarest_pair(const MaskPiece& piece, PairInPiece& best, unsigned& best_score
   return found;
 }
 
+// Two adjacent bytes that names hold together rarely enough that a scan finds
+// them hardly more often than it would find them with the byte after: looking
+// for a third byte costs a scan a third table for every byte it reads, while a
+// find that the piece around it does not confirm costs little.
+constexpr unsigned rare_pair_score = 200;
+
+// The two adjacent literal bytes of a piece that names hold least often
+// together, if any, scored without the factor of a third byte.
+bool rarest_adjacent(const MaskPiece& piece, PairInPiece& best, unsigned& best_score) {
+  const std::string& t = piece.text;
+  bool found = false;
+  for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+    if (t[i] == '?' || t[i + 1] == '?') continue;
+    const unsigned score = (weight(t[i]) + 1) * (weight(t[i + 1]) + 1);
+    if (score < best_score) {
+      best_score = score;
+      best = PairInPiece{BytePair{static_cast<unsigned char>(t[i]), static_cast<unsigned char>(t[i + 1]), 1}, t, i};
+      found = true;
+    }
+  }
+  return found;
+}
+
 // The three bytes from a literal one of a piece (the later two may be '?') whose
 // literal bytes names hold least often together, as a pair within the nibble
 // tables' reach; at least two literal bytes. A byte left out counts as one that
@@ -237,10 +260,17 @@ bool CompiledMask::matches_slowly(std::string_view name) const {
   return false;
 }
 
-bool CompiledMask::required_pair(PairInPiece& found, bool& accepts_nothing, bool in_window) const {
+bool CompiledMask::required_pair(PairInPiece& found, bool& accepts_nothing, bool in_window,
+                                 bool rare_adjacent) const {
   accepts_nothing = shape_ == Shape::nothing;
   if (shape_ == Shape::nothing || shape_ == Shape::anything) return false;
   unsigned best = ~0u;
+  if (rare_adjacent) {
+    bool any = rarest_adjacent(head_, found, best);
+    for (const MaskPiece& piece : middle_) any = rarest_adjacent(piece, found, best) || any;
+    any = rarest_adjacent(tail_, found, best) || any;
+    return any && best <= rare_pair_score;
+  }
   const auto rarest = in_window ? rarest_window : rarest_pair;
   bool any = rarest(head_, found, best);
   for (const MaskPiece& piece : middle_) any = rarest(piece, found, best) || any;
@@ -260,8 +290,22 @@ bool CompiledMask::matches_star_free_names_holding(unsigned char& byte) const {
 }
 
 bool NameProbe::add(const PairInPiece& found) {
+  static_assert(MaskList::max_masks <= 32, "a piece for each positive mask, one bit each");
   const BytePair& pair = found.pair;
+  pieces_by_first_[pair.first] |= std::uint32_t{1} << pieces_.size();
   pieces_.push_back(found);
+  PieceWord word;
+  if (found.piece.size() <= sizeof word.value) {
+    std::array<unsigned char, sizeof word.value> value{}, care{};
+    for (std::size_t at = 0; at < found.piece.size(); ++at) {
+      if (found.piece[at] == '?') continue;
+      value[at] = static_cast<unsigned char>(found.piece[at]);
+      care[at] = 0xFF;
+    }
+    std::memcpy(&word.value, value.data(), sizeof word.value);
+    std::memcpy(&word.care, care.data(), sizeof word.care);
+  }
+  piece_words_.push_back(word);
   for (std::size_t k = 0; k < count_; ++k)
     if (pairs_[k].first == pair.first && pairs_[k].second == pair.second && pairs_[k].distance == pair.distance &&
         pairs_[k].third == pair.third)
@@ -308,9 +352,21 @@ bool NameProbe::starts_at(const char* p, const char* end) const {
 
 bool NameProbe::verified(const char* p, const char* begin, const char* end, std::size_t& mask) const {
   mask = any_mask;
-  for (const PairInPiece& found : pieces_) {
+  for (std::uint32_t left = pieces_by_first_[static_cast<unsigned char>(p[0])]; left != 0; left &= left - 1) {
+    const auto piece = static_cast<std::size_t>(std::countr_zero(left));
+    const PairInPiece& found = pieces_[piece];
+    if (const PieceWord& word = piece_words_[piece];
+        word.care != 0 && static_cast<std::size_t>(p - begin) >= found.offset && end - (p - found.offset) >= 8) {
+      // A piece of up to eight bytes, with eight bytes to read from its start:
+      // its literal bytes, the pair's among them, compared at once.
+      std::uint64_t bytes = 0;
+      std::memcpy(&bytes, p - found.offset, sizeof bytes);
+      if ((bytes ^ word.value) & word.care) continue;
+      mask = found.mask;
+      return true;
+    }
     const BytePair& pair = found.pair;
-    if (static_cast<unsigned char>(p[0]) != pair.first || end - p <= pair.distance ||
+    if (end - p <= pair.distance ||
         static_cast<unsigned char>(p[pair.distance]) != pair.second ||
         (pair.third >= 0 && (end - p <= 2 || static_cast<unsigned char>(p[2]) != pair.third)))
       continue;
@@ -319,8 +375,8 @@ bool NameProbe::verified(const char* p, const char* begin, const char* end, std:
       return true; // the piece would reach outside: no telling
     const char* start = p - found.offset;
     bool whole = true;
-    for (std::size_t k = 0; k < found.piece.size() && whole; ++k)
-      whole = found.piece[k] == '?' || found.piece[k] == start[k];
+    for (std::size_t at = 0; at < found.piece.size() && whole; ++at)
+      whole = found.piece[at] == '?' || found.piece[at] == start[at];
     if (whole) {
       mask = found.mask;
       return true;
@@ -356,16 +412,19 @@ CompiledMaskList::CompiledMaskList(const MaskList& masks) {
 
 void CompiledMaskList::choose_probe() {
   // The rarest pair of each mask; when that makes more pairs than are compared
-  // one by one, the rarest three bytes within the nibble tables' reach, which
-  // cost the same for any number of masks. A find whose piece is not around it
-  // is passed over, so a pair that names hold more often costs little.
-  const auto choose = [&](bool in_window) {
+  // one by one, pairs that the nibble tables look up all at once, at a cost
+  // that does not grow with their number: rare adjacent bytes, which take two
+  // tables, else the rarest three bytes within the tables' reach. A find whose
+  // piece is not around it is passed over, so a pair that names hold more
+  // often costs little.
+  enum class Kind { anywhere, rare_adjacent, window };
+  const auto choose = [&](Kind kind) {
     probe_ = NameProbe();
     has_probe_ = true;
     for (std::size_t k = 0; k < positive_.size(); ++k) {
       PairInPiece found;
       bool accepts_nothing = false;
-      if (positive_[k].required_pair(found, accepts_nothing, in_window)) {
+      if (positive_[k].required_pair(found, accepts_nothing, kind == Kind::window, kind == Kind::rare_adjacent)) {
         found.mask = k;
         if (!probe_.add(found)) has_probe_ = false;
       } else if (!accepts_nothing) {
@@ -373,10 +432,11 @@ void CompiledMaskList::choose_probe() {
       }
     }
   };
-  choose(false);
+  choose(Kind::anywhere);
   if (has_probe_ && probe_.size() > NameProbe::pairs_compared_alone) {
     const NameProbe pairs = probe_;
-    choose(true);
+    choose(Kind::rare_adjacent);
+    if (!has_probe_) choose(Kind::window);
     if (!has_probe_) { // a mask without one: the pairs, compared one by one
       probe_ = pairs;
       has_probe_ = true;

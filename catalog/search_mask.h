@@ -110,6 +110,16 @@ private:
   void fill_tables();
   std::array<BytePair, max_pairs> pairs_{};
   std::vector<PairInPiece> pieces_; // of every pair, several for a pair two masks share
+  // For each byte, a bit for each of the pieces whose pair starts with it.
+  std::array<std::uint32_t, 256> pieces_by_first_{};
+  // Each piece of up to eight bytes as a word to compare eight bytes with:
+  // its literal bytes, and the bits that must equal them (none for a longer
+  // piece).
+  struct PieceWord {
+    std::uint64_t value = 0;
+    std::uint64_t care = 0;
+  };
+  std::vector<PieceWord> piece_words_;
   std::size_t count_ = 0;
   std::size_t reach_ = 0;
   std::array<NibbleTable, table_reach + 1> tables_{};
@@ -148,8 +158,11 @@ public:
   // byte that names rarely hold; false when there is neither. accepts_nothing is
   // set for a pattern that matches no name at all (then none is needed). With
   // in_window, the bytes lie at most NameProbe::table_reach apart, with a third
-  // byte after two adjacent ones when the piece has it.
-  bool required_pair(PairInPiece& found, bool& accepts_nothing, bool in_window = false) const;
+  // byte after two adjacent ones when the piece has it. With rare_adjacent, two
+  // adjacent bytes that names rarely hold together, and false when there are
+  // none.
+  bool required_pair(PairInPiece& found, bool& accepts_nothing, bool in_window = false,
+                     bool rare_adjacent = false) const;
 
   // One bit (byte_bit) for each literal byte of the pattern: every name it
   // matches holds them all.

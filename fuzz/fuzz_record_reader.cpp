@@ -1,6 +1,7 @@
 // The bulk record reader against its byte-at-a-time reference: on any bytes, cut
 // into any chunks, with or without archive members and name and directory
-// filters (a probe of one pair or of several, "*", "*.*"), both report the same
+// filters (a probe of one pair or of several, in two or three nibble tables,
+// "*", "*.*"), both report the same
 // records in the same order, and a reader that counts instead of reporting
 // counts just those. The input is repeated to make long volumes, which the bulk
 // reader walks in several lanes at once.
@@ -40,7 +41,10 @@ MaskList filter_masks(int kind) {
   case 1: masks.add("*A?*"); break;
   case 2: masks.add("*"); break;
   case 3: masks.add("*.*"); break;
-  default:
+  case 4: // rare adjacent bytes: two nibble tables
+    for (const char* m : {"*QZ*", "*ZQ*", "*QQ*", "*ZZ*", "*Q9*", "\\*.0"}) masks.add(m);
+    break;
+  default: // three bytes within reach: three tables
     for (const char* m : {"*QZ*", "*Z?Q*", "*.0", "A*", "*B9*"}) masks.add(m);
     break;
   }
@@ -53,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 3) return 0;
   const unsigned char format = data[0];
   const bool archives = (data[1] & 1) != 0;
-  const int filter_kind = (data[1] & 2) != 0 ? 1 + (data[1] >> 2) % 4 : 0;
+  const int filter_kind = (data[1] & 2) != 0 ? 1 + (data[1] >> 2) % 5 : 0;
   const std::size_t repeats = 1 + (data[1] >> 4) % 16;
   const std::size_t chunk = 1 + std::size_t{data[2]} * 257 % 70001;
   std::string long_volume;

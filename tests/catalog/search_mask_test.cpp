@@ -200,6 +200,34 @@ TEST(NameProbe, OnlyListsWhoseEveryPositiveMaskHasTwoLiteralBytesInAPieceOrARare
   EXPECT_FALSE(probe_of({"*QA*", "*QB*", "*QC*", "*QD*", "*QE*", "*QF*", "*QG*", "*QH*", "*QI*"}, pairs));
 }
 
+// Beyond three masks, the pairs are looked up in nibble tables: two adjacent
+// bytes of each mask when every mask has a pair that names rarely hold (two
+// tables), else three bytes within reach (a third table), else the pairs as
+// they were chosen.
+TEST(NameProbe, ManyMasksTakeRareAdjacentBytesWhenEveryMaskHasThem) {
+  auto probe_of = [](std::initializer_list<const char*> masks) {
+    MaskList list(MaskList::search_mask_limit);
+    for (const char* m : masks) list.add(m);
+    const CompiledMaskList compiled(list);
+    std::string pairs;
+    if (!compiled.probe()) return std::string("none");
+    for (std::size_t k = 0; k < compiled.probe()->size(); ++k) {
+      const BytePair& p = (*compiled.probe())[k];
+      pairs += std::string(1, static_cast<char>(p.first)) + std::to_string(p.distance) + static_cast<char>(p.second) +
+               (p.third >= 0 ? std::string(1, static_cast<char>(p.third)) : "") + " ";
+    }
+    return pairs + (compiled.probe()->uses_tables() ? "tables" : "alone");
+  };
+  // ".PDF": the pair PD, without the F that a third table would look for.
+  EXPECT_EQ(probe_of({"*QZ*", "*ZQ*", "*.PDF", "*ZZ*", "*QQ*", "*QW*"}), "Q1Z Z1Q P1D Z1Z Q1Q Q1W tables");
+  // "*INTER*" holds no rare pair: three bytes within reach for every mask.
+  EXPECT_EQ(probe_of({"*QZ*", "*ZQ*", "*ZZ*", "*INTER*"}), "Q1Z Z1Q Z1Z I1NT tables");
+  // A mask of pieces of one byte: its rarest byte, within the tables' reach.
+  EXPECT_EQ(probe_of({"*QZ*", "*ZQ*", "*ZZ*", "*Q?*Z*"}), "Q1Z Z1Q Z1Z Q0Q tables");
+  // Common bytes four apart: beyond the tables' reach, so the pairs one by one.
+  EXPECT_EQ(probe_of({"*QZ*", "*ZQ*", "*ZZ*", "*E???S*"}), "Q1Z Z1Q Z1Z E4S alone");
+}
+
 // find gives the first position of a pair on any buffer, whatever the length and
 // the alignment, pairs reaching up to the end included, with every width of
 // vector instructions.

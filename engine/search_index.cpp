@@ -37,7 +37,15 @@ SearchIndex::SearchIndex(const RunSettings& settings, const FrontEnd& front, con
 void SearchIndex::read_volume(File& file, unsigned char format, RecordReader& reader) {
   const std::optional<FileStatus> status = lookup_ || build_ ? file.status() : std::nullopt;
   bool segment_current = false;
-  if (status && lookup_ && read_through_segment(file, *status, format, reader, segment_current)) return;
+  if (status && lookup_) {
+    if (query_.usable) {
+      if (read_through_segment(file, *status, format, reader, segment_current)) return;
+    } else {
+      // Only whether a segment is there decides the build; one found damaged
+      // by a search that reads through it is built again then.
+      segment_current = build_ && host_file_status(cache_.segment_path(*status)).has_value();
+    }
+  }
   const bool build = build_ && !segment_current && status && worth_indexing(*status);
   reader.start_volume(format);
   read_whole(file, reader, build ? &*status : nullptr, format);
@@ -50,7 +58,7 @@ bool SearchIndex::read_through_segment(File& file, const FileStatus& status, uns
   const std::optional<VolumeIdentity> identity = volume_identity_of(file);
   if (!identity || identity->sample != segment.volume_sample()) return false;
   segment_current = true;
-  if (!query_.usable || segment.linear_only()) return false;
+  if (segment.linear_only()) return false;
   BlockSet blocks;
   if (!candidate_blocks(segment, query_, blocks) || !segment.runs_of(blocks, runs_)) {
     segment_current = false; // damaged: read whole, and built again

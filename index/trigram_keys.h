@@ -14,25 +14,22 @@ namespace shelvo {
 
 enum class KeySpace : std::uint32_t { files = 0, members = 1, directories = 2 };
 
-constexpr std::uint32_t class_bits = 6;
-constexpr std::uint32_t trigram_code_bits = 3 * class_bits;
-constexpr std::uint32_t index_key_limit = 3u << trigram_code_bits; // keys are below it
-
 namespace detail {
 
 // Letters, digits and the punctuation that names hold most each have a class of
-// their own; every other byte shares one of the last classes with others. Two
-// runs of equal classes are one key: a search then reads a block more, never
-// one less.
+// their own; every other byte shares the last one. Two runs of equal classes
+// are one key: a search then reads a block more, never one less. Few classes
+// keep the keys of a block in a bitmap that fits a processor's first cache.
+constexpr std::string_view own_punctuation = "._- ";
+constexpr std::uint32_t byte_class_count = 26 + 10 + own_punctuation.size() + 1;
+
 constexpr std::array<std::uint8_t, 256> make_byte_classes() {
   std::array<std::uint8_t, 256> classes{};
-  constexpr std::string_view own = " .-_+~()[],'&!#@$%=;{}";
-  constexpr std::uint8_t shared_first = 26 + 10 + own.size();
-  constexpr std::uint8_t shared = (1u << class_bits) - shared_first;
-  for (unsigned b = 0; b < 256; ++b) classes[b] = static_cast<std::uint8_t>(shared_first + b % shared);
+  classes.fill(static_cast<std::uint8_t>(byte_class_count - 1));
   for (unsigned b = 'A'; b <= 'Z'; ++b) classes[b] = static_cast<std::uint8_t>(b - 'A');
   for (unsigned b = '0'; b <= '9'; ++b) classes[b] = static_cast<std::uint8_t>(26 + b - '0');
-  for (std::size_t k = 0; k < own.size(); ++k) classes[static_cast<unsigned char>(own[k])] = static_cast<std::uint8_t>(36 + k);
+  for (std::size_t k = 0; k < own_punctuation.size(); ++k)
+    classes[static_cast<unsigned char>(own_punctuation[k])] = static_cast<std::uint8_t>(36 + k);
   return classes;
 }
 
@@ -40,13 +37,16 @@ inline constexpr std::array<std::uint8_t, 256> byte_classes = make_byte_classes(
 
 } // namespace detail
 
+constexpr std::uint32_t codes_per_space = detail::byte_class_count * detail::byte_class_count * detail::byte_class_count;
+constexpr std::uint32_t index_key_limit = 3 * codes_per_space; // keys are below it
+
 inline std::uint32_t trigram_code(unsigned char a, unsigned char b, unsigned char c) {
-  return static_cast<std::uint32_t>(detail::byte_classes[a]) << (2 * class_bits) |
-         static_cast<std::uint32_t>(detail::byte_classes[b]) << class_bits | detail::byte_classes[c];
+  constexpr std::uint32_t n = detail::byte_class_count;
+  return (detail::byte_classes[a] * n + detail::byte_classes[b]) * n + detail::byte_classes[c];
 }
 
 inline std::uint32_t index_key(KeySpace space, std::uint32_t code) {
-  return static_cast<std::uint32_t>(space) << trigram_code_bits | code;
+  return static_cast<std::uint32_t>(space) * codes_per_space + code;
 }
 
 // The codes of runs of three bytes that every name the pattern matches holds:

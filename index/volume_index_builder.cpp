@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 
 #include "catalog/catalog_store.h"
 #include "catalog/name_matching.h"
@@ -18,17 +17,9 @@ namespace {
 // a longer one is a damaged stream, and is never held in memory whole.
 constexpr std::size_t max_record_bytes = 65536;
 constexpr std::size_t directory_marker_zeros = 8;
-constexpr std::size_t chunk_bytes = 32;
-constexpr std::size_t chunk_data = chunk_bytes - 4; // then the next chunk's number
 // Blocks taken together 2^max_shift at a time at most; past that the volume is
 // read whole.
 constexpr int max_shift = 4;
-
-std::size_t leb128_length(std::uint32_t value) {
-  std::size_t n = 1;
-  for (; value >= 0x80; value >>= 7) ++n;
-  return n;
-}
 
 void put_leb128(std::string& out, std::uint32_t value) {
   for (; value >= 0x80; value >>= 7) out += static_cast<char>((value & 0x7F) | 0x80);
@@ -45,56 +36,9 @@ struct VolumeIndexBuilder::Parsed {
   std::uint32_t archive_count = 0;
 };
 
-// The block numbers of one key's postings, in order.
-class PostingChain {
-public:
-  PostingChain(const VolumeIndexBuilder& builder, const VolumeIndexBuilder::KeyPostings& key)
-      : arena_(builder.arena_.data()), chunk_(key.first_chunk), left_(key.bytes) {}
-  bool next(std::uint32_t& block) {
-    if (left_ == 0) return false;
-    std::uint32_t gap = 0;
-    for (int shift = 0;; shift += 7) {
-      const unsigned char byte = take();
-      gap |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
-      if (!(byte & 0x80)) break;
-    }
-    block = next_ + gap;
-    next_ = block + 1;
-    return true;
-  }
-  // The bytes as they are stored: the postings' own encoding of gaps.
-  void copy_to(std::string& out) {
-    while (left_ > 0) out += static_cast<char>(take());
-  }
-
-private:
-  unsigned char take() {
-    if (used_ == chunk_data) {
-      std::uint32_t following = 0;
-      std::memcpy(&following, arena_ + chunk_ * chunk_bytes + chunk_data, sizeof following);
-      chunk_ = following;
-      used_ = 0;
-    }
-    --left_;
-    return arena_[chunk_ * chunk_bytes + used_++];
-  }
-  const unsigned char* arena_;
-  std::uint32_t chunk_;
-  std::uint32_t left_;
-  std::size_t used_ = 0;
-  std::uint32_t next_ = 0;
-};
-
 VolumeIndexBuilder::VolumeIndexBuilder(std::uint32_t block_bytes)
-    : block_bytes_(std::max<std::uint32_t>(block_bytes, 1)), seen_(index_key_limit / 64),
-      slot_of_key_(index_key_limit) {
+    : block_bytes_(std::max<std::uint32_t>(block_bytes, 1)), seen_((index_key_limit + 63) / 64) {
   start(volume_format_byte);
-}
-
-void VolumeIndexBuilder::reset_postings() {
-  for (const KeyPostings& key : postings_) slot_of_key_[key.key] = 0;
-  postings_.clear();
-  arena_.clear();
 }
 
 void VolumeIndexBuilder::start(unsigned char format) {
@@ -110,7 +54,7 @@ void VolumeIndexBuilder::start(unsigned char format) {
   directory_.clear();
   for (std::size_t k = 0; k < block_key_count_; ++k) seen_[block_keys_[k] / 64] = 0;
   block_key_count_ = 0;
-  reset_postings();
+  postings_.clear();
   block_starts_.assign(1, 0);
   contexts_.assign(1, std::string());
   block_contexts_.assign(1, 0);
@@ -254,15 +198,20 @@ void VolumeIndexBuilder::add_keys(std::string_view name, KeySpace space) {
   std::size_t count = block_key_count_;
   const auto* n = reinterpret_cast<const unsigned char*>(name.data());
   const std::uint32_t base = index_key(space, 0);
-  std::uint32_t previous = static_cast<std::uint32_t>(detail::byte_classes[n[0]]) << class_bits |
-                           detail::byte_classes[n[1]];
   std::uint64_t* const seen = seen_.data();
+  // Each key from the classes of its three bytes, none waiting for the key
+  // before; a key the block has already is kept out without a branch.
+  constexpr std::uint32_t n_classes = detail::byte_class_count;
+  std::uint32_t second = detail::byte_classes[n[0]];
+  std::uint32_t third = detail::byte_classes[n[1]];
   for (std::size_t i = 2; i < name.size(); ++i) {
-    previous = (previous << class_bits | detail::byte_classes[n[i]]) & ((1u << trigram_code_bits) - 1);
-    const std::uint32_t key = base | previous;
+    const std::uint32_t first = second;
+    second = third;
+    third = detail::byte_classes[n[i]];
+    const std::uint32_t key = base + (first * n_classes + second) * n_classes + third;
     const std::uint64_t bit = std::uint64_t{1} << (key % 64);
     const std::uint64_t word = seen[key / 64];
-    out[count] = key; // kept only when the block had no such key yet
+    out[count] = key;
     count += (word & bit) == 0;
     seen[key / 64] = word | bit;
   }
@@ -271,81 +220,9 @@ void VolumeIndexBuilder::add_keys(std::string_view name, KeySpace space) {
 
 void VolumeIndexBuilder::close_block() {
   const auto block = static_cast<std::uint32_t>(block_starts_.size() - 1);
-  for (std::size_t k = 0; k < block_key_count_; ++k) {
-    seen_[block_keys_[k] / 64] = 0;
-    append_posting(block_keys_[k], block);
-  }
+  postings_.add_block(std::span<const std::uint32_t>(block_keys_.data(), block_key_count_), block);
+  for (std::size_t k = 0; k < block_key_count_; ++k) seen_[block_keys_[k] / 64] = 0;
   block_key_count_ = 0;
-}
-
-void VolumeIndexBuilder::append_posting(std::uint32_t key, std::uint32_t block) {
-  std::uint32_t& slot = slot_of_key_[key];
-  const auto new_chunk = [&] {
-    const auto chunk = static_cast<std::uint32_t>(arena_.size() / chunk_bytes);
-    arena_.resize(arena_.size() + chunk_bytes);
-    return chunk;
-  };
-  if (slot == 0) {
-    KeyPostings fresh;
-    fresh.key = key;
-    fresh.first_chunk = fresh.last_chunk = new_chunk();
-    postings_.push_back(fresh);
-    slot = static_cast<std::uint32_t>(postings_.size());
-  }
-  KeyPostings& postings = postings_[slot - 1];
-  std::uint32_t gap = block - postings.next_block;
-  postings.next_block = block + 1;
-  for (;;) {
-    if (postings.fill == chunk_data) {
-      const std::uint32_t chunk = new_chunk();
-      std::memcpy(arena_.data() + postings.last_chunk * chunk_bytes + chunk_data, &chunk, sizeof chunk);
-      postings.last_chunk = chunk;
-      postings.fill = 0;
-    }
-    const bool more = gap >= 0x80;
-    arena_[postings.last_chunk * chunk_bytes + postings.fill++] =
-        static_cast<unsigned char>((gap & 0x7F) | (more ? 0x80 : 0));
-    ++postings.bytes;
-    if (!more) break;
-    gap >>= 7;
-  }
-}
-
-std::uint64_t VolumeIndexBuilder::segment_length(int shift) const {
-  SegmentHeader header;
-  header.key_count = static_cast<std::uint32_t>(postings_.size());
-  const std::size_t blocks = block_starts_.size();
-  header.block_count = static_cast<std::uint32_t>(((blocks - 1) >> shift) + 1);
-  const std::uint64_t bitmap = (header.block_count + 7) / 8;
-  std::uint64_t postings = 0;
-  for (const KeyPostings& key : postings_) {
-    if (shift == 0) {
-      postings += std::min<std::uint64_t>(key.bytes, bitmap);
-      continue;
-    }
-    PostingChain chain(*this, key);
-    std::uint64_t bytes = 0;
-    std::uint32_t block = 0, next = 0;
-    bool any = false;
-    while (chain.next(block)) {
-      const std::uint32_t merged = block >> shift;
-      if (any && merged < next) continue;
-      bytes += leb128_length(merged - next);
-      next = merged + 1;
-      any = true;
-    }
-    postings += std::min(bytes, bitmap);
-  }
-  std::uint64_t paths = 0;
-  std::uint32_t last_context = ~0u;
-  for (std::size_t b = 0; b < blocks; b += std::size_t{1} << shift) {
-    if (block_contexts_[b] == last_context) continue;
-    last_context = block_contexts_[b];
-    paths += 2 + contexts_[last_context].size();
-  }
-  header.paths_length = paths;
-  header.postings_length = postings;
-  return header.file_length();
 }
 
 std::string VolumeIndexBuilder::finish(const VolumeIdentity& volume) {
@@ -353,15 +230,18 @@ std::string VolumeIndexBuilder::finish(const VolumeIdentity& volume) {
   // be the whole file.
   if (!pending_.empty() || members_left_ > 0 || volume.file.size != header_length + position_) regular_ = false;
   close_block();
-  int shift = 0;
   const auto limit = static_cast<std::uint64_t>(max_share * static_cast<double>(volume.file.size));
-  while (regular_ && shift <= max_shift && segment_length(shift) > limit) ++shift;
-  std::string segment = encode(volume, regular_ && shift <= max_shift ? shift : -1);
-  start(volume_format_byte); // the memory of this volume's postings goes back to the arena's reuse
+  int shift = regular_ ? 0 : -1;
+  std::string segment = encode(volume, shift);
+  while (shift >= 0 && segment.size() > limit) {
+    shift = shift < max_shift ? shift + 1 : -1;
+    segment = encode(volume, shift);
+  }
+  start(volume_format_byte); // nothing of this volume is kept
   return segment;
 }
 
-std::string VolumeIndexBuilder::encode(const VolumeIdentity& volume, int shift) const {
+std::string VolumeIndexBuilder::encode(const VolumeIdentity& volume, int shift) {
   SegmentHeader header;
   header.volume = volume;
   std::string body;
@@ -371,48 +251,34 @@ std::string VolumeIndexBuilder::encode(const VolumeIdentity& volume, int shift) 
     const std::size_t blocks = block_starts_.size();
     header.block_bytes = block_bytes_ << shift;
     header.block_count = static_cast<std::uint32_t>(((blocks - 1) >> shift) + 1);
-    header.key_count = static_cast<std::uint32_t>(postings_.size());
-    std::vector<std::uint32_t> order(postings_.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return postings_[a].key < postings_[b].key; });
-
-    std::string keys, ends, postings;
     const std::uint64_t bitmap_bytes = (header.block_count + 7) / 8;
-    std::string varint, bitmap;
-    for (const std::uint32_t index : order) {
-      const KeyPostings& key = postings_[index];
-      varint.clear();
-      PostingChain chain(*this, key);
-      if (shift == 0) {
-        chain.copy_to(varint);
-      } else {
-        std::uint32_t block = 0, next = 0;
-        bool any = false;
-        while (chain.next(block)) {
-          const std::uint32_t merged = block >> shift;
-          if (any && merged < next) continue;
-          put_leb128(varint, merged - next);
-          next = merged + 1;
-          any = true;
-        }
+    std::string keys, ends, postings, bitmap;
+    std::vector<std::uint32_t> fences;
+    postings_.for_each_key([&](std::uint32_t key, std::span<const std::uint32_t> holding) {
+      if (header.key_count % keys_per_fence == 0) fences.push_back(key);
+      ++header.key_count;
+      const std::size_t begin = postings.size();
+      std::uint32_t next = 0;
+      for (const std::uint32_t block : holding) {
+        const std::uint32_t merged = block >> shift;
+        if (merged + 1 == next) continue;
+        put_leb128(postings, merged - next);
+        next = merged + 1;
       }
-      std::uint32_t stored = key.key;
-      if (varint.size() > bitmap_bytes) {
+      std::uint32_t stored = key;
+      if (postings.size() - begin > bitmap_bytes) {
+        postings.resize(begin);
         bitmap.assign(bitmap_bytes, '\0');
-        PostingChain again(*this, key);
-        std::uint32_t block = 0;
-        while (again.next(block)) {
+        for (const std::uint32_t block : holding) {
           const std::uint32_t merged = block >> shift;
           bitmap[merged / 8] = static_cast<char>(bitmap[merged / 8] | (1 << (merged % 8)));
         }
         postings += bitmap;
         stored |= bitmap_posting_flag;
-      } else {
-        postings += varint;
       }
       put_u32(keys, stored);
       put_u32(ends, static_cast<std::uint32_t>(postings.size()));
-    }
+    });
     std::string paths, contexts, starts;
     std::uint32_t last_context = ~0u;
     std::uint32_t context_at = 0;
@@ -430,7 +296,7 @@ std::string VolumeIndexBuilder::encode(const VolumeIdentity& volume, int shift) 
     put_u64(starts, header_length + position_);
     header.paths_length = paths.size();
     header.postings_length = postings.size();
-    for (std::uint64_t f = 0; f < header.fence_count(); ++f) put_u32(body, postings_[order[f * keys_per_fence]].key);
+    for (const std::uint32_t fence : fences) put_u32(body, fence);
     body += keys;
     body += ends;
     body += starts;

@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "index/posting_runs.h"
 #include "index/trigram_keys.h"
 #include "index/volume_identity.h"
 
@@ -61,11 +62,9 @@ private:
   void take_record(const Parsed& record);
   void add_keys(std::string_view name, KeySpace space);
   void close_block();
-  std::string encode(const VolumeIdentity& volume, int shift) const;
-  // Bytes the segment would have if 2^shift neighbouring blocks were one.
-  std::uint64_t segment_length(int shift) const;
-  void append_posting(std::uint32_t key, std::uint32_t block);
-  void reset_postings();
+  // The segment with 2^shift neighbouring blocks taken as one; with a shift
+  // of -1, one that says to read the volume whole.
+  std::string encode(const VolumeIdentity& volume, int shift);
 
   std::uint32_t block_bytes_;
   bool regular_ = true;
@@ -91,21 +90,7 @@ private:
   std::vector<std::uint32_t> block_keys_; // the first block_key_count_ of them
   std::size_t block_key_count_ = 0;
 
-  // The postings of each key: block numbers, as LEB128 gaps, in chunks of an
-  // arena linked from first to last.
-  struct KeyPostings {
-    std::uint32_t key = 0;
-    std::uint32_t first_chunk = 0;
-    std::uint32_t last_chunk = 0;
-    std::uint32_t next_block = 0; // the last block added, plus one
-    std::uint32_t bytes = 0;
-    std::uint32_t fill = 0;       // bytes used in the last chunk
-  };
-  std::vector<std::uint32_t> slot_of_key_; // 1 + index into postings_, 0 when none
-  std::vector<KeyPostings> postings_;
-  std::vector<unsigned char> arena_;
-
-  friend class PostingChain;
+  PostingRuns postings_;
 };
 
 } // namespace shelvo

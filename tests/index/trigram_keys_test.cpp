@@ -32,7 +32,8 @@ TEST(TrigramKeys, LongPatternsGiveAFewCodesFromEndToEnd) {
 }
 
 TEST(TrigramKeys, LettersDigitsAndCommonPunctuationAreNeverConfused) {
-  const std::string own = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .-_+~()[],'&!#@$%=;{}";
+  // Each has a class of its own; '+' stands for the rest, which share one.
+  const std::string own = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .-_+";
   for (std::size_t i = 0; i < own.size(); ++i)
     for (std::size_t j = i + 1; j < own.size(); ++j)
       EXPECT_NE(detail::byte_classes[static_cast<unsigned char>(own[i])],

@@ -103,6 +103,17 @@ protected:
   testing::RecordingLauncher launcher;
   ResultTree tree;
   RunServices services{&tree, &dialogs, &launcher};
+
+  // A ZIP whose one member has a name no file may have: one broken header, and
+  // its question answered Yes.
+  void add_a_broken_archive() {
+    testing::write_file(dir / "d/bad.zip", "PK\x03\x04" + std::string(4, '\0') + std::string(1, '\x15') +
+                                               std::string(9, '\0') +
+                                               std::string("\x01\0\0\0\x01\0\0\0\x05\0\0\0", 12) + "a?txt" + "x");
+    dialogs.otherwise = DialogAnswer::yes;
+    ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
+    ASSERT_EQ(counters.broken_archives, 1);
+  }
 };
 
 TEST_F(Runs, AccentedMasksFindTheirNamesAndTheTreeShowsThem) {
@@ -130,12 +141,7 @@ TEST_F(Runs, ADuplicateDriveIsToldInTheStatusAndInSimpleModeInABox) {
 }
 
 TEST_F(Runs, BrokenArchivesAreOfferedAndTheLogOpensThroughTheLauncher) {
-  testing::write_file(dir / "d/bad.zip", "PK\x03\x04" + std::string(4, '\0') + std::string(1, '\x15') +
-                                             std::string(9, '\0') + std::string("\x01\0\0\0\x01\0\0\0\x05\0\0\0", 12) +
-                                             "a?txt" + "x");
-  dialogs.otherwise = DialogAnswer::yes;
-  ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
-  ASSERT_EQ(counters.broken_archives, 1);
+  add_a_broken_archive();
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_EQ(dialogs.shown[0], "WARNING:          1 file(s) in archive seems to be broken.\n\n"
                               "Do you want to see last error(s) logging file ?");
@@ -160,12 +166,7 @@ TEST_F(Runs, ALogThatNoProgramCanOpenIsSaidToBeSo) {
     bool open_with_desktop(const std::string&) override { return false; }
   } no_opener;
   services.launcher = &no_opener;
-  testing::write_file(dir / "d/bad.zip", "PK\x03\x04" + std::string(4, '\0') + std::string(1, '\x15') +
-                                             std::string(9, '\0') + std::string("\x01\0\0\0\x01\0\0\0\x05\0\0\0", 12) +
-                                             "a?txt" + "x");
-  dialogs.otherwise = DialogAnswer::yes;
-  ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
-  ASSERT_EQ(counters.broken_archives, 1);
+  add_a_broken_archive();
   ASSERT_EQ(dialogs.shown.size(), 2u);
   EXPECT_EQ(dialogs.shown[1], "Shelvo: No program could be started to show the log C:\\KESTRA.ERR (" +
                                   dir / "c/KESTRA.ERR" + "). Open it with a text editor.");

@@ -101,6 +101,20 @@ TEST_F(ArjReader, AccessModeBeyondDosAttributesIsBrokenUnlessMadeOnUnix) {
   EXPECT_EQ(read_file(log_drive / "KESTRA.ERR"), "BROKEN file: \\HAND.ARJ (or header looks like an Arj)\n");
 }
 
+TEST_F(ArjReader, AHeaderLongerThanAnyArjWritesIsNoHeader) {
+  // A basic header holds at most 2,600 bytes: one of 5,150 (a comment of 5,000)
+  // is data that happens to start like a header, and the search goes on past it.
+  const ScanOutcome out = scan({{"long.txt", "x", 0, 0x20, 46, std::string(5000, 'c')},
+                                {"after.txt", "after", 0, 0x20, 46, ""}});
+  ASSERT_EQ(out.members.size(), 1u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "AFTER.TXT");
+  // A main header that long: no member at all.
+  write_file(work / "MAIN.ARJ", arj_header(2, ArjEntry{"MAIN.ARJ", "", 0, 0, 34, std::string(5000, 'm')}) +
+                                    arj_header(0, ArjEntry{"inside.txt", "i", 0, 0x20, 46, ""}) + "i" +
+                                    std::string("\x60\xEA\x00\x00", 4));
+  EXPECT_TRUE(scan_into_volume(work / "MAIN.ARJ", "\\MAIN.ARJ").members.empty());
+}
+
 TEST_F(ArjReader, CommentsAndDataThatLookLikeHeadersAreSteppedOver) {
   // The first member's data holds an identifier followed by a plausible header.
   const std::string fake = std::string("\x60\xEA", 2) + le16(40) + std::string(60, 'Z');

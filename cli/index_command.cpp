@@ -51,13 +51,13 @@ int run_index_command(const CommandLine& cl) {
     return 1;
   }
   std::string done = run_report.stopped ? "stopped: the search index of " : "the search index of ";
-  done += terminal_safe(run_report.catalog_directory) + (run_report.stopped ? " is current in part" : " is current");
+  done += terminal_safe(run_report.catalog_directory) + (run_report.stopped ? " is up to date in part" : " is up to date");
   if (run_report.indexed_volumes > 0)
     done += ": " + volumes_in_words(run_report.indexed_volumes) + " (" + size_in_words(run_report.indexed_bytes) +
             ") indexed now, in " + size_in_words(run_report.index_bytes);
   if (run_report.index_current > 0)
     done += std::string(run_report.indexed_volumes > 0 ? "; " : ": ") + volumes_in_words(run_report.index_current) +
-            " current already";
+            " up to date already";
   say(done + "; it lives in " + terminal_safe(run_report.index_directory));
   return 0;
 }

@@ -5,6 +5,7 @@
 #include "catalog/catalog_store.h"
 #include "catalog/record_reader.h"
 #include "index/content_hash.h"
+#include "index/leb128.h"
 
 namespace shelvo {
 
@@ -18,15 +19,9 @@ constexpr std::size_t first_read = 64 * 1024;
 // volume's blocks or the bytes end inside a number.
 bool decode_gaps(std::string_view bytes, BlockSet& out) {
   std::uint64_t next = 0;
-  std::size_t k = 0;
-  while (k < bytes.size()) {
-    std::uint64_t gap = 0;
-    for (int shift = 0;; shift += 7) {
-      if (k == bytes.size() || shift > 28) return false;
-      const auto byte = static_cast<unsigned char>(bytes[k++]);
-      gap |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
-      if (!(byte & 0x80)) break;
-    }
+  for (std::size_t at = 0; at < bytes.size();) {
+    std::uint32_t gap = 0;
+    if (!get_leb128(bytes, at, gap)) return false;
     const std::uint64_t block = next + gap;
     if (block >= out.size()) return false;
     out.insert(static_cast<std::uint32_t>(block));

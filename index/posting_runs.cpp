@@ -1,5 +1,7 @@
 #include "index/posting_runs.h"
 
+#include "index/leb128.h"
+
 #include <array>
 
 namespace shelvo {
@@ -10,15 +12,11 @@ constexpr int key_shift = PostingRuns::block_bits;
 constexpr int radix_bits = (32 - key_shift + 1) / 2; // two passes cover the keys
 constexpr std::uint32_t local_mask = (1u << PostingRuns::block_bits) - 1;
 
-void put_leb128(std::string& out, std::uint32_t value) {
-  for (; value >= 0x80; value >>= 7) out += static_cast<char>((value & 0x7F) | 0x80);
-  out += static_cast<char>(value);
-}
-
-std::uint32_t get_leb128(const std::string& in, std::size_t& at) {
+// A number of a packed run, which this process wrote itself.
+[[gnu::always_inline]] inline std::uint32_t next_number(const std::string& run, std::size_t& at) {
   std::uint32_t value = 0;
   for (int shift = 0;; shift += 7) {
-    const auto byte = static_cast<unsigned char>(in[at++]);
+    const auto byte = static_cast<unsigned char>(run[at++]);
     value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
     if (!(byte & 0x80)) return value;
   }
@@ -32,13 +30,13 @@ struct RunCursor {
   bool has_key = false;
   void advance() {
     has_key = at < run->size();
-    if (has_key) key += get_leb128(*run, at);
+    if (has_key) key += next_number(*run, at);
   }
   void take_blocks(std::vector<std::uint32_t>& blocks) {
-    const std::uint32_t count = get_leb128(*run, at);
+    const std::uint32_t count = next_number(*run, at);
     std::uint32_t block = 0;
     for (std::uint32_t k = 0; k < count; ++k) {
-      block += get_leb128(*run, at) + (k > 0 ? 1 : 0);
+      block += next_number(*run, at) + (k > 0 ? 1 : 0);
       blocks.push_back(block);
     }
   }
@@ -80,20 +78,23 @@ void PostingRuns::sort_pairs() {
 void PostingRuns::seal_run() {
   sort_pairs();
   std::string run;
-  std::uint32_t previous_key = 0;
-  for (std::size_t i = 0; i < pairs_.size();) {
-    const std::uint32_t key = pairs_[i] >> key_shift;
-    std::size_t end = i;
-    while (end < pairs_.size() && (pairs_[end] >> key_shift) == key) ++end;
-    put_leb128(run, key - previous_key);
-    put_leb128(run, static_cast<std::uint32_t>(end - i));
-    std::uint32_t next = 0;
-    for (; i < end; ++i) {
-      const std::uint32_t block = run_base_ + (pairs_[i] & local_mask);
-      put_leb128(run, block - next);
-      next = block + 1;
+  {
+    Leb128Writer out(run);
+    std::uint32_t previous_key = 0;
+    for (std::size_t i = 0; i < pairs_.size();) {
+      const std::uint32_t key = pairs_[i] >> key_shift;
+      std::size_t end = i;
+      while (end < pairs_.size() && (pairs_[end] >> key_shift) == key) ++end;
+      out.put(key - previous_key);
+      out.put(static_cast<std::uint32_t>(end - i));
+      std::uint32_t next = 0;
+      for (; i < end; ++i) {
+        const std::uint32_t block = run_base_ + (pairs_[i] & local_mask);
+        out.put(block - next);
+        next = block + 1;
+      }
+      previous_key = key;
     }
-    previous_key = key;
   }
   runs_.push_back(std::move(run));
   pairs_.clear();

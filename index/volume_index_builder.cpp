@@ -7,6 +7,7 @@
 #include "catalog/name_matching.h"
 #include "catalog/record_reader.h"
 #include "index/content_hash.h"
+#include "index/leb128.h"
 #include "index/segment_format.h"
 
 namespace shelvo {
@@ -20,11 +21,6 @@ constexpr std::size_t directory_marker_zeros = 8;
 // Blocks taken together 2^max_shift at a time at most; past that the volume is
 // read whole.
 constexpr int max_shift = 4;
-
-void put_leb128(std::string& out, std::uint32_t value) {
-  for (; value >= 0x80; value >>= 7) out += static_cast<char>((value & 0x7F) | 0x80);
-  out += static_cast<char>(value);
-}
 
 } // namespace
 
@@ -254,31 +250,34 @@ std::string VolumeIndexBuilder::encode(const VolumeIdentity& volume, int shift) 
     const std::uint64_t bitmap_bytes = (header.block_count + 7) / 8;
     std::string keys, ends, postings, bitmap;
     std::vector<std::uint32_t> fences;
-    postings_.for_each_key([&](std::uint32_t key, std::span<const std::uint32_t> holding) {
-      if (header.key_count % keys_per_fence == 0) fences.push_back(key);
-      ++header.key_count;
-      const std::size_t begin = postings.size();
-      std::uint32_t next = 0;
-      for (const std::uint32_t block : holding) {
-        const std::uint32_t merged = block >> shift;
-        if (merged + 1 == next) continue;
-        put_leb128(postings, merged - next);
-        next = merged + 1;
-      }
-      std::uint32_t stored = key;
-      if (postings.size() - begin > bitmap_bytes) {
-        postings.resize(begin);
-        bitmap.assign(bitmap_bytes, '\0');
+    {
+      Leb128Writer out(postings);
+      postings_.for_each_key([&](std::uint32_t key, std::span<const std::uint32_t> holding) {
+        if (header.key_count % keys_per_fence == 0) fences.push_back(key);
+        ++header.key_count;
+        const std::size_t begin = out.size();
+        std::uint32_t next = 0;
         for (const std::uint32_t block : holding) {
           const std::uint32_t merged = block >> shift;
-          bitmap[merged / 8] = static_cast<char>(bitmap[merged / 8] | (1 << (merged % 8)));
+          if (merged + 1 == next) continue; // taken together with the block before
+          out.put(merged - next);
+          next = merged + 1;
         }
-        postings += bitmap;
-        stored |= bitmap_posting_flag;
-      }
-      put_u32(keys, stored);
-      put_u32(ends, static_cast<std::uint32_t>(postings.size()));
-    });
+        std::uint32_t stored = key;
+        if (out.size() - begin > bitmap_bytes) {
+          out.truncate(begin);
+          bitmap.assign(bitmap_bytes, '\0');
+          for (const std::uint32_t block : holding) {
+            const std::uint32_t merged = block >> shift;
+            bitmap[merged / 8] = static_cast<char>(bitmap[merged / 8] | (1 << (merged % 8)));
+          }
+          out.append(bitmap);
+          stored |= bitmap_posting_flag;
+        }
+        put_u32(keys, stored);
+        put_u32(ends, static_cast<std::uint32_t>(out.size()));
+      });
+    }
     std::string paths, contexts, starts;
     std::uint32_t last_context = ~0u;
     std::uint32_t context_at = 0;

@@ -57,6 +57,13 @@ void RecordReader::start_volume(unsigned char format) {
   skip_left_ = 0;
 }
 
+void RecordReader::resume_at_record(std::string_view directory, std::uint64_t position) {
+  start_volume(1); // after a whole record the zero count stands at 1 in either format
+  position_ = position;
+  directory_path_.assign(directory.substr(0, max_directory_path));
+  directory_ = directory_path_;
+}
+
 void RecordReader::append_limited(std::string& to, std::string_view bytes, std::size_t limit) {
   if (to.size() < limit) to.append(bytes.substr(0, limit - to.size()));
 }

@@ -96,6 +96,11 @@ public:
   // Fresh state for the next volume; format is the byte after the label (0 when
   // the file has none).
   void start_volume(unsigned char format);
+  // Fresh state for reading on from a record boundary that lies outside every
+  // archive block, as the reader stands after a whole record there: directory is
+  // the current directory path at that point, position its place in the stream
+  // (bytes after the format byte). A search index starts its reads so.
+  void resume_at_record(std::string_view directory, std::uint64_t position);
 
   // Feeds the next bytes of the stream, scanning in bulk.
   void feed(std::span<const char> bytes);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,8 @@ public:
   std::string path_of(long number) const;
   File open(long number) const;
   DirectoryHandle::Identity identity_of(long number) const;
+  // What the file of a number holds now, as a reader opening it finds it.
+  std::optional<FileStatus> status_of(long number) const { return handle_.status(name_of(number)); }
 
   // Moves volume file from to the free number to. False with errno set.
   bool move(long from, long to);

@@ -160,6 +160,23 @@ void check_maintenance_elements(CommandLine& cl) {
   if (!cl.add_directory.empty()) cl.error = command + " and --add are separate commands: one at a time";
 }
 
+// --index makes the index of one catalog current and does nothing else: a
+// drive or a mask beside it would be taken for a request it does not serve.
+void check_index_elements(CommandLine& cl) {
+  for (std::size_t i = 1; i < cl.vector.size(); ++i) {
+    const std::string& element = cl.vector[i];
+    const bool catalog = !(cl.masks_from > 0 && i >= cl.masks_from) &&
+                         classify_element(element) == ElementKind::option && element.size() >= 2 &&
+                         upper(element[1]) == 'L';
+    if (!catalog) {
+      cl.error = "--index takes only /l:DIR, not " + quoted_argument(cp1252_to_utf8(element));
+      return;
+    }
+  }
+  if (cl.paths || cl.numbers || cl.drives || !cl.add_directory.empty() || cl.label)
+    cl.error = "--index takes only /l:DIR (and --verbose)";
+}
+
 } // namespace
 
 void add_drive_element(CommandLine& cl, char letter) {
@@ -252,6 +269,8 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
       else if (arg == "--paths") cl.paths = true;
       else if (arg == "--null") cl.null = cl.paths = true;
       else if (arg == "--host") cl.host = cl.paths = true;
+      else if (arg == "--index") cl.index = true;
+      else if (arg == "--no-index") cl.no_index = true;
       else {
         cl.error = "unknown option " + quoted_argument(arg) + " (see --help)";
         return cl;
@@ -299,7 +318,10 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     cl.error = "--host with -0 writes bare paths for xargs -0: --numbers has no field to go in";
     return cl;
   }
-  if (cl.maintenance()) check_maintenance_elements(cl);
+  if (cl.maintenance() && cl.index) cl.error = "--index and the maintenance commands are separate: one at a time";
+  else if (cl.maintenance()) check_maintenance_elements(cl);
+  else if (cl.index) check_index_elements(cl);
+  if (cl.index && cl.no_index) cl.error = "--index makes the index that --no-index leaves unused: give one of them";
   return cl;
 }
 
@@ -309,6 +331,7 @@ std::string usage_text() {
          "       shelvo-cli [/l:DIR] --add DIR [--label LABEL] [/Y | /N | /S]\n"
          "       shelvo-cli [/l:DIR] [--yes | --no] --delete N [--label LABEL]\n"
          "       shelvo-cli [/l:DIR] [--yes | --no] --import DIR | --export DIR [[VOLMASK]...]\n"
+         "       shelvo-cli [/l:DIR] --index\n"
          "       shelvo-cli --drives | --help | --version\n"
          "\n"
          "Records whole disks in a catalog, then finds their files by name, even when\n"
@@ -363,6 +386,8 @@ std::string usage_text() {
          "  --verbose   the status line even when standard error is no terminal,\n"
          "              and each archive read while adding\n"
          "  --drives    show the drive table and each drive's label\n"
+         "  --no-index  search without the catalog's search index: read every volume\n"
+         "              whole, and write nothing to the cache\n"
          "  --          the end of the options: every argument after it is a search\n"
          "              mask, even one that starts with '-', '/' or '['\n"
          "\n"
@@ -375,6 +400,9 @@ std::string usage_text() {
          "              them) into DIR, numbered from 0 in the listing's order;\n"
          "              DIR is created when missing, and a DIR that holds volume\n"
          "              files is written only after a question\n"
+         "  --index     make the catalog's search index current: a large catalog\n"
+         "              gets one on its first search, and adds keep it current; it\n"
+         "              lives in ~/.cache/shelvo/index and may be deleted at any time\n"
          "  --yes, --no answer every question of these; without, they are asked\n"
          "              on the terminal, and refused when there is none. They work\n"
          "              on catalogs that exist, and never create one\n"

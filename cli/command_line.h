@@ -31,6 +31,8 @@ struct CommandLine {
   // the label the directory's volume gets.
   std::optional<std::string> label;
   bool maintenance() const { return delete_number || !import_from.empty() || !export_to.empty(); }
+  bool index = false;    // --index: make the catalog's search index current, and nothing else
+  bool no_index = false; // --no-index: read every volume whole, write nothing to the cache
   std::string add_directory; // --add DIR: a directory of this machine to add, as given
   ArgumentVector vector; // element 0 is the program
   // The index of the first element given after "--": from there on every
@@ -50,7 +52,8 @@ struct CommandLine {
 // more than 31 search masks or 31 volume masks, or an unknown "--" flag is a
 // usage error. So is a maintenance command with any element but /l: and volume
 // masks, or with a flag of the search's output: it would do something else than
-// it says; and so is --add with a drive element.
+// it says; and so are --add with a drive element, and --index with any element
+// but /l:.
 CommandLine parse_command_line(int argc, const char* const* argv);
 
 // Puts the drive element of a letter ("X:") among the engine's elements, before

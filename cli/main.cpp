@@ -5,6 +5,7 @@
 #include "catalog/volume_directory.h"
 #include "cli/announcements.h"
 #include "cli/command_line.h"
+#include "cli/index_command.h"
 #include "cli/maintenance_commands.h"
 #include "cli/messages.h"
 #include "cli/paths_output.h"
@@ -345,10 +346,10 @@ int main(int argc, char** argv) {
            "one");
     return 0;
   }
-  if (cl.maintenance()) {
+  if (cl.maintenance() || cl.index) {
     for (const std::string& warning : cl.warnings) warn(warning);
     install_signal_handlers();
-    const int status_code = run_maintenance_command(cl);
+    const int status_code = cl.index ? run_index_command(cl) : run_maintenance_command(cl);
     return interrupted ? exit_interrupted() : status_code;
   }
 
@@ -400,6 +401,7 @@ int main(int argc, char** argv) {
   front.read_confirmation_key = read_one_key;
   front.only_total = run.plan.no_display;
   front.masks_from = cl.masks_from;
+  front.index = cl.no_index ? IndexUse::off : IndexUse::automatic;
 
   run.code = engine_main(static_cast<int>(cl.vector.size()), cl.vector, front);
 
@@ -419,6 +421,7 @@ int main(int argc, char** argv) {
   report_added(run);
   report_failure(run);
   report_unmatched_volume_masks(run);
+  report_index(shown != Shown::nothing);
   const bool incomplete = report_skipped(run);
   if (cl.host) report_left_out(paths);
   if (!cl.paths && !write_tree(tree, stdout, cl.numbers)) write_failed = report_write_failure(errno) || write_failed;

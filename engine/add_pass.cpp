@@ -5,6 +5,7 @@
 #include "catalog/catalog_store.h"
 #include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
+#include "engine/index_pass.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
@@ -132,7 +133,12 @@ int add_pass(RunSettings& settings, const FrontEnd& front) {
     if (find_volume(settings, nullptr) == Search::unreadable) return engine_cannot_create;
   }
   const bool replace = found && !settings.option_s;
-  return write_volume(writer, settings.volume_file, replace, label, settings.drive_index);
+  const int written = write_volume(writer, settings.volume_file, replace, label, settings.drive_index);
+  // The add has read every name already, but the volume file is read back once
+  // (from the page cache): the index sees exactly the bytes a search will.
+  if (written == engine_ok && front.index == IndexUse::automatic)
+    index_added_volume(settings.catalog_directory, writer.volumes(), volume_number_of(settings.volume_file));
+  return written;
 }
 
 } // namespace shelvo

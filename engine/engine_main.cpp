@@ -2,6 +2,7 @@
 
 #include "catalog/catalog_read_lock.h"
 #include "engine/add_pass.h"
+#include "engine/index_pass.h"
 #include "engine/listing_pass.h"
 #include "engine/search_pass.h"
 #include "platform/drive_table.h"
@@ -134,6 +135,11 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   classify_elements(count, vector, settings, front.masks_from);
 
   if (!open_catalog(settings, front.create_missing_catalog)) return engine_failed;
+  if (front.index == IndexUse::build) { // the index made current, and nothing else
+    CatalogReadLock lock;
+    if (!lock_for_reading(lock, settings)) return stop_flag == 1 ? engine_ok : engine_failed;
+    return index_pass(settings, lock.volumes());
+  }
   if (count < 2) return engine_catalog_only;
 
   const std::string volume_file_0 = settings.volume_file;
@@ -148,7 +154,7 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   if (!searches && !(settings.option_w && !settings.drive_given)) return engine_ok;
   CatalogReadLock lock;
   if (!lock_for_reading(lock, settings)) return stop_flag == 1 ? engine_ok : engine_failed;
-  if (searches) search_pass(settings, front);
+  if (searches) search_pass(settings, front, &lock.volumes());
   else listing_pass(settings, front);
   return engine_ok;
 }

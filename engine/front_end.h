@@ -9,6 +9,12 @@
 
 namespace shelvo {
 
+// How a call uses the catalog's search index. automatic: searches read through
+// it where it helps, and keep it current (a large catalog gets one on its first
+// search); off: every volume is read whole and nothing is written to the cache;
+// build: the call only makes the index current for every volume (--index).
+enum class IndexUse { automatic, off, build };
+
 struct FrontEnd {
   // Where search hits and listed volumes go; nullptr shows nothing.
   ResultSink* results = nullptr;
@@ -23,6 +29,7 @@ struct FrontEnd {
   // Elements of the vector from this index on are search masks, whatever their
   // first characters (a command line's words after "--"); 0 when there are none.
   std::size_t masks_from = 0;
+  IndexUse index = IndexUse::automatic;
 };
 
 } // namespace shelvo

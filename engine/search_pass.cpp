@@ -9,6 +9,7 @@
 #include "catalog/record_reader.h"
 #include "results/run_state.h"
 #include "catalog/search_mask.h"
+#include "engine/search_index.h"
 #include "engine/search_volume.h"
 #include "platform/file_access.h"
 #include "results/status_lines.h"
@@ -16,11 +17,6 @@
 namespace shelvo {
 
 namespace {
-
-// Reads of 64 KiB keep the pass close to the speed of the disk while the chunk
-// stays in the processor's cache for the reader; the reader carries records
-// across chunk ends, so the size changes nothing in the results.
-constexpr std::size_t search_chunk_size = 65536;
 
 // The 9 tail bytes: size big-endian, then DOS date and time, then the end byte.
 // Bit 31 of the size is never set by a writer; a damaged record that has it would
@@ -141,54 +137,34 @@ private:
   bool child_ = false;   // list content: it follows a matching one under a matching parent
 };
 
-// Feeds the record stream of an open volume file, from just after the format
-// byte, to the reader. A block skipped past the chunk is passed over by seeking.
-void read_records(File& file, RecordReader& reader, std::vector<char>& buffer) {
-  // The first read ends on a multiple of the chunk size: after the 16 header
-  // bytes every full-size read would otherwise end a few bytes into the stream's
-  // own buffer, costing a second system call and a copy each time.
-  const std::int64_t at = file.tell();
-  std::size_t size = buffer.size() - (at > 0 ? static_cast<std::size_t>(at) % buffer.size() : 0);
-  for (;;) {
-    const std::size_t n = file.read(std::span<char>(buffer.data(), size));
-    size = buffer.size();
-    if (n == 0) return;
-    reader.feed(std::span<const char>(buffer.data(), n));
-    if (const std::uint64_t skip = reader.pending_skip(); skip > 0) {
-      if (!file.seek(static_cast<std::int64_t>(skip), SEEK_CUR)) return;
-      reader.skipped(skip);
-    }
-  }
-}
-
 } // namespace
 
-void search_pass(RunSettings& settings, const FrontEnd& front) {
+void search_pass(RunSettings& settings, const FrontEnd& front, const VolumeDirectory* volumes) {
   if (settings.option_j) settings.option_a = false;
   ResultSink* sink = settings.no_display ? nullptr : front.results;
   const CompiledMaskList masks(settings.search_masks);
   SearchHandler handler(settings, masks, sink);
   RecordReader reader(handler, settings.option_a);
-  std::vector<char> buffer(search_chunk_size);
+  SearchIndex index(settings, front, volumes);
 
   for (;;) {
     File file = open_volume_file(settings);
-    if (!file || stop_flag == 1) return; // a stop lets the volume under way finish
+    if (!file || stop_flag == 1) break; // a stop lets the volume under way finish
     const std::string label = shown_label(read_volume_label(file));
     // A volume left out by its label costs one open and one 15-byte read.
     if (passes_volume_masks(settings, label)) {
       ++run_report.volumes_selected;
       const int format = file.read_byte();
       handler.start_volume(label);
-      reader.start_volume(format < 0 ? 0 : static_cast<unsigned char>(format));
-      read_records(file, reader, buffer);
+      index.read_volume(file, format < 0 ? 0 : static_cast<unsigned char>(format), reader);
       handler.finish_volume();
     }
     file.close();
     const bool more = advance_volume_file(settings);
     refresh_search_status();
-    if (!more) return;
+    if (!more) break;
   }
+  index.finish();
 }
 
 } // namespace shelvo

@@ -22,6 +22,8 @@ const std::string& scratch() {
     DriveTable table;
     table.set(Drive{'C', pattern, std::nullopt});
     set_drive_table(table);
+    // Search indexes go there too, never into the user's cache.
+    ::setenv("XDG_CACHE_HOME", (pattern + "/cache").c_str(), 1);
     return pattern;
   }();
   return dir;

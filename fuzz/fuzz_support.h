@@ -11,7 +11,8 @@
 namespace shelvo::fuzzing {
 
 // A directory of its own for this process (under /dev/shm when there is one),
-// created on first use, with drive C mapped to it.
+// created on first use, with drive C mapped to it and the search index's cache
+// inside it.
 const std::string& scratch();
 
 // Writes bytes to a host file; false when it could not.

@@ -124,6 +124,10 @@ std::optional<DirectoryHandle::Identity> DirectoryHandle::identity(std::string_v
   return Identity{st.st_dev, st.st_ino};
 }
 
+std::optional<FileStatus> DirectoryHandle::status(std::string_view name) const {
+  return host_file_status_at(fd_, std::string(name), true);
+}
+
 std::optional<DirectoryHandle::Identity> DirectoryHandle::own_identity() const {
   struct stat st {};
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;

@@ -71,6 +71,9 @@ public:
   std::optional<Identity> identity(std::string_view name) const;
   // The open directory's own.
   std::optional<Identity> own_identity() const;
+  // The device, inode, size and time of what a name stands for (what a link
+  // points to, as an open for reading finds it).
+  std::optional<FileStatus> status(std::string_view name) const;
 
 private:
   int fd_ = -1;

@@ -256,6 +256,72 @@ std::int64_t File::tell() {
   return static_cast<std::int64_t>(::ftello(stream_));
 }
 
+std::size_t File::read_at(std::uint64_t at, std::span<char> out) {
+  if (!stream_ || out.empty()) return 0;
+  if (read_limit_ >= 0) {
+    const auto limit = static_cast<std::uint64_t>(read_limit_);
+    if (at >= limit) return 0;
+    out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), limit - at)));
+  }
+  const int fd = ::fileno(stream_);
+  std::size_t done = 0;
+  while (done < out.size()) {
+    if (fault_injected(FileOperation::read)) {
+      fail(errno);
+      break;
+    }
+    const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(at + done));
+    if (n > 0) done += static_cast<std::size_t>(n);
+    else if (n == 0) break;
+    else if (errno != EINTR) {
+      fail(errno);
+      break;
+    }
+  }
+  return done;
+}
+
+namespace {
+
+FileStatus status_of(const struct stat& st) {
+  FileStatus status;
+  status.device = st.st_dev;
+  status.inode = st.st_ino;
+  status.size = static_cast<std::uint64_t>(st.st_size);
+  status.modified_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return status;
+}
+
+} // namespace
+
+std::optional<FileStatus> File::status() const {
+  struct stat st;
+  if (!stream_ || ::fstat(::fileno(stream_), &st) != 0) return std::nullopt;
+  return status_of(st);
+}
+
+std::optional<FileStatus> host_file_status(const std::string& host_path) {
+  return host_file_status_at(AT_FDCWD, host_path, false);
+}
+
+std::optional<FileStatus> host_file_status_at(int directory_fd, const std::string& name, bool follow_links) {
+  struct stat st;
+  if (::fstatat(directory_fd, name.c_str(), &st, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+  return status_of(st);
+}
+
+bool create_host_directories(const std::string& host_path) {
+  struct stat st;
+  if (::stat(host_path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  const std::size_t slash = host_path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !create_host_directories(host_path.substr(0, slash))) return false;
+  return ::mkdir(host_path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool remove_host_file(const std::string& host_path) {
+  return !fault_injected(FileOperation::remove) && ::unlink(host_path.c_str()) == 0;
+}
+
 bool File::close() {
   if (!stream_) return !failed_;
   if (fault_injected(FileOperation::close)) fail(errno);

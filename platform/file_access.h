@@ -2,6 +2,8 @@
 // "\DIR\FILE.ZIP", or a native host path) is resolved through the drive table here.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -23,6 +25,16 @@ std::optional<std::string> resolve_dos_path(std::string_view dos_path);
 // device, a socket): refused, since reading one may never end. Not an errno
 // value; error_text() has words for it.
 constexpr int not_a_regular_file = 0x10000;
+
+// What identifies a file's content on this host, as the file system tells it:
+// a file written anew or changed in place gets another inode, size or time.
+struct FileStatus {
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0; // last modification, nanoseconds since the epoch
+  bool operator==(const FileStatus&) const = default;
+};
 
 // A buffered file, closed when it goes out of scope. Write and close failures are
 // remembered, so a full disk is never reported as success. Only regular files
@@ -64,6 +76,13 @@ public:
   bool write(std::string_view bytes);
   bool seek(std::int64_t offset, int whence);
   std::int64_t tell();
+  // Reads up to out.size() bytes at a position of one's choosing, without
+  // moving the position of read(); within the size at the open for a file
+  // opened to read only. Returns the count read, fewer only at the end or after
+  // a failure (failed() then says so).
+  std::size_t read_at(std::uint64_t at, std::span<char> out);
+  // The open file's device, inode, size and time now; nothing when it is not open.
+  std::optional<FileStatus> status() const;
   // True when a read, write, flush or close failed at any point (a read that
   // stops at the end of the file is no failure).
   bool failed() const { return failed_; }
@@ -157,6 +176,18 @@ std::vector<std::string> directory_names(std::string_view dos_path);
 // The same for a host path, taken as it is (a '\' is part of a name there);
 // false, with error set to errno (ENOTDIR for a file), when it cannot be read.
 bool host_directory_names(const std::string& host_path, std::vector<std::string>& names, int& error);
+
+// The status of a host path (a link itself, not what it points to); nothing when
+// it cannot be had (errno set).
+std::optional<FileStatus> host_file_status(const std::string& host_path);
+// The same for a name in an open directory (AT_FDCWD: the current one), of what
+// a link points to when follow_links is set.
+std::optional<FileStatus> host_file_status_at(int directory_fd, const std::string& name, bool follow_links);
+// Creates a host directory and its missing parents, private to the user; true
+// when it is there afterwards.
+bool create_host_directories(const std::string& host_path);
+// Removes a host file (not a directory); false with errno set.
+bool remove_host_file(const std::string& host_path);
 
 // The system's text for an error number ("Permission denied").
 std::string error_text(int error);

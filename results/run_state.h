@@ -65,6 +65,17 @@ struct RunReport {
   long added_volume = -1;        // the number of the volume file an add wrote; -1 when none
   std::string added_label;       // its label, the 15 bytes as stored
   bool added_in_place = false;   // it replaced the volume of the same label
+  // The search index: the volume files whose segments this call built and
+  // stored, their bytes and the segments' bytes, those whose segment was current
+  // already (when every one was looked at), where the index lives, and why it
+  // could not be written (once; the call then goes on without it).
+  std::int32_t indexed_volumes = 0;
+  std::uint64_t indexed_bytes = 0;
+  std::uint64_t index_bytes = 0;
+  std::int32_t index_current = 0;
+  std::int32_t volumes_through_index = 0; // volumes a search read in part, through their segments
+  std::string index_directory;
+  std::string index_warning;
 };
 
 extern RunReport run_report;

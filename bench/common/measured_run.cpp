@@ -5,7 +5,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 extern char** environ;
 
@@ -41,6 +43,22 @@ MeasuredRun run_measured(const std::vector<std::string>& arguments, const std::s
   run.peak_kb = usage.ru_maxrss;
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return run;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+long count_lines(const std::string& path) {
+  long lines = 0;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    char chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) lines += std::count(chunk, chunk + n, '\n');
+    std::fclose(f);
+  }
+  return lines;
 }
 
 } // namespace shelvo::bench

@@ -21,4 +21,9 @@ struct MeasuredRun {
 MeasuredRun run_measured(const std::vector<std::string>& arguments, const std::string& out_path = "/dev/null",
                          const std::vector<std::string>& extra_env = {});
 
+// The median of some times (0 for none).
+double median(std::vector<double> values);
+// The lines of a file (0 when it cannot be read).
+long count_lines(const std::string& path);
+
 } // namespace shelvo::bench

@@ -53,7 +53,7 @@ _shelvo_cli() {
           ;;
         -*)
           words=(--paths --null -0 --host --numbers --verbose --drives --add --label --delete --import --export
-                 --yes --no --help -h --version --)
+                 --index --no-index --yes --no --help -h --version --)
           ;;
         /*) words=(/l: /a /d /cd /jd /nd /W /W5 /Y /N /S) ;;
         "" | [A-Za-z] | [A-Za-z]:) mapfile -t words < <(_shelvo_cli_drives) ;;

@@ -177,4 +177,17 @@ bool testdata_present() {
 
 std::string testdata_path(std::string_view relative) { return testdata_dir() + "/" + std::string(relative); }
 
+namespace {
+
+// No test writes into the user's own cache: a test program, and every
+// shelvo-cli it starts, keeps search indexes in a directory of its own, removed
+// when the program ends.
+struct PrivateCache {
+  PrivateCache() { ::setenv("XDG_CACHE_HOME", directory.path().c_str(), 1); }
+  TempDir directory;
+};
+const PrivateCache private_cache;
+
+} // namespace
+
 } // namespace shelvo::testing

@@ -17,7 +17,6 @@ namespace {
 // No writer makes a record this long (names and paths have a few hundred bytes):
 // a longer one is a damaged stream, and is never held in memory whole.
 constexpr std::size_t max_record_bytes = 65536;
-constexpr std::size_t directory_marker_zeros = 8;
 // Blocks taken together 2^max_shift at a time at most; past that the volume is
 // read whole.
 constexpr int max_shift = 4;

@@ -133,11 +133,13 @@ TEST_F(Runs, AccentedMasksFindTheirNamesAndTheTreeShowsThem) {
 TEST_F(Runs, ADuplicateDriveIsToldInTheStatusAndInSimpleModeInABox) {
   ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
   EXPECT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, false, true}, services), engine_already_known);
-  EXPECT_EQ(caption.last, duplicate_drive_status);
+  EXPECT_EQ(caption.last, "This drive is already in the base...");
   EXPECT_TRUE(dialogs.shown.empty()); // advanced mode: the status line only
   EXPECT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, false, false}, services), engine_already_known);
   ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(dialogs.shown[0], "Message: " + std::string(duplicate_drive_message));
+  EXPECT_EQ(dialogs.shown[0], "Message: This drive is already in the base...\n\nIf you want to refresh it,\nchange to "
+                              "Advanced Mode (Preferences/Advanced Mode) \nand uncheck \"Don't overwrite disk if already "
+                              "in the base\"");
 }
 
 TEST_F(Runs, BrokenArchivesAreOfferedAndTheLogOpensThroughTheLauncher) {

@@ -100,9 +100,11 @@ TEST_F(Maintenance, ImportAsksAboutEmptyFilesAndEqualLabelsThenAppends) {
   // appended. Volume Same: the empty file 0 again (No), no label equal: appended.
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
   ASSERT_EQ(dialogs.shown.size(), 5u);
-  EXPECT_EQ(dialogs.shown[0], "Confirmation: " + null_size_question("C:\\CAT\\00000000.KTL"));
-  EXPECT_EQ(dialogs.shown[1], "Confirmation: " + replace_question("SAME           ", "2.2", "C:\\CAT\\00000001.KTL",
-                                                                  "SAME           ", "2.2", "C:\\OTHER\\00000001.KTL"));
+  EXPECT_EQ(dialogs.shown[0], "Confirmation: While browsing your current database,\nit appears than the file "
+                              "'C:\\CAT\\00000000.KTL' has a null size.\n\nDo you want to destroy it?");
+  EXPECT_EQ(dialogs.shown[1], "Confirmation: Do you want to replace\n\ndata link to [SAME           ] v2.2\n"
+                              "(located in C:\\CAT\\00000001.KTL)\n\nby\n\ndata link to [SAME           ] v2.2\n"
+                              "(located in C:\\OTHER\\00000001.KTL) ?");
   EXPECT_NE(dialogs.shown[2].find("C:\\CAT\\00000002.KTL"), std::string::npos);
   EXPECT_EQ(dialogs.shown[3], dialogs.shown[0]);
   EXPECT_EQ(dialogs.shown[4], "GOOD Job: 2 file(s) added to the current database with success.");
@@ -196,7 +198,12 @@ TEST_F(Maintenance, ExportNumbersFromZeroInTheGivenOrderWithoutGaps) {
   EXPECT_EQ(at(other, 0), volume("C"));
   EXPECT_EQ(at(other, 1), volume("A"));
   ASSERT_EQ(dialogs.shown.size(), 2u);
-  EXPECT_EQ(dialogs.shown[0].rfind("Failure: " + copy_failure_message(-2, "C:\\CAT\\00000009.KTL", "C:\\OTHER\\00000001.KTL"), 0), 0u);
+  // The export names the source first, then the target, then the source again.
+  EXPECT_EQ(dialogs.shown[0].rfind("Failure: An Error of type 0xf1310f2x occurs:\n\nFile 'C:\\CAT\\00000009.KTL' is "
+                                   "read-only\nor\nFile 'C:\\OTHER\\00000001.KTL' was instantly destroy\nor\nThere's "
+                                   "a lack of free space for 'C:\\CAT\\00000009.KTL'.\n\nPlease retry later...",
+                                   0),
+            0u);
   EXPECT_EQ(dialogs.shown[1], "GOOD Job: 2 file(s) were exported from 'C:\\CAT\\' to 'C:\\OTHER\\'.");
   EXPECT_EQ(copy_failure_message(-3, "T", "S"),
             "An Error of type 0xf1310f3x occurs:\n\nFile 'T' is read-only\nor\nFile 'S' was instantly destroy\nor\n"

@@ -12,23 +12,14 @@
 #include "results/run_state.h"
 #include "results/status_lines.h"
 #include "results/status_view.h"
-#include "support/recording_sink.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 namespace shelvo {
 namespace {
 
 using testing::RecordingSink;
-
-class RecordingStatus final : public StatusView {
-public:
-  void set_status_caption(std::string_view text) override { captions.emplace_back(text); }
-  void set_progress_position(int position) override { positions.push_back(position); }
-  void set_progress_maximum(int) override {}
-  void process_pending_events() override {}
-  std::vector<std::string> captions;
-  std::vector<int> positions;
-};
+using testing::RecordingStatus;
 
 constexpr std::uint16_t jan_2_2000 = 0x2822; // 2 January 2000
 constexpr std::uint16_t at_03_04 = 0x1883;   // 03:04:06

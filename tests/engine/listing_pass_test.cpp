@@ -10,6 +10,7 @@
 #include "results/status_view.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
+#include "support/volume_bytes.h"
 
 namespace shelvo {
 namespace {
@@ -28,12 +29,9 @@ protected:
   void TearDown() override { set_status_view(nullptr); }
 
   void write_header(long number, std::string_view label, char format = 5) {
-    std::string bytes(label);
-    bytes.resize(label_length, ' ');
-    bytes += format;
     std::string records;
     encode_directory_record(records, "\\");
-    testing::write_file(drive / ("CAT/" + volume_file_name(number)), bytes + records);
+    testing::write_file(drive / ("CAT/" + volume_file_name(number)), testing::volume_bytes(label, records, format));
   }
 
   testing::TempDir drive;

@@ -14,6 +14,7 @@
 #include "results/status_view.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
+#include "support/volume_bytes.h"
 
 namespace shelvo {
 namespace {
@@ -66,10 +67,7 @@ protected:
   }
 
   void write_volume(long number, std::string_view label, const std::string& records, char format = 5) {
-    std::string bytes(label);
-    bytes.resize(label_length, ' ');
-    bytes += format;
-    testing::write_file(drive / ("CAT/" + volume_file_name(number)), bytes + records);
+    testing::write_file(drive / ("CAT/" + volume_file_name(number)), testing::volume_bytes(label, records, format));
   }
 
   void search(std::initializer_list<const char*> masks) {

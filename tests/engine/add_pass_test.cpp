@@ -1,11 +1,10 @@
 #include "engine/add_pass.h"
 
 #include "catalog/catalog_writer.h"
-#include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
 #include "results/run_state.h"
 #include "results/status_view.h"
-#include "results/status_view.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -215,21 +214,13 @@ TEST_F(AddPass, AnUnreadableVolumeFileIsNeverReplaced) {
   EXPECT_EQ(volume(3), "KEPT           \x05");
 }
 
-// Stops the walk the first time the status line lets the window handle input.
-class StopOnFirstEvent final : public StatusView {
-public:
-  void set_status_caption(std::string_view) override {}
-  void set_progress_position(int) override {}
-  void set_progress_maximum(int) override {}
-  void process_pending_events() override { stop_flag = 1; }
-};
-
 TEST_F(AddPass, AStopDuringTheWalkLeavesTheCatalogAsItWas) {
   for (int i = 0; i < 50; ++i) testing::write_file(d + "/f" + std::to_string(i) + ".txt", "x");
   ASSERT_EQ(add(), 1);
   const std::string before = volume(1);
   testing::write_file(d + "/new.txt", "x");
-  StopOnFirstEvent stopper;
+  testing::RecordingStatus stopper; // stops the walk the first time it lets the window handle input
+  stopper.stop_at_event = 1;
   set_status_view(&stopper);
   stop_flag = 0;
   const int code = add({"/Y"});

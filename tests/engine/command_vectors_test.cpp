@@ -15,20 +15,6 @@
 namespace shelvo {
 namespace {
 
-class Caption final : public StatusView {
-public:
-  void set_status_caption(std::string_view text) override { last = text; }
-  void set_progress_position(int) override {}
-  void set_progress_maximum(int) override {}
-  // The user's Stop, arriving at the given refresh.
-  void process_pending_events() override {
-    if (++refreshes == stop_at_refresh) stop_flag = 1;
-  }
-  std::string last;
-  int refreshes = 0;
-  int stop_at_refresh = 0;
-};
-
 TEST(CommandVectors, TheSearchOfTheExampleHasCountSix) {
   SearchControls c;
   c.catalog_path = "c:\\voldepot\\";
@@ -98,7 +84,7 @@ protected:
   }
   void TearDown() override { set_status_view(nullptr); }
   testing::DriveMapping map{{{'C', dir / "c"}, {'D', dir / "d"}}, {{'D', "DISK"}}};
-  Caption caption;
+  testing::RecordingStatus caption;
   testing::ScriptedDialogs dialogs;
   testing::RecordingLauncher launcher;
   ResultTree tree;
@@ -127,17 +113,19 @@ TEST_F(Runs, AccentedMasksFindTheirNamesAndTheTreeShowsThem) {
   ASSERT_EQ(tree.top_level_count(), 1u);
   EXPECT_EQ(tree.text(tree.child(tree.top_level(0), 0)).substr(0, 7), "ETE.TXT");
   EXPECT_EQ(tree.text(tree.child(tree.top_level(0), 1)).substr(0, 7), "\xC9TE.DOC");
-  EXPECT_EQ(caption.last.substr(0, 5), "File:");
+  EXPECT_EQ(caption.last_caption().substr(0, 5), "File:");
 }
 
 TEST_F(Runs, ADuplicateDriveIsToldInTheStatusAndInSimpleModeInABox) {
   ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
   EXPECT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, false, true}, services), engine_already_known);
-  EXPECT_EQ(caption.last, duplicate_drive_status);
+  EXPECT_EQ(caption.last_caption(), "This drive is already in the base...");
   EXPECT_TRUE(dialogs.shown.empty()); // advanced mode: the status line only
   EXPECT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, false, false}, services), engine_already_known);
   ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_EQ(dialogs.shown[0], "Message: " + std::string(duplicate_drive_message));
+  EXPECT_EQ(dialogs.shown[0], "Message: This drive is already in the base...\n\nIf you want to refresh it,\nchange to "
+                              "Advanced Mode (Preferences/Advanced Mode) \nand uncheck \"Don't overwrite disk if already "
+                              "in the base\"");
 }
 
 TEST_F(Runs, BrokenArchivesAreOfferedAndTheLogOpensThroughTheLauncher) {
@@ -150,11 +138,11 @@ TEST_F(Runs, BrokenArchivesAreOfferedAndTheLogOpensThroughTheLauncher) {
 
 TEST_F(Runs, AStoppedAddSaysSoAndThatNothingWasAdded) {
   for (int i = 0; i < 30; ++i) testing::write_file(dir / ("d/f" + std::to_string(i)), "x");
-  caption.stop_at_refresh = 1; // at the scan line of the 10th file
+  caption.stop_at_event = 1; // at the scan line of the 10th file
   stop_flag = 0;
   EXPECT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), engine_failed);
   stop_flag = 0;
-  EXPECT_EQ(caption.last, scan_status_line() + "   (stopped by the user)   Nothing was added.");
+  EXPECT_EQ(caption.last_caption(), scan_status_line() + "   (stopped by the user)   Nothing was added.");
   EXPECT_EQ(testing::list_directory(dir / "c/CAT"), std::vector<std::string>{"00000000.KTL"});
   EXPECT_TRUE(dialogs.shown.empty());
 }

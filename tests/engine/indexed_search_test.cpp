@@ -19,8 +19,8 @@
 #include "engine/search_index.h"
 #include "index/index_segment.h"
 #include "results/run_state.h"
+#include "support/fakes.h"
 #include "support/random_volume.h"
-#include "support/recording_sink.h"
 #include "support/test_support.h"
 
 namespace shelvo {

@@ -8,38 +8,12 @@
 #include "catalog/catalog_store.h"
 #include "results/run_state.h"
 #include "results/status_view.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
+#include "support/volume_bytes.h"
 
 namespace shelvo {
 namespace {
-
-class ListingSink final : public ResultSink {
-public:
-  NodeId add_volume_node(std::string_view label, std::int32_t number, VolumeNodeMode mode) override {
-    calls.push_back("[" + std::string(label) + "] " + std::to_string(number) +
-                    (mode == VolumeNodeMode::listing ? "" : " search"));
-    return 1;
-  }
-  void append_volume_version(char marker, int number) override {
-    calls.back() += std::string(" v2") + marker + std::to_string(number);
-  }
-  NodeId add_directory_path(std::string_view) override { return 0; }
-  NodeId add_file_line(std::string_view, std::string_view, std::int32_t, unsigned, unsigned, unsigned, unsigned,
-                       unsigned) override {
-    return 0;
-  }
-  void clear_result_tree() override {}
-  std::vector<std::string> calls;
-};
-
-class CaptionCount final : public StatusView {
-public:
-  void set_status_caption(std::string_view text) override { captions.emplace_back(text); }
-  void set_progress_position(int) override {}
-  void set_progress_maximum(int) override {}
-  void process_pending_events() override {}
-  std::vector<std::string> captions;
-};
 
 class ListingPass : public ::testing::Test {
 protected:
@@ -55,19 +29,16 @@ protected:
   void TearDown() override { set_status_view(nullptr); }
 
   void write_header(long number, std::string_view label, char format = 5) {
-    std::string bytes(label);
-    bytes.resize(label_length, ' ');
-    bytes += format;
     std::string records;
     encode_directory_record(records, "\\");
-    testing::write_file(drive / ("CAT/" + volume_file_name(number)), bytes + records);
+    testing::write_file(drive / ("CAT/" + volume_file_name(number)), testing::volume_bytes(label, records, format));
   }
 
   testing::TempDir drive;
   testing::DriveMapping mapping{{{'C', drive.path()}}};
   RunSettings settings;
-  ListingSink sink;
-  CaptionCount status;
+  testing::RecordingSink sink;
+  testing::RecordingStatus status;
   FrontEnd front;
 };
 
@@ -76,7 +47,7 @@ using Calls = std::vector<std::string>;
 TEST_F(ListingPass, ANewCatalogAfterOneAddShowsTheEmptyFileAndTheVolume) {
   write_header(1, "PHOTOS");
   listing_pass(settings, front);
-  EXPECT_EQ(sink.calls, (Calls{"[] 0 v2~0", "[PHOTOS         ] 1 v2.2"}));
+  EXPECT_EQ(sink.calls, (Calls{"V [] 0 listing", "v2~0", "V [PHOTOS         ] 1 listing", "v2.2"}));
   EXPECT_EQ(counters.listed_volumes, 2);
   EXPECT_EQ(counters.volume_number, 2);
   EXPECT_EQ(status.captions, (std::vector<std::string>{"1 volume(s)", "2 volume(s)"}));
@@ -87,7 +58,7 @@ TEST_F(ListingPass, CompactListingKeepsTheNumbersDropsTheSuffixAndTheCountLines)
   write_header(2, "MUSIC");
   settings.option_w5 = true;
   listing_pass(settings, front);
-  EXPECT_EQ(sink.calls, (Calls{"[] 0", "[PHOTOS         ] 1", "[MUSIC          ] 2"}));
+  EXPECT_EQ(sink.calls, (Calls{"V [] 0 listing", "V [PHOTOS         ] 1 listing", "V [MUSIC          ] 2 listing"}));
   EXPECT_EQ(counters.listed_volumes, 3);
   EXPECT_TRUE(status.captions.empty()); // drawn only inside add_volume_node
 }
@@ -107,8 +78,9 @@ TEST_F(ListingPass, VersionSuffixFollowsTheFormatByte) {
   write_header(3, "ONE", 1);
   testing::write_file(drive / "CAT/00000004.KTL", "SHORT");
   listing_pass(settings, front);
-  EXPECT_EQ(sink.calls, (Calls{"[] 0 v2~0", "[ZERO           ] 1 v2~0", "[TWO            ] 2 v2~0",
-                               "[ONE            ] 3 v2.-2", "[SHORT] 4 v2~0"}));
+  EXPECT_EQ(sink.calls, (Calls{"V [] 0 listing", "v2~0", "V [ZERO           ] 1 listing", "v2~0",
+                               "V [TWO            ] 2 listing", "v2~0", "V [ONE            ] 3 listing", "v2.-2",
+                               "V [SHORT] 4 listing", "v2~0"}));
 }
 
 TEST_F(ListingPass, VolumeMasksSkipVolumesButKeepTheirNumbersAndAGapEndsTheListing) {
@@ -120,7 +92,7 @@ TEST_F(ListingPass, VolumeMasksSkipVolumesButKeepTheirNumbersAndAGapEndsTheListi
   stop_flag = 1; // a listing does not stop
   listing_pass(settings, front);
   stop_flag = 0;
-  EXPECT_EQ(sink.calls, (Calls{"[DATA1          ] 1 v2.2", "[DATA3          ] 3 v2.2"}));
+  EXPECT_EQ(sink.calls, (Calls{"V [DATA1          ] 1 listing", "v2.2", "V [DATA3          ] 3 listing", "v2.2"}));
   EXPECT_EQ(counters.listed_volumes, 2);
   EXPECT_EQ(counters.volume_number, 4);
   EXPECT_EQ(status.captions.size(), 4u); // one per volume file read

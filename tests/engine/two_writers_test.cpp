@@ -6,6 +6,7 @@
 #include "engine/engine_main.h"
 #include "results/run_state.h"
 #include "results/status_view.h"
+#include "support/fakes.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -91,20 +92,6 @@ TEST_F(TwoWriters, ASecondWriterWaitsAMomentThenRefuses) {
   EXPECT_EQ(testing::list_directory(dir / "c/CAT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
 }
 
-// Tells the test, through a pipe, when the reader starts to wait.
-class PipedNotices final : public StatusView {
-public:
-  explicit PipedNotices(int fd) : fd_(fd) {}
-  void set_status_caption(std::string_view) override {}
-  void set_progress_position(int) override {}
-  void set_progress_maximum(int) override {}
-  void process_pending_events() override {}
-  void show_notice(std::string_view text) override { (void)!::write(fd_, text.data(), text.size()); }
-
-private:
-  int fd_;
-};
-
 TEST_F(TwoWriters, AReaderWaitsForAChangeAndSeesTheCatalogAfterIt) {
   for (const char* drive : {"D:", "E:"}) ASSERT_EQ(add("CAT", drive), 1);
   CatalogWriter writer("C:\\CAT");
@@ -115,7 +102,8 @@ TEST_F(TwoWriters, AReaderWaitsForAChangeAndSeesTheCatalogAfterIt) {
   ASSERT_EQ(::pipe(counts), 0);
   const pid_t reader = ::fork();
   if (reader == 0) {
-    PipedNotices view(notices[1]);
+    testing::RecordingStatus view; // tells the test, through a pipe, when the reader starts to wait
+    view.on_notice = [&](std::string_view text) { (void)!::write(notices[1], text.data(), text.size()); };
     set_status_view(&view);
     ArgumentVector vector{"", "/l:C:\\CAT", "*", "/nd"};
     engine_main(4, vector, FrontEnd{});

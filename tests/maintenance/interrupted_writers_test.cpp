@@ -16,6 +16,7 @@
 #include "results/run_state.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
+#include "support/volume_bytes.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -28,11 +29,7 @@
 namespace shelvo {
 namespace {
 
-std::string volume(const std::string& label, const std::string& body = "") {
-  std::string v = label;
-  v.resize(label_length, ' ');
-  return v + '\x05' + body;
-}
+using testing::volume_bytes;
 
 using Contents = std::vector<std::string>; // volume file n holds Contents[n]
 
@@ -123,7 +120,7 @@ protected:
 
 TEST_F(InterruptedWriters, ADeleteIsFinishedByTheNextProgramAndSaidOnce) {
   Contents before{""};
-  for (int n = 1; n <= 30; ++n) before.push_back(volume("V" + std::to_string(n)));
+  for (int n = 1; n <= 30; ++n) before.push_back(volume_bytes("V" + std::to_string(n)));
   Contents after = before;
   after.erase(after.begin() + 3);
   int finished = 0;
@@ -147,7 +144,7 @@ TEST_F(InterruptedWriters, ADeleteIsFinishedByTheNextProgramAndSaidOnce) {
 
 TEST_F(InterruptedWriters, AWriterFinishesADeleteBeforeItsOwnChange) {
   Contents before{""};
-  for (int n = 1; n <= 5; ++n) before.push_back(volume("V" + std::to_string(n)));
+  for (int n = 1; n <= 5; ++n) before.push_back(volume_bytes("V" + std::to_string(n)));
   write_catalog(cat, before);
   const int points = points_of([] {
     std::string failure;
@@ -163,11 +160,11 @@ TEST_F(InterruptedWriters, AWriterFinishesADeleteBeforeItsOwnChange) {
   std::string repaired;
   ASSERT_EQ(delete_volume("C:\\CAT", 1, std::nullopt, nullptr, failure, &repaired), 1) << failure;
   EXPECT_NE(repaired.find("finished deleting volume 1"), std::string::npos) << repaired;
-  EXPECT_EQ(read_catalog(cat), (Contents{"", volume("V3"), volume("V4"), volume("V5")}));
+  EXPECT_EQ(read_catalog(cat), (Contents{"", volume_bytes("V3"), volume_bytes("V4"), volume_bytes("V5")}));
 }
 
 TEST_F(InterruptedWriters, AnAddIsThereWholeOrNotAtAll) {
-  const Contents before{"", volume("OLD", std::string(5000, 'o'))};
+  const Contents before{"", volume_bytes("OLD", std::string(5000, 'o'))};
   write_catalog(cat, before);
   ArgumentVector vector{"", "/l:C:\\CAT", "D:", "/Y"};
   ASSERT_EQ(engine_main(4, vector, FrontEnd{}), engine_ok);
@@ -182,10 +179,10 @@ TEST_F(InterruptedWriters, AnAddIsThereWholeOrNotAtAll) {
 
 TEST_F(InterruptedWriters, AnImportLeavesWholeVolumesOnly) {
   // Into a catalog that starts with the empty file 0, which the import deletes.
-  const Contents current{"", volume("SAME", "old"), volume("KEEP", "keep")};
+  const Contents current{"", volume_bytes("SAME", "old"), volume_bytes("KEEP", "keep")};
   Contents source;
-  for (int n = 0; n < 6; ++n) source.push_back(volume("NEW" + std::to_string(n), std::string(3000, 'n')));
-  source[2] = volume("SAME", "new");
+  for (int n = 0; n < 6; ++n) source.push_back(volume_bytes("NEW" + std::to_string(n), std::string(3000, 'n')));
+  source[2] = volume_bytes("SAME", "new");
   write_catalog(dir / "c/OTHER", source);
   std::set<std::string> known(current.begin(), current.end());
   known.insert(source.begin(), source.end());
@@ -203,9 +200,9 @@ TEST_F(InterruptedWriters, AnImportLeavesWholeVolumesOnly) {
 
 TEST_F(InterruptedWriters, AnExportLeavesWholeVolumesOnly) {
   Contents current{""};
-  for (int n = 1; n <= 8; ++n) current.push_back(volume("V" + std::to_string(n), std::string(2000, 'v')));
+  for (int n = 1; n <= 8; ++n) current.push_back(volume_bytes("V" + std::to_string(n), std::string(2000, 'v')));
   write_catalog(cat, current);
-  const Contents old_target{volume("OLD0"), volume("OLD1"), volume("OLD2")};
+  const Contents old_target{volume_bytes("OLD0"), volume_bytes("OLD1"), volume_bytes("OLD2")};
   std::set<std::string> known(current.begin(), current.end());
   known.insert(old_target.begin(), old_target.end());
   std::vector<ListedVolume> listed;
@@ -227,7 +224,7 @@ TEST_F(InterruptedWriters, AnExportLeavesWholeVolumesOnly) {
 
 TEST_F(InterruptedWriters, ACtrlCOrAKillDuringADeleteWaitsForAWholeCatalog) {
   Contents before{""};
-  for (int n = 1; n <= 12; ++n) before.push_back(volume("V" + std::to_string(n)));
+  for (int n = 1; n <= 12; ++n) before.push_back(volume_bytes("V" + std::to_string(n)));
   Contents after = before;
   after.erase(after.begin() + 2);
   const auto writer = [] {

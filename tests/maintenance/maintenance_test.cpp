@@ -9,6 +9,7 @@
 #include "platform/fault_injection.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
+#include "support/volume_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +22,7 @@ namespace {
 using testing::read_file;
 using testing::write_file;
 
-std::string volume(const std::string& label, const std::string& body = "") {
-  std::string v = label;
-  v.resize(15, ' ');
-  return v + '\x05' + body;
-}
+using testing::volume_bytes;
 
 class Maintenance : public ::testing::Test {
 protected:
@@ -59,26 +56,27 @@ protected:
 };
 
 TEST_F(Maintenance, DeleteMovesTheFollowingVolumesDownAndChecksTheLabelFirst) {
-  fill(cat, {"", volume("A"), volume("B"), volume("C"), volume("D")});
+  fill(cat, {"", volume_bytes("A"), volume_bytes("B"), volume_bytes("C"), volume_bytes("D")});
   std::string failure;
   EXPECT_EQ(delete_volume("C:\\CAT\\", 2, "B              v2.2", refresh, failure), 1) << failure;
   EXPECT_EQ(files(cat).size(), 4u);
-  EXPECT_EQ(at(cat, 2), volume("C"));
-  EXPECT_EQ(at(cat, 3), volume("D"));
+  EXPECT_EQ(at(cat, 2), volume_bytes("C"));
+  EXPECT_EQ(at(cat, 3), volume_bytes("D"));
   EXPECT_EQ(refreshes, 1);
   // The listing the user saw is out of date: file 2 now holds C, not B.
   EXPECT_EQ(delete_volume("C:\\CAT\\", 2, "B              v2.2", refresh, failure), -1);
   EXPECT_NE(failure.find("has changed"), std::string::npos) << failure;
-  EXPECT_EQ(at(cat, 2), volume("C"));
+  EXPECT_EQ(at(cat, 2), volume_bytes("C"));
   EXPECT_EQ(delete_volume("C:\\CAT\\", 9, std::nullopt, refresh, failure), -1); // no such file
   EXPECT_EQ(delete_volume("C:\\CAT\\", 3, std::nullopt, refresh, failure), 1);  // the last: nothing moves
   EXPECT_EQ(delete_volume("C:\\CAT\\", 0, "v2~0", refresh, failure), 1);        // the empty file 0 goes too
-  EXPECT_EQ(at(cat, 0), volume("A"));
+  EXPECT_EQ(at(cat, 0), volume_bytes("A"));
   EXPECT_EQ(files(cat), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
 }
 
 TEST_F(Maintenance, AMoveThatFailsHalfWayPutsTheCatalogBack) {
-  const std::vector<std::string> before = {"", volume("A"), volume("B"), volume("C"), volume("D")};
+  const std::vector<std::string> before = {"", volume_bytes("A"), volume_bytes("B"), volume_bytes("C"),
+                                           volume_bytes("D")};
   fill(cat, before);
   for (int nth = 1; nth <= 4; ++nth) { // aside, then the moves of 2, 3, 4
     SCOPED_TRACE(nth);
@@ -94,45 +92,47 @@ TEST_F(Maintenance, AMoveThatFailsHalfWayPutsTheCatalogBack) {
 }
 
 TEST_F(Maintenance, ImportAsksAboutEmptyFilesAndEqualLabelsThenAppends) {
-  fill(cat, {"", volume("SAME", "old1"), volume("SAME", "old2")});
-  fill(other, {"", volume("SAME", "new"), volume("Same", "case")});
+  fill(cat, {"", volume_bytes("SAME", "old1"), volume_bytes("SAME", "old2")});
+  fill(other, {"", volume_bytes("SAME", "new"), volume_bytes("Same", "case")});
   // Volume SAME: the empty file 0 (No), the first SAME (No), the second (No):
   // appended. Volume Same: the empty file 0 again (No), no label equal: appended.
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
   ASSERT_EQ(dialogs.shown.size(), 5u);
-  EXPECT_EQ(dialogs.shown[0], "Confirmation: " + null_size_question("C:\\CAT\\00000000.KTL"));
-  EXPECT_EQ(dialogs.shown[1], "Confirmation: " + replace_question("SAME           ", "2.2", "C:\\CAT\\00000001.KTL",
-                                                                  "SAME           ", "2.2", "C:\\OTHER\\00000001.KTL"));
+  EXPECT_EQ(dialogs.shown[0], "Confirmation: While browsing your current database,\nit appears than the file "
+                              "'C:\\CAT\\00000000.KTL' has a null size.\n\nDo you want to destroy it?");
+  EXPECT_EQ(dialogs.shown[1], "Confirmation: Do you want to replace\n\ndata link to [SAME           ] v2.2\n"
+                              "(located in C:\\CAT\\00000001.KTL)\n\nby\n\ndata link to [SAME           ] v2.2\n"
+                              "(located in C:\\OTHER\\00000001.KTL) ?");
   EXPECT_NE(dialogs.shown[2].find("C:\\CAT\\00000002.KTL"), std::string::npos);
   EXPECT_EQ(dialogs.shown[3], dialogs.shown[0]);
   EXPECT_EQ(dialogs.shown[4], "GOOD Job: 2 file(s) added to the current database with success.");
-  EXPECT_EQ(at(cat, 3), volume("SAME", "new"));
-  EXPECT_EQ(at(cat, 4), volume("Same", "case"));
+  EXPECT_EQ(at(cat, 3), volume_bytes("SAME", "new"));
+  EXPECT_EQ(at(cat, 4), volume_bytes("Same", "case"));
   EXPECT_EQ(refreshes, 1);
 
   // Yes to the empty file (it goes, the volumes move down), Yes to replace.
   dialogs.shown.clear();
   dialogs.answers = {DialogAnswer::yes, DialogAnswer::yes};
-  fill(other, {volume("SAME", "newest")});
+  fill(other, {volume_bytes("SAME", "newest")});
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
-  EXPECT_EQ(at(cat, 0), volume("SAME", "newest"));
-  EXPECT_EQ(at(cat, 1), volume("SAME", "old2"));
+  EXPECT_EQ(at(cat, 0), volume_bytes("SAME", "newest"));
+  EXPECT_EQ(at(cat, 1), volume_bytes("SAME", "old2"));
 
   // A volume appended by this import is offered for replacement by a later one.
   dialogs.shown.clear();
   const std::size_t before = files(cat).size();
   for (const std::string& name : files(other)) std::remove((other + "/" + name).c_str());
-  fill(other, {volume("LATE", "first"), volume("LATE", "second")});
+  fill(other, {volume_bytes("LATE", "first"), volume_bytes("LATE", "second")});
   dialogs.answers = {DialogAnswer::yes};
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
   ASSERT_EQ(files(cat).size(), before + 1);
-  EXPECT_EQ(at(cat, static_cast<long>(before)), volume("LATE", "second"));
+  EXPECT_EQ(at(cat, static_cast<long>(before)), volume_bytes("LATE", "second"));
 }
 
 TEST_F(Maintenance, ALabelFromAnotherCatalogNeverCarriesControlsIntoAQuestion) {
   const std::string hostile = "\x1B]0;PWND\x07\x1B[2J\x8F\xE9";
-  fill(cat, {volume(hostile, "mine")});
-  fill(other, {volume(hostile, "theirs")});
+  fill(cat, {volume_bytes(hostile, "mine")});
+  fill(other, {volume_bytes(hostile, "theirs")});
   import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh);
   ASSERT_FALSE(dialogs.shown.empty());
   for (const std::string& box : dialogs.shown) {
@@ -142,28 +142,28 @@ TEST_F(Maintenance, ALabelFromAnotherCatalogNeverCarriesControlsIntoAQuestion) {
 }
 
 TEST_F(Maintenance, AGapInTheOtherCatalogEndsTheImport) {
-  fill(cat, {volume("A")});
-  write_file(other + "/00000000.KTL", volume("B"));
-  write_file(other + "/00000002.KTL", volume("C")); // behind the gap: no reader sees it
+  fill(cat, {volume_bytes("A")});
+  write_file(other + "/00000000.KTL", volume_bytes("B"));
+  write_file(other + "/00000002.KTL", volume_bytes("C")); // behind the gap: no reader sees it
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
   EXPECT_EQ(files(cat), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
   EXPECT_EQ(dialogs.shown.back(), "GOOD Job: 1 file(s) added to the current database with success.");
 }
 
 TEST_F(Maintenance, ADeleteThatFailsDuringImportIsToldOnceNotAskedForEver) {
-  fill(cat, {"", volume("A")});
-  fill(other, {"", volume("B")});
+  fill(cat, {"", volume_bytes("A")});
+  fill(other, {"", volume_bytes("B")});
   dialogs.answers = {DialogAnswer::yes, DialogAnswer::yes, DialogAnswer::yes};
   inject_fault(FileOperation::rename, 1, EACCES);
   EXPECT_EQ(import_catalog("C:\\CAT\\", "C:\\OTHER\\", dialogs, refresh), 1);
   ASSERT_EQ(dialogs.shown.size(), 3u); // the question, the failure, the end
   EXPECT_NE(dialogs.shown[1].find("Permission denied"), std::string::npos) << dialogs.shown[1];
-  EXPECT_EQ(at(cat, 2), volume("B"));
+  EXPECT_EQ(at(cat, 2), volume_bytes("B"));
 }
 
 TEST_F(Maintenance, ACatalogThatTakesNoNewFileStopsTheImportAtOnce) {
-  fill(cat, {volume("A")});
-  fill(other, {volume("B"), volume("C"), volume("D")});
+  fill(cat, {volume_bytes("A")});
+  fill(other, {volume_bytes("B"), volume_bytes("C"), volume_bytes("D")});
   // The fourth open is the first temporary file: the header of B, the header
   // of A, the source B, then the copy's temporary file.
   inject_fault(FileOperation::open, 4, EROFS);
@@ -176,27 +176,32 @@ TEST_F(Maintenance, ACatalogThatTakesNoNewFileStopsTheImportAtOnce) {
 }
 
 TEST_F(Maintenance, OneCatalogUnderTwoSpellingsIsRefusedForImportAndExport) {
-  fill(cat, {"", volume("A")});
+  fill(cat, {"", volume_bytes("A")});
   for (const char* spelling : {"C:\\CAT\\", "c:\\cat", "D:\\CAT\\"}) {
     EXPECT_EQ(import_catalog("C:\\CAT\\", spelling, dialogs, refresh), 0) << spelling;
     EXPECT_EQ(export_volumes("C:\\CAT\\", spelling, listed({1}), dialogs), 0) << spelling;
   }
   EXPECT_EQ(import_catalog("C:\\CAT\\", cat + "/", dialogs, refresh), 0); // the host path
   EXPECT_EQ(files(cat).size(), 2u);
-  EXPECT_EQ(at(cat, 1), volume("A"));
+  EXPECT_EQ(at(cat, 1), volume_bytes("A"));
   EXPECT_NE(dialogs.shown.back().find("current catalog itself"), std::string::npos);
 }
 
 TEST_F(Maintenance, ExportNumbersFromZeroInTheGivenOrderWithoutGaps) {
-  fill(cat, {"", volume("A"), volume("B"), volume("C")});
+  fill(cat, {"", volume_bytes("A"), volume_bytes("B"), volume_bytes("C")});
   // Volume 9 vanished since the listing: told with the number 2, and no gap;
   // the export then counts as failed.
   EXPECT_EQ(export_volumes("C:\\CAT\\", "C:\\OTHER\\", listed({3, 9, 1}), dialogs), -1);
   EXPECT_EQ(files(other), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
-  EXPECT_EQ(at(other, 0), volume("C"));
-  EXPECT_EQ(at(other, 1), volume("A"));
+  EXPECT_EQ(at(other, 0), volume_bytes("C"));
+  EXPECT_EQ(at(other, 1), volume_bytes("A"));
   ASSERT_EQ(dialogs.shown.size(), 2u);
-  EXPECT_EQ(dialogs.shown[0].rfind("Failure: " + copy_failure_message(-2, "C:\\CAT\\00000009.KTL", "C:\\OTHER\\00000001.KTL"), 0), 0u);
+  // The export names the source first, then the target, then the source again.
+  EXPECT_EQ(dialogs.shown[0].rfind("Failure: An Error of type 0xf1310f2x occurs:\n\nFile 'C:\\CAT\\00000009.KTL' is "
+                                   "read-only\nor\nFile 'C:\\OTHER\\00000001.KTL' was instantly destroy\nor\nThere's "
+                                   "a lack of free space for 'C:\\CAT\\00000009.KTL'.\n\nPlease retry later...",
+                                   0),
+            0u);
   EXPECT_EQ(dialogs.shown[1], "GOOD Job: 2 file(s) were exported from 'C:\\CAT\\' to 'C:\\OTHER\\'.");
   EXPECT_EQ(copy_failure_message(-3, "T", "S"),
             "An Error of type 0xf1310f3x occurs:\n\nFile 'T' is read-only\nor\nFile 'S' was instantly destroy\nor\n"
@@ -204,8 +209,8 @@ TEST_F(Maintenance, ExportNumbersFromZeroInTheGivenOrderWithoutGaps) {
 }
 
 TEST_F(Maintenance, AFailedCopyLeavesTheTargetWholeAndNoTemporaryFile) {
-  fill(cat, {"", volume("NEW", std::string(200000, 'n'))});
-  fill(other, {volume("OLD", "precious")});
+  fill(cat, {"", volume_bytes("NEW", std::string(200000, 'n'))});
+  fill(other, {volume_bytes("OLD", "precious")});
   CatalogWriter target("C:\\OTHER");
   std::string failure;
   ASSERT_TRUE(target.lock(failure));
@@ -227,7 +232,7 @@ TEST_F(Maintenance, AFailedCopyLeavesTheTargetWholeAndNoTemporaryFile) {
     EXPECT_EQ(copy_volume_file(target, 0, source.volumes(), 1, true, failure), f.expected);
     clear_faults();
     EXPECT_EQ(files(other), std::vector<std::string>{"00000000.KTL"});
-    EXPECT_TRUE(at(other, 0) == volume("OLD", "precious"));
+    EXPECT_TRUE(at(other, 0) == volume_bytes("OLD", "precious"));
   }
   EXPECT_EQ(copy_volume_file(target, 0, source.volumes(), 1, true, failure), copy_done);
   EXPECT_TRUE(at(other, 0) == at(cat, 1));

@@ -11,6 +11,7 @@
 #include "results/run_state.h"
 #include "support/fakes.h"
 #include "support/test_support.h"
+#include "support/volume_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +21,7 @@
 namespace shelvo {
 namespace {
 
-std::string volume(const std::string& label, const std::string& body) {
-  std::string v = label;
-  v.resize(label_length, ' ');
-  return v + '\x05' + body;
-}
+using testing::volume_bytes;
 
 class WriterPairs : public ::testing::Test {
 protected:
@@ -35,12 +32,15 @@ protected:
   void SetUp() override {
     for (const char* sub : {"c/CAT", "c/OTHER", "c/TARGET", "d"}) testing::make_directories(dir / sub);
     for (int i = 0; i < 300; ++i) testing::write_file(dir / ("d/f" + std::to_string(i)), "x");
-    testing::write_file(dir / "c/OTHER/00000000.KTL", volume("IMPORTED", std::string(20000, 'i')));
+    testing::write_file(dir / "c/OTHER/00000000.KTL", volume_bytes("IMPORTED", std::string(20000, 'i')));
   }
   void reset_catalog() {
     for (const std::string& name : testing::list_directory(cat)) std::remove((cat + "/" + name).c_str());
     testing::write_file(cat + "/00000000.KTL", "");
-    for (int n = 1; n <= 3; ++n) testing::write_file(cat + "/" + volume_file_name(n), volume("V" + std::to_string(n), std::string(20000, 'v')));
+    for (int n = 1; n <= 3; ++n) {
+      testing::write_file(cat + "/" + volume_file_name(n),
+                          volume_bytes("V" + std::to_string(n), std::string(20000, 'v')));
+    }
   }
 
   // The operations, each in a child: 0 done, 1 refused with its reason, 2 else.

@@ -4,6 +4,7 @@
 #include "results/run_state.h"
 #include "results/status_lines.h"
 #include "results/status_view.h"
+#include "support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +13,6 @@
 
 namespace shelvo {
 namespace {
-
-class RecordingView : public StatusView {
-public:
-  void set_status_caption(std::string_view text) override { captions.emplace_back(text); }
-  void set_progress_position(int) override {}
-  void set_progress_maximum(int) override {}
-  void process_pending_events() override { ++events; }
-  std::vector<std::string> captions;
-  int events = 0;
-};
 
 class ResultTreeTest : public ::testing::Test {
 protected:
@@ -47,7 +38,7 @@ protected:
     return path;
   }
 
-  RecordingView view;
+  testing::RecordingStatus view;
   ResultTree tree;
 };
 

@@ -2,6 +2,7 @@
 
 #include "results/run_state.h"
 #include "results/status_view.h"
+#include "support/fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +11,6 @@
 
 namespace shelvo {
 namespace {
-
-class RecordingView : public StatusView {
-public:
-  void set_status_caption(std::string_view text) override { captions.emplace_back(text); }
-  void set_progress_position(int position) override { positions.push_back(position); }
-  void set_progress_maximum(int maximum) override { maximums.push_back(maximum); }
-  void process_pending_events() override { ++events; }
-  std::vector<std::string> captions;
-  std::vector<int> positions;
-  std::vector<int> maximums;
-  int events = 0;
-};
 
 class StatusLinesTest : public ::testing::Test {
 protected:
@@ -37,7 +26,7 @@ protected:
     stop_flag = 0;
     set_status_view(nullptr);
   }
-  RecordingView view;
+  testing::RecordingStatus view;
 };
 
 TEST_F(StatusLinesTest, StepValuesGrowByDecade) {

@@ -1,13 +1,21 @@
-// Fakes of the front-end services for tests: message boxes answered from a
-// script, and a launcher that only records what it was asked to open.
+// Fakes of the front end for tests: message boxes answered from a script, a
+// launcher that only records what it was asked to open, a status view that
+// keeps what was drawn on it, and a result sink that records every tree call.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <deque>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/launcher.h"
 #include "results/dialog_service.h"
+#include "results/result_sink.h"
+#include "results/run_state.h"
+#include "results/status_view.h"
 
 namespace shelvo::testing {
 
@@ -47,6 +55,63 @@ public:
     return true;
   }
   std::vector<std::string> opened;
+};
+
+// Keeps every caption, progress position and maximum drawn, and counts the
+// chances given to handle input, which is where a user's Stop arrives:
+// stop_at_event sets the stop flag at that chance (0: never). A notice goes to
+// on_notice when it is set, else to the caption as on any view.
+class RecordingStatus final : public StatusView {
+public:
+  void set_status_caption(std::string_view text) override { captions.emplace_back(text); }
+  void set_progress_position(int position) override { positions.push_back(position); }
+  void set_progress_maximum(int maximum) override { maximums.push_back(maximum); }
+  void process_pending_events() override {
+    if (++events == stop_at_event) stop_flag = 1;
+  }
+  void show_notice(std::string_view text) override {
+    if (on_notice) on_notice(text);
+    else StatusView::show_notice(text);
+  }
+  std::string last_caption() const { return captions.empty() ? std::string() : captions.back(); }
+
+  std::vector<std::string> captions;
+  std::vector<int> positions;
+  std::vector<int> maximums;
+  int events = 0;
+  int stop_at_event = 0;
+  std::function<void(std::string_view)> on_notice;
+};
+
+// Records every tree call as one line of text, in order: two runs gave the
+// same answers exactly when their calls are equal.
+class RecordingSink final : public ResultSink {
+public:
+  NodeId add_volume_node(std::string_view label, std::int32_t number, VolumeNodeMode mode) override {
+    calls.push_back("V [" + std::string(label) + "] " + std::to_string(number) +
+                    (mode == VolumeNodeMode::search ? " search" : " listing"));
+    if (on_volume) on_volume(number);
+    return 1;
+  }
+  void append_volume_version(char marker, int number) override {
+    calls.push_back(std::string("v2") + marker + std::to_string(number));
+  }
+  NodeId add_directory_path(std::string_view path) override {
+    calls.push_back("P " + std::string(path));
+    return 2;
+  }
+  NodeId add_file_line(std::string_view directory, std::string_view name, std::int32_t size, unsigned day,
+                       unsigned month, unsigned year, unsigned hour, unsigned minute) override {
+    char when[32];
+    std::snprintf(when, sizeof when, "%02u/%02u/%02u %02u:%02u", day, month, year, hour, minute);
+    calls.push_back("F " + std::string(directory) + " | " + std::string(name) + " " + std::to_string(size) + " " +
+                    when);
+    return 3;
+  }
+  void clear_result_tree() override { calls.push_back("clear"); }
+
+  std::vector<std::string> calls;
+  std::function<void(std::int32_t)> on_volume;
 };
 
 } // namespace shelvo::testing

@@ -6,6 +6,12 @@
 // BitBtnGo, ...), so tests and accessibility tools find it by that name. The mode
 // on screen is read with isHidden(), never isVisible(), which is false for every
 // control before the window is shown.
+//
+// One class, one file per concern: main_window.cpp (building and wiring the
+// window, its events), _form (controls, menu, tab order, resize), _modes (the
+// modes and option rules), _run (Go, the tree's actions, maintenance),
+// _catalog (the current catalog), _recent (recent searches and catalogs),
+// _settings (what is kept between runs), _geometry (where the window opens).
 #pragma once
 
 #include <QMainWindow>
@@ -147,7 +153,9 @@ private:
   void set_tab_order();
   void connect_handlers();
   void switch_mode(int mode);
-  // Settings steps 15 and 16, and 11 and 12 of saving (window_geometry.cpp).
+  // The catalog travels as the element "/l:PATH" of at most 63 characters.
+  static constexpr std::size_t max_catalog_path = element_limit - 3;
+  // The stored geometry applied, and written back (main_window_geometry.cpp).
   void restore_geometry(SettingsStore& store);
   void save_geometry(SettingsStore& store);
   // Places the window by the stored geometry for a frame of the given size.
@@ -163,6 +171,11 @@ private:
   // Asks OpenDialog1 for a file and returns its directory, with a final
   // separator; nothing when cancelled. title: the dialog's new title, if any.
   std::optional<QString> choose_directory(const std::optional<QString>& title);
+  // OpenDialog1: a file in the directory of the catalog; the name is ignored
+  // and need not exist.
+  std::optional<QString> choose_with_dialog(const QString& title, const QString& directory, const QString& name);
+  // The captions of D_1 to D_4 from the recent catalogs.
+  void show_recent_catalogs();
   RunServices services();
   std::string catalog_path() const;
   void run_add();

@@ -24,6 +24,7 @@
 #include "results/tree_actions.h"
 #include "window/controls.h"
 #include "window/result_tree_model.h"
+#include "window/screen_text.h"
 
 namespace shelvo {
 
@@ -169,7 +170,7 @@ void TForm1::Bou_sortbynameClick() {
   sort_tree_by_text(
       tree_,
       [&](std::string_view a, std::string_view b) {
-        return collator.compare(ResultTreeModel::to_screen(a), ResultTreeModel::to_screen(b)) < 0;
+        return collator.compare(to_screen(a), to_screen(b)) < 0;
       },
       Che_reversesort->isChecked());
 }

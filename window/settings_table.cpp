@@ -12,6 +12,7 @@ namespace {
 template <class... Ts> struct overloaded : Ts... {
   using Ts::operator()...;
 };
+template <class... Ts> overloaded(Ts...) -> overloaded<Ts...>; // clang 14 deduces no aggregate
 
 void read_text(SettingsStore& store, const QString& key, const TextSetting& text) {
   const QString value = store.ReadStringSetting(key, text.fallback);

@@ -94,7 +94,9 @@ void TForm1::place_window(QSize frame) {
   // and the client area then scrolls.
   client_->setMinimumSize(minimum_client_size());
   setMinimumSize((minimum_client_size() + QSize(0, menu)).boundedTo(available.size() - frame));
-  stored.intended = fitted_to(QRect(stored.place, outer), available);
+  // A stored size below the minimum grows to it before it is fitted: grown
+  // after, by Qt, it would reach past the screen's edge.
+  stored.intended = fitted_to(QRect(stored.place, outer.expandedTo(minimumSize() + frame)), available);
   resize(inner_size_for(stored.intended.size(), frame));
   move(stored.intended.topLeft());
   stored.applied_place = pos();

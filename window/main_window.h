@@ -175,7 +175,7 @@ private:
   // Every value the window keeps, bound to its controls; place takes the
   // window's geometry.
   SettingsTable settings_table(StoredPlace& place);
-  void restore_geometry(const StoredPlace& stored);
+  void restore_geometry(const StoredPlace& stored_place);
   // The geometry to store; normal: neither minimized nor maximized, the only
   // state whose place and size are kept.
   StoredPlace place_to_store(bool& normal) const;

@@ -31,11 +31,12 @@ QString recent_text_name(int index) { return QStringLiteral("lsts%1").arg(index,
 QString recent_flag_name(int index) { return QStringLiteral("lsto%1").arg(index, 3, 10, QLatin1Char('0')); }
 
 void add_recent_search_settings(SettingsTable& settings, RecentSearchTable& table) {
-  for (int i = 0; i < all_texts; ++i) settings.push_back({recent_text_name(i), TextSetting{&text_slot(table, i), QString()}});
-  for (int i = 0; i < all_flags; ++i)
-    settings.push_back(
-        {recent_flag_name(i),
-         NumberSetting{&table[static_cast<std::size_t>(i / flags_per_entry)].flags[static_cast<std::size_t>(i % flags_per_entry)], 0}});
+  for (int i = 0; i < all_texts; ++i)
+    settings.push_back({recent_text_name(i), TextSetting{&text_slot(table, i), QString()}});
+  for (int i = 0; i < all_flags; ++i) {
+    RecentSearch& entry = table[static_cast<std::size_t>(i / flags_per_entry)];
+    settings.push_back({recent_flag_name(i), NumberSetting{&entry.flags[static_cast<std::size_t>(i % flags_per_entry)], 0}});
+  }
 }
 
 } // namespace shelvo

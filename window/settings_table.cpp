@@ -22,9 +22,10 @@ void read_text(SettingsStore& store, const QString& key, const TextSetting& text
 
 void read_number(SettingsStore& store, const QString& key, const NumberSetting& number) {
   const int value = store.ReadIntSetting(key, number.fallback);
+  const std::int32_t kept_value = number.sixteen_bits ? static_cast<std::int16_t>(value) : value;
   std::visit(overloaded{[&](QCheckBox* box) { box->setChecked(value != 0); },
                         [&](std::uint8_t* byte) { *byte = static_cast<std::uint8_t>(value & 0xFF); },
-                        [&](std::int32_t* kept) { *kept = number.sixteen_bits ? static_cast<std::int16_t>(value) : value; }},
+                        [&](std::int32_t* kept) { *kept = kept_value; }},
              number.slot);
 }
 

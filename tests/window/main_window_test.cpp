@@ -229,7 +229,8 @@ private slots:
       for (std::size_t a = 0; a < shown.size(); ++a)
         for (std::size_t b = a + 1; b < shown.size(); ++b) {
           if (!shown[a].second.intersects(shown[b].second)) continue;
-          const std::pair<QString, QString> pair = std::minmax(shown[a].first->objectName(), shown[b].first->objectName());
+          const std::pair<QString, QString> pair =
+              std::minmax(shown[a].first->objectName(), shown[b].first->objectName());
           QVERIFY2(meant.count(pair), qPrintable(pair.first + " on " + pair.second + " in " + mode));
         }
     };

@@ -123,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (const QLineEdit* edit : form->findChildren<QLineEdit*>())
     FUZZ_CHECK(edit->text().size() <= SettingsStore::max_string_length);
-  const QLineEdit* catalog = form->findChild<QLineEdit*>(QStringLiteral("Ed_pathbase"));
-  FUZZ_CHECK(static_cast<std::size_t>(catalog->text().toUtf8().size()) <= element_limit - 3);
+  const QLineEdit* pathbase = form->findChild<QLineEdit*>(QStringLiteral("Ed_pathbase"));
+  FUZZ_CHECK(static_cast<std::size_t>(pathbase->text().toUtf8().size()) <= element_limit - 3);
   for (const QString& catalog : form->recent_catalogs()) FUZZ_CHECK(catalog.size() <= SettingsStore::max_string_length);
   for (const RecentSearch& entry : form->recent_searches()) {
     for (const QString& mask : entry.masks) FUZZ_CHECK(mask.size() <= SettingsStore::max_string_length);

@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "platform/drive_table.h"
-#include "window/result_tree_model.h"
+#include "window/screen_text.h"
 
 namespace shelvo {
 
@@ -40,7 +40,7 @@ void DriveComboBox::refresh() {
     std::string label;
     const bool readable = read_drive_label(drive.letter - 'A', label);
     QString text = QString(QChar(drive.letter)) + ":  ";
-    text += readable ? ResultTreeModel::to_screen(label) : QStringLiteral("(missing or not readable)");
+    text += readable ? to_screen(label) : QStringLiteral("(missing or not readable)");
     addItem(text, QChar(drive.letter));
   }
   select_letter(keep);

@@ -6,6 +6,12 @@
 // BitBtnGo, ...), so tests and accessibility tools find it by that name. The mode
 // on screen is read with isHidden(), never isVisible(), which is false for every
 // control before the window is shown.
+//
+// One class, one file per concern: main_window.cpp (building and wiring the
+// window, its events), _form (controls, menu, tab order, resize), _modes (the
+// modes and option rules), _run (Go, the tree's actions, maintenance),
+// _catalog (the current catalog), _recent (recent searches and catalogs),
+// _settings (what is kept between runs), _geometry (where the window opens).
 #pragma once
 
 #include <QMainWindow>
@@ -18,6 +24,7 @@
 #include "engine/command_vectors.h"
 #include "results/result_tree.h"
 #include "window/recent_searches.h"
+#include "window/settings_table.h"
 #include "window/window_services.h"
 
 class QAction;
@@ -77,6 +84,12 @@ public:
   // Settings: loaded when the window is created, saved when it closes.
   void FormCreate();
   void FormDestroy();
+  // What FormCreate does with the settings it opens: every row of the settings
+  // table read from store, then the rules that follow from them (fuzzing feeds
+  // it any store).
+  void load_settings(SettingsStore& store);
+  // The names of every stored value, in the order they are read and written.
+  QStringList setting_keys();
   // What the last FormCreate could not use, said once when the window shows.
   const QString& startup_notice() const { return startup_notice_; }
   // The remembered searches and catalogs.
@@ -147,9 +160,25 @@ private:
   void set_tab_order();
   void connect_handlers();
   void switch_mode(int mode);
-  // Settings steps 15 and 16, and 11 and 12 of saving (window_geometry.cpp).
-  void restore_geometry(SettingsStore& store);
-  void save_geometry(SettingsStore& store);
+  // The catalog travels as the element "/l:PATH" of at most 63 characters.
+  static constexpr std::size_t max_catalog_path = element_limit - 3;
+  // The window's place as stored: outer top, left, width and height (a width
+  // or height of 0 for none stored), and its state: 0 normal, 1 minimized,
+  // 2 maximized.
+  struct StoredPlace {
+    std::int32_t top = 0;
+    std::int32_t left = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t state = 0;
+  };
+  // Every value the window keeps, bound to its controls; place takes the
+  // window's geometry.
+  SettingsTable settings_table(StoredPlace& place);
+  void restore_geometry(const StoredPlace& stored_place);
+  // The geometry to store; normal: neither minimized nor maximized, the only
+  // state whose place and size are kept.
+  StoredPlace place_to_store(bool& normal) const;
   // Places the window by the stored geometry for a frame of the given size.
   void place_window(QSize frame);
   // Once the window manager has framed the window, places it again for that frame.
@@ -163,6 +192,11 @@ private:
   // Asks OpenDialog1 for a file and returns its directory, with a final
   // separator; nothing when cancelled. title: the dialog's new title, if any.
   std::optional<QString> choose_directory(const std::optional<QString>& title);
+  // OpenDialog1: a file in the directory of the catalog; the name is ignored
+  // and need not exist.
+  std::optional<QString> choose_with_dialog(const QString& title, const QString& directory, const QString& name);
+  // The captions of D_1 to D_4 from the recent catalogs.
+  void show_recent_catalogs();
   RunServices services();
   std::string catalog_path() const;
   void run_add();

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "window/settings_store.h"
-
 namespace shelvo {
 
 namespace {
@@ -32,19 +30,13 @@ void push_recent_search(RecentSearchTable& table, const RecentSearch& search) {
 QString recent_text_name(int index) { return QStringLiteral("lsts%1").arg(index, 3, 10, QLatin1Char('0')); }
 QString recent_flag_name(int index) { return QStringLiteral("lsto%1").arg(index, 3, 10, QLatin1Char('0')); }
 
-void read_recent_searches(SettingsStore& store, RecentSearchTable& table) {
-  for (int i = 0; i < all_texts; ++i) text_slot(table, i) = store.ReadStringSetting(recent_text_name(i), QString());
-  for (int i = 0; i < all_flags; ++i)
-    table[static_cast<std::size_t>(i / flags_per_entry)].flags[static_cast<std::size_t>(i % flags_per_entry)] =
-        static_cast<std::uint8_t>(store.ReadIntSetting(recent_flag_name(i), 0) & 0xFF);
-}
-
-void write_recent_searches(SettingsStore& store, const RecentSearchTable& table) {
-  RecentSearchTable copy = table;
-  for (int i = 0; i < all_texts; ++i) store.WriteStringSetting(recent_text_name(i), text_slot(copy, i));
-  for (int i = 0; i < all_flags; ++i)
-    store.WriteIntSetting(recent_flag_name(i),
-                          table[static_cast<std::size_t>(i / flags_per_entry)].flags[static_cast<std::size_t>(i % flags_per_entry)]);
+void add_recent_search_settings(SettingsTable& settings, RecentSearchTable& table) {
+  for (int i = 0; i < all_texts; ++i)
+    settings.push_back({recent_text_name(i), TextSetting{&text_slot(table, i), QString()}});
+  for (int i = 0; i < all_flags; ++i) {
+    RecentSearch& entry = table[static_cast<std::size_t>(i / flags_per_entry)];
+    settings.push_back({recent_flag_name(i), NumberSetting{&entry.flags[static_cast<std::size_t>(i % flags_per_entry)], 0}});
+  }
 }
 
 } // namespace shelvo

@@ -10,9 +10,9 @@
 #include <array>
 #include <cstdint>
 
-namespace shelvo {
+#include "window/settings_table.h"
 
-class SettingsStore;
+namespace shelvo {
 
 // The flags, in the order the table keeps them.
 enum RecentSearchFlag { flag_archive, flag_directory, flag_onlydirectory, flag_containsdir, flag_onlytotal, flag_addstar };
@@ -33,7 +33,8 @@ void push_recent_search(RecentSearchTable& table, const RecentSearch& search);
 QString recent_text_name(int index);
 QString recent_flag_name(int index);
 
-void read_recent_searches(SettingsStore& store, RecentSearchTable& table);
-void write_recent_searches(SettingsStore& store, const RecentSearchTable& table);
+// The settings rows of the table, lsts000..lsts239 then lsto000..lsto143, each
+// bound to its slot of table (a flag keeps the low 8 bits of what is stored).
+void add_recent_search_settings(SettingsTable& settings, RecentSearchTable& table);
 
 } // namespace shelvo

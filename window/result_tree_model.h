@@ -35,10 +35,6 @@ public:
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
 
-  // Windows-1252 as the screen shows it: the byte that stands for a character the
-  // catalog cannot hold as U+FFFD, other control characters as '?'.
-  static QString to_screen(std::string_view cp1252_text);
-
 private:
   void node_about_to_be_appended(NodeId parent, std::uint32_t row) override;
   void node_appended(NodeId parent, std::uint32_t row) override;

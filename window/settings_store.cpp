@@ -4,7 +4,7 @@ namespace shelvo {
 
 SettingsStore::SettingsStore() : settings_(QStringLiteral("Brenwick"), QStringLiteral("Shelvo")) {}
 
-SettingsStore::SettingsStore(const QString& file_name) : settings_(file_name, QSettings::IniFormat) {}
+SettingsStore::SettingsStore(const QString& file_name, QSettings::Format format) : settings_(file_name, format) {}
 
 QString SettingsStore::ReadStringSetting(const QString& name, const QString& default_value) {
   if (!settings_.contains(name)) return default_value;

@@ -13,8 +13,9 @@ namespace shelvo {
 class SettingsStore {
 public:
   SettingsStore();
-  // The settings of one file (tests and fuzzing).
-  explicit SettingsStore(const QString& file_name);
+  // The settings of one file, in Qt's INI format or one registered with
+  // QSettings::registerFormat (tests and fuzzing).
+  explicit SettingsStore(const QString& file_name, QSettings::Format format = QSettings::IniFormat);
 
   // Longest string a setting holds; a longer stored one is not used.
   static constexpr int max_string_length = 999;

@@ -9,12 +9,12 @@
 
 #include <algorithm>
 
-#include "window/result_tree_model.h"
+#include "window/screen_text.h"
 
 namespace shelvo {
 
 void WindowStatusView::set_status_caption(std::string_view text) {
-  status_->setText(ResultTreeModel::to_screen(text));
+  status_->setText(to_screen(text));
 }
 
 void WindowStatusView::set_progress_position(int position) {

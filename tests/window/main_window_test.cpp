@@ -15,12 +15,16 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <set>
+#include <utility>
 
 #include "engine/engine_main.h"
 #include "results/run_state.h"
@@ -38,6 +42,30 @@ using namespace shelvo;
 namespace {
 
 QColor text_colour(const QWidget* w) { return w->palette().color(QPalette::Text); }
+
+// Where a control draws, in the coordinates of client: a check box its box and
+// caption (as high as the taller of them), a label of one line set from its
+// leading edge its text (their boxes are often wider and higher than that, and
+// touch their neighbours'); any other control its whole box.
+QRect drawn_rect(const QWidget* w, const QWidget* client) {
+  QRect drawn = w->rect();
+  if (const auto* box = qobject_cast<const QCheckBox*>(w)) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    drawn = box->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, box);
+    const int indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).height();
+    const int height = std::min(std::max(indicator, box->fontMetrics().height()), box->height());
+    drawn.setTop((box->height() - height) / 2);
+    drawn.setHeight(height);
+  } else if (const auto* label = qobject_cast<const QLabel*>(w);
+             label && !label->wordWrap() && (label->alignment() & Qt::AlignLeft)) {
+    const QRect inside = label->contentsRect();
+    const QSize text(label->fontMetrics().horizontalAdvance(label->text()), label->fontMetrics().height());
+    drawn = QStyle::alignedRect(label->layoutDirection(), label->alignment(), text.boundedTo(inside.size()), inside);
+  }
+  return drawn.translated(w->mapTo(client, QPoint(0, 0)));
+}
 
 // The file lines of a tree as the view shows them: its leaves.
 void collect_lines(const QAbstractItemModel& model, const QModelIndex& parent, QModelIndexList& lines) {
@@ -166,6 +194,56 @@ private slots:
     // Ed_search1 lies over the text part of Com_search1; the tree over Panel1 and the bar.
     QVERIFY(get<QWidget>("client")->children().indexOf(get<QWidget>("TreeView1")) >
             get<QWidget>("client")->children().indexOf(get<QWidget>("ProgressBar1")));
+  }
+
+  // What a person sees wrong at the default size, in every mode, simple and
+  // advanced: a shown control cut by the window's edge or by its group box, or
+  // drawn over another one it was not meant to cover.
+  void noShownControlIsCutOrCoveredAtTheDefaultSize() {
+    form->show();
+    QWidget* client = get<QWidget>("client");
+    QTRY_COMPARE(client->size(), form->default_client_size());
+    // Overlaps of the design: the edit over the recall list's text part, the
+    // tree over "Please wait..." and the progress bar, the help texts that take
+    // turns in one place, the mode marker behind the mode buttons, and the
+    // slider's edge under them.
+    const std::set<std::pair<QString, QString>> meant = {
+        {"Com_search1", "Ed_search1"},      {"Panel1", "TreeView1"},         {"ProgressBar1", "TreeView1"},
+        {"Panel1", "ProgressBar1"},         {"Lab_help10", "Lab_help8"},     {"Lab_help10", "Lab_help9"},
+        {"Lab_help8", "Lab_help9"},         {"Button1", "Pan_sousbouton"},   {"Button2", "Pan_sousbouton"},
+        {"Button3", "Pan_sousbouton"},      {"Button1", "TrackBarFonction"}, {"Button2", "TrackBarFonction"},
+        {"Button3", "TrackBarFonction"},    {"Pan_sousbouton", "TrackBarFonction"}};
+    const auto check = [&](const QString& mode) {
+      std::vector<std::pair<QWidget*, QRect>> shown;
+      for (QWidget* w : client->findChildren<QWidget*>()) {
+        // The design's controls: those of the client area and of its group boxes.
+        const bool designed = w->parentWidget() == client || qobject_cast<QGroupBox*>(w->parentWidget());
+        if (!designed || !w->isVisibleTo(form.get()) || qobject_cast<QGroupBox*>(w)) continue;
+        const QRect drawn = drawn_rect(w, client);
+        const QString where = w->objectName() + QStringLiteral(" in ") + mode;
+        QVERIFY2(client->rect().contains(drawn), qPrintable(where));
+        if (auto* box = qobject_cast<QGroupBox*>(w->parentWidget()))
+          QVERIFY2(QRect(box->mapTo(client, QPoint(0, 0)), box->size()).contains(drawn), qPrintable(where));
+        shown.emplace_back(w, drawn);
+      }
+      for (std::size_t a = 0; a < shown.size(); ++a)
+        for (std::size_t b = a + 1; b < shown.size(); ++b) {
+          if (!shown[a].second.intersects(shown[b].second)) continue;
+          const std::pair<QString, QString> pair =
+              std::minmax(shown[a].first->objectName(), shown[b].first->objectName());
+          QVERIFY2(meant.count(pair), qPrintable(pair.first + " on " + pair.second + " in " + mode));
+        }
+    };
+    for (const QString& level : {QStringLiteral("simple"), QStringLiteral("advanced")}) {
+      form->Button1Click();
+      check(level + QStringLiteral(" add"));
+      form->Button3Click(false);
+      check(level + QStringLiteral(" search"));
+      form->Button2Click();
+      check(level + QStringLiteral(" list"));
+      if (QTest::currentTestFailed()) return;
+      form->AdvancedMode1Click();
+    }
   }
 
   void menuBarHasItsItems() {

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -141,6 +143,20 @@ private slots:
     QCOMPARE(form->pos().y(), 480);
     form->AdvancedMode1Click();
     QVERIFY(form->advanced_mode());
+  }
+
+  // A stored size below the window's minimum (a hand-edited file, or one kept
+  // at a smaller scale) grows to it, and the window still lies whole on the screen.
+  void aStoredSizeBelowTheMinimumStillOpensOnTheScreen() {
+    form.reset();
+    {
+      QSettings s = stored();
+      for (const char* key : {"top", "left", "width", "height"}) s.setValue(QString::fromLatin1(key), 10);
+      s.setValue(QStringLiteral("left"), 640);
+    }
+    restart();
+    QVERIFY(form->size().width() >= form->minimumWidth());
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(form->frameGeometry()));
   }
 
   void twentyFiveSearchesPushOutTheFirstAndRecallFillsTheControls() {

@@ -15,7 +15,6 @@
 #include <algorithm>
 
 #include "window/main_window.h"
-#include "window/settings_store.h"
 
 namespace shelvo {
 
@@ -30,6 +29,14 @@ constexpr int go_margin = 8;
 
 } // namespace
 
+// The window was designed for a 640 x 480 screen, and a stored place is checked
+// against that screen however large the real one is. Past its far edges the
+// corner is pulled back onto them: the window opens as near to where the user
+// left it as the smallest screen allows. Before its near edges a window the
+// user dragged partly off the screen is kept there, up to half that screen;
+// further off, the place is more likely left by a screen that is gone than
+// chosen, and the window starts again at 0, not at the limit. What is left is
+// then fitted to the real screen (fitted_to).
 QPoint TForm1::clamped_place(int left, int top) {
   if (top > 480) top = 480;
   if (left > 640) left = 640;
@@ -63,17 +70,13 @@ QSize TForm1::default_client_size() const {
   return {std::max(design_client_width, tree_needs + 88), design_client_height};
 }
 
-void TForm1::restore_geometry(SettingsStore& store) {
-  const int top = store.ReadIntSetting(QStringLiteral("top"), 0);
-  const int left = store.ReadIntSetting(QStringLiteral("left"), 0);
-  const int width = store.ReadIntSetting(QStringLiteral("width"), 0);
-  const int height = store.ReadIntSetting(QStringLiteral("height"), 0);
+void TForm1::restore_geometry(const StoredPlace& stored_place) {
   StoredGeometry stored;
-  stored.place = clamped_place(left, top);
-  if (width > 0 && height > 0) stored.outer = QSize(width, height);
+  stored.place = clamped_place(stored_place.left, stored_place.top);
+  if (stored_place.width > 0 && stored_place.height > 0) stored.outer = QSize(stored_place.width, stored_place.height);
   stored_geometry_ = stored;
   place_window(QSize(0, 0)); // the best guess until the frame is known
-  switch (store.ReadIntSetting(QStringLiteral("windowstate"), 0)) {
+  switch (stored_place.state) {
   case 1: setWindowState(Qt::WindowMinimized); break;
   case 2: setWindowState(Qt::WindowMaximized); break;
   default: break;
@@ -91,7 +94,9 @@ void TForm1::place_window(QSize frame) {
   // and the client area then scrolls.
   client_->setMinimumSize(minimum_client_size());
   setMinimumSize((minimum_client_size() + QSize(0, menu)).boundedTo(available.size() - frame));
-  stored.intended = fitted_to(QRect(stored.place, outer), available);
+  // A stored size below the minimum grows to it before it is fitted: grown
+  // after, by Qt, it would reach past the screen's edge.
+  stored.intended = fitted_to(QRect(stored.place, outer.expandedTo(minimumSize() + frame)), available);
   resize(inner_size_for(stored.intended.size(), frame));
   move(stored.intended.topLeft());
   stored.applied_place = pos();
@@ -119,20 +124,20 @@ bool TForm1::event(QEvent* event) {
   return handled;
 }
 
-void TForm1::save_geometry(SettingsStore& store) {
+TForm1::StoredPlace TForm1::place_to_store(bool& normal) const {
   const Qt::WindowStates state = windowState();
-  if (!(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
-    // Never framed: what was meant, unless the window was moved or sized since.
-    QRect outer = frameGeometry();
-    if (stored_geometry_ && pos() == stored_geometry_->applied_place && size() == stored_geometry_->applied_size)
-      outer = stored_geometry_->intended;
-    store.WriteIntSetting(QStringLiteral("top"), outer.top());
-    store.WriteIntSetting(QStringLiteral("left"), outer.left());
-    store.WriteIntSetting(QStringLiteral("width"), outer.width());
-    store.WriteIntSetting(QStringLiteral("height"), outer.height());
-  }
-  store.WriteIntSetting(QStringLiteral("windowstate"),
-                        state & Qt::WindowMinimized ? 1 : state & Qt::WindowMaximized ? 2 : 0);
+  normal = !(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+  // Never framed: what was meant, unless the window was moved or sized since.
+  QRect outer = frameGeometry();
+  if (stored_geometry_ && pos() == stored_geometry_->applied_place && size() == stored_geometry_->applied_size)
+    outer = stored_geometry_->intended;
+  StoredPlace place;
+  place.top = outer.top();
+  place.left = outer.left();
+  place.width = outer.width();
+  place.height = outer.height();
+  place.state = state & Qt::WindowMinimized ? 1 : state & Qt::WindowMaximized ? 2 : 0;
+  return place;
 }
 
 } // namespace shelvo

@@ -15,7 +15,7 @@ char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 void set_catalog_location(std::string_view element, RunSettings& settings) {
   if (element.size() < 4) return; // nothing after the separator: the default stays
   const std::string_view dir = element.substr(3);
-  settings.volume_file = volume_file_path(dir, 0);
+  settings.volume_cursor = volume_file_path(dir, 0);
   settings.catalog_directory = std::string(dir.back() == '\\' ? dir.substr(0, dir.size() - 1) : dir);
 }
 

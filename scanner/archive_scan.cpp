@@ -11,7 +11,7 @@
 #include "catalog/name_matching.h"
 #include "results/run_state.h"
 #include "platform/code_page.h"
-#include "scanner/archive_formats.h"
+#include "scanner/archive_frame.h"
 #include "results/tree_text_output.h"
 #include "scanner/broken_archive_log.h"
 

@@ -121,7 +121,6 @@ private:
   inline void finish_file_record(std::string_view name, const unsigned char* tail);
   // A file or member record that passed the name filter.
   inline void report_file(std::string_view name, const unsigned char* tail, bool member);
-  static inline std::uint32_t size_in_tail(const unsigned char* tail);
   void start_directory_path();
   // The path is directory_path_, or a view into the current piece (which ends at
   // piece_end, nullptr for directory_path_).

@@ -4,9 +4,8 @@
 #pragma once
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
+#include "catalog/byte_maps.h"
 #include "catalog/record_reader.h"
 
 namespace shelvo {
@@ -30,17 +29,10 @@ inline void RecordReader::report_file(std::string_view name, const unsigned char
   if (handler_.tally && handler_.name_filter) {
     RecordTally& tally = *handler_.tally;
     (member ? tally.members : tally.files) += 1;
-    (member ? tally.member_bytes : tally.file_bytes) += size_in_tail(tail);
+    (member ? tally.member_bytes : tally.file_bytes) += size_in_tail(reinterpret_cast<const char*>(tail));
     return;
   }
   handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path() : directory_, member);
-}
-
-inline std::uint32_t RecordReader::size_in_tail(const unsigned char* tail) {
-  std::uint32_t big_endian = 0;
-  std::memcpy(&big_endian, tail, sizeof big_endian);
-  if constexpr (std::endian::native == std::endian::little) big_endian = __builtin_bswap32(big_endian);
-  return big_endian & 0x7FFFFFFF;
 }
 
 inline void RecordReader::finish_directory_record(std::string_view path, const char* piece_end) {

@@ -5,6 +5,7 @@
 #include "engine/index_pass.h"
 #include "engine/listing_pass.h"
 #include "engine/search_pass.h"
+#include "platform/ascii_case.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
@@ -28,7 +29,7 @@ bool in_added_volume(const RunSettings& settings) {
   const std::string& path = settings.volume_cursor;
   if (!settings.drive_given) return false;
   if (path.size() >= 2 && path[1] == ':') {
-    const char letter = (path[0] >= 'a' && path[0] <= 'z') ? static_cast<char>(path[0] - 'a' + 'A') : path[0];
+    const char letter = ascii_upper(path[0]);
     if (letter - 'A' == settings.drive_index) return true;
   }
   const auto host = resolve_dos_path(settings.catalog_directory);

@@ -8,7 +8,7 @@
 namespace shelvo {
 
 std::string shown_label(std::string_view label_bytes) {
-  return std::string(label_bytes.substr(0, label_bytes.find('\0')));
+  return std::string(up_to_nul(label_bytes));
 }
 
 bool passes_volume_masks(const RunSettings& settings, std::string_view label) {

@@ -9,10 +9,6 @@ namespace shelvo {
 
 namespace {
 
-// Names, labels and paths reach the tree as NUL-terminated strings in the
-// catalog's own code; a byte after a NUL was never part of them.
-std::string_view up_to_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
-
 unsigned two_digits(unsigned value) { return value > 99 ? 99 : value; }
 
 } // namespace

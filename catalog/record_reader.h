@@ -117,6 +117,8 @@ public:
 private:
   enum class Mode { expecting, name, tail, directory_path, archive_header, skipping };
 
+  // The steps declared inline run for every record; they are defined in
+  // record_reader_steps.h, which only the reader's own sources include.
   inline void begin_name(std::uint64_t position);
   inline void finish_file_record(std::string_view name, const unsigned char* tail);
   // A file or member record that passed the name filter.

@@ -358,7 +358,7 @@ int main(int argc, char** argv) {
   };
   auto search = [&](const Shape& shape, const Combination& c) {
     RunSettings settings;
-    settings.volume_file = "C:\\CAT\\00000000.KTL";
+    settings.volume_cursor = "C:\\CAT\\00000000.KTL";
     settings.no_display = true;
     settings.option_a = c.archives;
     settings.option_d = c.directories;

@@ -1,7 +1,7 @@
 // Reading the maps that the scan of a piece makes (byte_scan.h: bit i of map
 // byte j stands for piece byte 8j + i), looking for one byte in the short texts
-// of records, and finding the record that holds an offset: what the bulk record
-// walk and the counting of names share.
+// of records, finding the record that holds an offset, and reading a record's
+// size: what the bulk record walk and the counting of names share.
 #pragma once
 
 #include <algorithm>
@@ -26,6 +26,15 @@ namespace shelvo {
 // The index of the lowest set bit of a word that has one.
 [[gnu::always_inline]] inline std::size_t bit_index(std::uint64_t word) {
   return static_cast<unsigned>(std::countr_zero(word));
+}
+
+// The size a file record's tail holds: its first four bytes, big-endian, bit 31
+// cleared (a size holds 31 bits, however damaged the record).
+[[gnu::always_inline]] inline std::uint32_t size_in_tail(const char* tail) {
+  std::uint32_t big_endian = 0;
+  std::memcpy(&big_endian, tail, sizeof big_endian);
+  if constexpr (std::endian::native == std::endian::little) big_endian = __builtin_bswap32(big_endian);
+  return big_endian & 0x7FFFFFFF;
 }
 
 // True when one of the `count` bits of the map from bit `from` on is set.

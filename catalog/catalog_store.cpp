@@ -46,6 +46,13 @@ long volume_number_of(std::string_view path) {
   return n;
 }
 
+std::string_view up_to_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+std::string_view label_without_padding(std::string_view label_bytes) {
+  const std::string_view label = up_to_nul(label_bytes);
+  return label.substr(0, label.find_last_not_of(' ') + 1); // npos + 1 == 0: all blanks
+}
+
 std::string read_volume_label(File& file) {
   std::array<char, label_length> bytes{};
   const std::size_t n = file.read(bytes);

@@ -32,6 +32,13 @@ struct VolumeHeader {
   unsigned char format = 0; // 0 when the file has no format byte
 };
 
+// Catalog text (a label, a name, a path) up to its first 0x00: the catalog's
+// strings end at a NUL, and a byte after one was never part of them, so a
+// damaged record never carries a 0x00 into a node or a message.
+std::string_view up_to_nul(std::string_view text);
+// A label as a user types it: up to its first 0x00, its blank padding removed.
+std::string_view label_without_padding(std::string_view label_bytes);
+
 // Reads up to 15 label bytes and one format byte from the start of a volume file.
 VolumeHeader read_volume_header(File& file);
 // The label bytes alone, for readers that may skip the rest of the volume.

@@ -4,6 +4,7 @@
 #include <array>
 #include <bitset>
 
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
 
 namespace shelvo {
@@ -33,11 +34,7 @@ constexpr std::array<char, 256> fold_table = make_fold_table();
 
 constexpr std::array<char, 256> make_fold_upper_table() {
   std::array<char, 256> table{};
-  for (std::size_t c = 0; c < 256; ++c) {
-    char out = fold_table[c];
-    if (out >= 'a' && out <= 'z') out = static_cast<char>(out - 'a' + 'A');
-    table[c] = out;
-  }
+  for (std::size_t c = 0; c < 256; ++c) table[c] = ascii_upper(fold_table[c]);
   return table;
 }
 
@@ -108,10 +105,8 @@ bool host_name_stores_as(std::string_view host_name, std::string_view stored_nam
   const auto one_for_one = [](char c) { return c >= 0x20 && c < 0x7F && c != '\\' && c != '*'; };
   if (host_name.size() == stored_name.size()) {
     std::size_t i = 0;
-    for (; i < host_name.size() && one_for_one(host_name[i]); ++i) {
-      const char c = host_name[i];
-      if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != stored_name[i]) return false;
-    }
+    for (; i < host_name.size() && one_for_one(host_name[i]); ++i)
+      if (ascii_upper(host_name[i]) != stored_name[i]) return false;
     if (i == host_name.size()) return true;
   } else if (std::all_of(host_name.begin(), host_name.end(), one_for_one)) {
     return false; // plain characters are stored one for one

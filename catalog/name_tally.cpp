@@ -8,17 +8,6 @@
 
 namespace shelvo {
 
-namespace {
-
-std::uint32_t size_at(const char* tail) {
-  std::uint32_t big_endian = 0;
-  std::memcpy(&big_endian, tail, sizeof big_endian);
-  if constexpr (std::endian::native == std::endian::little) big_endian = __builtin_bswap32(big_endian);
-  return big_endian & 0x7FFFFFFF;
-}
-
-} // namespace
-
 void settle_names(const FileRun& run, const unsigned char* stars, bool holding, char byte, RecordTally& tally,
                   std::vector<std::size_t>& with_star) {
   for (std::size_t k = 0; k < run.count; ++k) {
@@ -30,7 +19,7 @@ void settle_names(const FileRun& run, const unsigned char* stars, bool holding, 
       with_star.push_back(k);
     } else if (!holding || holds_byte(run.bytes + start, length, byte)) {
       (k < run.members ? tally.members : tally.files) += 1;
-      (k < run.members ? tally.member_bytes : tally.file_bytes) += size_at(run.bytes + nul + 1);
+      (k < run.members ? tally.member_bytes : tally.file_bytes) += size_in_tail(run.bytes + nul + 1);
     }
   }
 }

@@ -20,10 +20,7 @@ template <LaneTally Tally>
                                                     std::size_t length) {
   const std::uint64_t name_bits = (std::uint64_t{1} << length) - 1;
   if (__builtin_expect((map_bits(stars, start) & name_bits) != 0, 0)) return LaneNote::unsettled_note;
-  std::uint32_t size = 0;
-  std::memcpy(&size, bytes + start + length + 1, sizeof size);
-  if constexpr (std::endian::native == std::endian::little) size = __builtin_bswap32(size);
-  const std::uint64_t note = std::uint64_t{1} << LaneNote::hit_shift | (size & 0x7FFFFFFF);
+  const std::uint64_t note = std::uint64_t{1} << LaneNote::hit_shift | size_in_tail(bytes + start + length + 1);
   if constexpr (Tally == LaneTally::names_holding_byte) return (map_bits(chosen, start) & name_bits) != 0 ? note : 0;
   return note;
 }

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "catalog/byte_scan.h"
+#include "catalog/probe_cursor.h"
 #include "catalog/record_lanes.h"
 #include "catalog/search_mask.h"
 
@@ -116,46 +117,17 @@ public:
 private:
   enum class Mode { expecting, name, tail, directory_path, archive_header, skipping };
 
-  void begin_name(std::uint64_t position) {
-    // A member can only start inside its block's length.
-    if (remaining_members_ > 0 && position >= block_end_) remaining_members_ = 0;
-  }
-  void finish_file_record(std::string_view name, const unsigned char* tail) {
-    last_name_ = name;
-    const bool member = remaining_members_ > 0;
-    if (!handler_.name_filter || handler_.name_filter->matches(name)) report_file(name, tail, member);
-    if (member) --remaining_members_;
-  }
+  // The steps declared inline run for every record; they are defined in
+  // record_reader_steps.h, which only the reader's own sources include.
+  inline void begin_name(std::uint64_t position);
+  inline void finish_file_record(std::string_view name, const unsigned char* tail);
   // A file or member record that passed the name filter.
-  void report_file(std::string_view name, const unsigned char* tail, bool member) {
-    if (handler_.tally && handler_.name_filter) {
-      RecordTally& tally = *handler_.tally;
-      (member ? tally.members : tally.files) += 1;
-      (member ? tally.member_bytes : tally.file_bytes) += size_in_tail(tail);
-      return;
-    }
-    handler_.file_record(name, RecordTail(tail, record_tail_length), member ? archive_path() : directory_, member);
-  }
-  static std::uint32_t size_in_tail(const unsigned char* tail) {
-    std::uint32_t big_endian = 0;
-    std::memcpy(&big_endian, tail, sizeof big_endian);
-    if constexpr (std::endian::native == std::endian::little) big_endian = __builtin_bswap32(big_endian);
-    return big_endian & 0x7FFFFFFF;
-  }
+  inline void report_file(std::string_view name, const unsigned char* tail, bool member);
   void start_directory_path();
   // The path is directory_path_, or a view into the current piece (which ends at
   // piece_end, nullptr for directory_path_).
-  void finish_directory_record(std::string_view path, const char* piece_end = nullptr) {
-    set_directory(path);
-    report_directory(path, piece_end);
-    zero_count_ = 1;
-    mode_ = Mode::expecting;
-  }
-  void set_directory(std::string_view path) {
-    remaining_members_ = 0; // members never hold a directory record: the block is over
-    directory_ = path;
-    directory_in_piece_ = path.data() != directory_path_.data();
-  }
+  inline void finish_directory_record(std::string_view path, const char* piece_end = nullptr);
+  inline void set_directory(std::string_view path);
   void report_directory(std::string_view path, const char* piece_end);
   // What the filter's shortcut for names without a '*' (scanned for in this
   // piece) says of the leaf of a path in the piece: nothing when it holds a '*'.
@@ -187,85 +159,10 @@ private:
   void take_record(std::span<const char> piece, std::size_t at, std::size_t next, std::uint64_t base);
   // The same for a file record [record, nul) of a piece ending at end, whose first
   // byte is at the given stream position; inline, as it runs for every record.
-  [[gnu::always_inline]] void take_file_record(const char* record, const char* nul, const char* end,
-                                               std::uint64_t position) {
-    begin_name(position);
-    const std::string_view name(record, std::min(static_cast<std::size_t>(nul - record), max_record_name));
-    const bool member = remaining_members_ > 0;
-    const CompiledMaskList* filter = handler_.name_filter;
-    if (!filter || (names_.may_match(*filter, record, nul, end) && filter->matches(name, names_.likeliest_mask())))
-      report_file(name, reinterpret_cast<const unsigned char*>(nul + 1), member);
-    if (member) --remaining_members_;
-    last_name_ = name;
-    last_name_in_piece_ = true;
-  }
-
-  // What the scan of the current piece did for a filter beyond the zero map:
-  // listed the starts of its probe's pairs, or noted '*' (and mapped a byte) for
-  // its shortcut on names without a '*'.
-  struct ScannedFor {
-    const char* piece = nullptr;
-    const CompiledMaskList* pairs_of = nullptr;
-    const CompiledMaskList* rule_of = nullptr;
-  };
+  [[gnu::always_inline]] inline void take_file_record(const char* record, const char* nul, const char* end,
+                                                      std::uint64_t position);
+  // Scans the piece from offset at for the filters of the handler.
   void scan(std::span<const char> piece, std::size_t at);
-
-  // The first find of a filter's probe at or after the records already passed
-  // over in the current piece, kept while the records before it are passed over.
-  // From the piece's list of pair starts when it was made for this filter.
-  class ProbeCursor {
-  public:
-    ProbeCursor(const PieceScan& scan, const ScannedFor& scanned) : scan_(scan), scanned_(scanned) {}
-    void forget() { filter_ = nullptr; }
-    const NameProbe* probe_of(const CompiledMaskList& of) {
-      if (filter_ != &of) {
-        filter_ = &of;
-        probe_ = of.probe();
-        hit_ = nullptr;
-        listed_ = listed_end_ = nullptr;
-        if (scanned_.pairs_of == &of) {
-          listed_ = scan_.pair_starts.data();
-          listed_end_ = listed_ + scan_.pair_count;
-          piece_ = scanned_.piece;
-        }
-      }
-      return probe_;
-    }
-    // False when the bytes [from, nul) of the piece ending at end hold no find,
-    // so that the filter rejects them.
-    bool may_match(const CompiledMaskList& of, const char* from, const char* nul, const char* end) {
-      if (!probe_of(of)) return true;
-      if (!hit_ || hit_ < from) hit_ = next_find(from, end);
-      return hit_ < nul;
-    }
-    // The first find at or after `from` whose pair lies in its piece (for a
-    // cursor that has a probe).
-    const char* next_find(const char* from, const char* end) {
-      if (!listed_) {
-        const char* found = probe_->find(from, end);
-        while (found != end && !probe_->verified(found, from, end, mask_)) found = probe_->find(found + 1, end);
-        return found;
-      }
-      while (listed_ != listed_end_ &&
-             (piece_ + *listed_ < from || !probe_->verified(piece_ + *listed_, piece_, end, mask_)))
-        ++listed_;
-      return listed_ != listed_end_ ? piece_ + *listed_ : end;
-    }
-    const char* hit() const { return hit_; }
-    // The mask whose piece holds the find, after may_match said yes.
-    std::size_t likeliest_mask() const { return probe_ ? mask_ : any_mask; }
-
-  private:
-    const PieceScan& scan_;
-    const ScannedFor& scanned_;
-    const CompiledMaskList* filter_ = nullptr;
-    const NameProbe* probe_ = nullptr;
-    const char* hit_ = nullptr; // none looked for yet
-    std::size_t mask_ = any_mask;
-    const std::uint32_t* listed_ = nullptr;
-    const std::uint32_t* listed_end_ = nullptr;
-    const char* piece_ = nullptr;
-  };
 
   RecordHandler& handler_;
   bool enter_archives_;
@@ -297,7 +194,7 @@ private:
   // offset before which the walk uses one lane only (after damaged bytes).
   PieceScan scan_;
   bool scanned_ = false;
-  ScannedFor scanned_for_;
+  PieceScanFilters scanned_for_;
   RecordLanes lanes_;
   std::vector<std::size_t> with_star_; // names that counting leaves to the masks
   std::size_t one_lane_until_ = 0;

@@ -4,8 +4,10 @@
 #include <cstdlib>
 
 #include "catalog/name_matching.h"
+#include "engine/argument_vector.h"
+#include "platform/ascii_case.h"
 #include "platform/code_page.h"
-#include "results/tree_text_output.h"
+#include "results/printable_text.h"
 
 namespace shelvo {
 
@@ -13,11 +15,9 @@ namespace {
 
 constexpr std::size_t shown_characters = 60;
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 std::string upper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = upper(c);
+  for (char& c : out) c = ascii_upper(c);
   return out;
 }
 
@@ -25,20 +25,9 @@ bool is_utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0
 
 // What the engine does with an option letter; nullptr for a letter it ignores.
 const char* option_meaning(char letter, bool more) {
-  switch (letter) {
-  case 'A': return "search inside archives too";
-  case 'C': return "list the content of matching directories";
-  case 'D': return "report directories too";
-  case 'I': return "only test whether the volume is in the catalog";
-  case 'J': return "only directories";
-  case 'L': return "the catalog";
-  case 'N': return more ? "count only, show no hits" : "refuse a volume already in the catalog";
-  case 'S': return "add the volume again";
-  case 'T': return "changes nothing";
-  case 'W': return "list the volumes";
-  case 'Y': return "overwrite the volume";
-  default: return nullptr;
-  }
+  const OptionLetter* option = option_letter(letter);
+  if (!option) return nullptr;
+  return more && option->meaning_with_more ? option->meaning_with_more : option->meaning;
 }
 
 // The engine reads an option by its letter and ignores what follows, except
@@ -55,7 +44,7 @@ void check_option(const std::string& arg, std::string_view element, std::vector<
     warnings.push_back(q + " has no option letter: ignored");
     return;
   }
-  const char letter = upper(element[1]);
+  const char letter = ascii_upper(element[1]);
   const bool more = element.size() > 2;
   const char* meaning = option_meaning(letter, more);
   const std::string as_option = std::string("option ") + element[0] + letter;
@@ -125,7 +114,7 @@ void check_search_mask(const std::string& arg, std::string_view element, std::ve
 void check_drive(const std::string& arg, std::string_view element, std::string& previous_drive,
                  std::vector<std::string>& warnings) {
   const std::string q = quoted_argument(arg);
-  const char letter = upper(element[0]);
+  const char letter = ascii_upper(element[0]);
   if (letter < 'A' || letter > 'Z') {
     warnings.push_back(q + " is not a drive letter (A to Z): ignored");
     return;
@@ -152,7 +141,7 @@ void check_maintenance_elements(CommandLine& cl) {
     const ElementKind kind = cl.masks_from > 0 && i >= cl.masks_from ? ElementKind::search_mask
                                                                      : classify_element(element);
     if (kind == ElementKind::volume_mask) continue;
-    if (kind == ElementKind::option && element.size() >= 2 && upper(element[1]) == 'L') continue;
+    if (kind == ElementKind::option && element.size() >= 2 && ascii_upper(element[1]) == 'L') continue;
     cl.error = takes + ", not " + quoted_argument(cp1252_to_utf8(element));
     return;
   }
@@ -167,7 +156,7 @@ void check_index_elements(CommandLine& cl) {
     const std::string& element = cl.vector[i];
     const bool catalog = !(cl.masks_from > 0 && i >= cl.masks_from) &&
                          classify_element(element) == ElementKind::option && element.size() >= 2 &&
-                         upper(element[1]) == 'L';
+                         ascii_upper(element[1]) == 'L';
     if (!catalog) {
       cl.error = "--index takes only /l:DIR, not " + quoted_argument(cp1252_to_utf8(element));
       return;

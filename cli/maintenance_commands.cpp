@@ -14,9 +14,9 @@
 #include "maintenance/export_volumes.h"
 #include "maintenance/import_catalog.h"
 #include "platform/code_page.h"
+#include "results/printable_text.h"
 #include "results/result_tree.h"
 #include "results/run_state.h"
-#include "results/tree_text_output.h"
 
 namespace shelvo {
 

@@ -1,8 +1,9 @@
 #include "cli/paths_output.h"
 
+#include "catalog/catalog_store.h"
+#include "results/printable_text.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
-#include "results/tree_text_output.h"
 
 #include <unistd.h>
 
@@ -15,40 +16,6 @@ namespace shelvo {
 namespace {
 
 constexpr std::size_t block_size = 1 << 16;
-
-// The UTF-8 of every Windows-1252 byte as the tree shows it (controls as '?').
-// Runs of plain ASCII, most of every name, are copied at once.
-class PrintableBytes {
-public:
-  PrintableBytes() {
-    for (unsigned byte = 0; byte < 256; ++byte) {
-      const char ch = static_cast<char>(byte);
-      text_[byte] = printable_utf8(std::string_view(&ch, 1));
-    }
-  }
-  void append(std::string& out, std::string_view cp1252_text) const {
-    const char* p = cp1252_text.data();
-    const char* const end = p + cp1252_text.size();
-    while (p < end) {
-      const char* run = p;
-      while (p < end && is_plain(*p)) ++p;
-      out.append(run, static_cast<std::size_t>(p - run));
-      if (p < end) out += text_[static_cast<unsigned char>(*p++)];
-    }
-  }
-
-private:
-  static bool is_plain(char ch) {
-    const auto byte = static_cast<unsigned char>(ch);
-    return byte >= 0x20 && byte < 0x7F;
-  }
-  std::array<std::string, 256> text_;
-};
-
-const PrintableBytes& printable_bytes() {
-  static const PrintableBytes table;
-  return table;
-}
 
 char* put_two_digits(char* p, unsigned value) {
   *p++ = static_cast<char>('0' + value / 10 % 10);
@@ -66,10 +33,9 @@ PathsOutput::PathsOutput(int fd, bool null_terminated, bool with_volume_numbers,
 }
 
 NodeId PathsOutput::add_volume_node(std::string_view label, std::int32_t volume_number, VolumeNodeMode mode) {
-  label = label.substr(0, label.find('\0'));
-  label = label.substr(0, label.find_last_not_of(' ') + 1); // npos + 1 == 0: all blanks
+  label = label_without_padding(label);
   label_.clear();
-  printable_bytes().append(label_, label);
+  append_printable_utf8(label_, label);
   volume_number_ = volume_number;
   last_directory_.clear();
   prefix_valid_ = false;
@@ -83,7 +49,7 @@ NodeId PathsOutput::add_volume_node(std::string_view label, std::int32_t volume_
 }
 
 NodeId PathsOutput::add_directory_path(std::string_view path) {
-  path = path.substr(0, path.find('\0'));
+  path = up_to_nul(path);
   if (path.empty()) path = "\\";
   if (!reader_gone_ && write_error_ == 0 && !names_ancestor_of_last(path)) {
     last_directory_ = path;
@@ -121,7 +87,7 @@ NodeId PathsOutput::add_found_file(std::string_view directory_path, std::string_
       write_host_lines(directory_path, name, tail.data(), length);
     } else {
       append_prefix(directory_path);
-      printable_bytes().append(buffer_, name);
+      append_printable_utf8(buffer_, name);
       end_line(tail.data(), length);
     }
   }
@@ -146,14 +112,14 @@ bool PathsOutput::names_ancestor_of_last(std::string_view path) const {
 }
 
 void PathsOutput::append_prefix(std::string_view directory_path) {
-  directory_path = directory_path.substr(0, directory_path.find('\0'));
+  directory_path = up_to_nul(directory_path);
   // Hits come directory by directory: the prefix is built once for each.
   if (!prefix_valid_ || directory_path != prefix_directory_) {
     prefix_directory_ = directory_path;
     prefix_ = label_;
     prefix_ += ':';
     if (directory_path.empty() || directory_path.front() != '\\') prefix_ += '\\';
-    printable_bytes().append(prefix_, directory_path);
+    append_printable_utf8(prefix_, directory_path);
     if (prefix_.back() != '\\') prefix_ += '\\';
     prefix_valid_ = true;
   }
@@ -166,7 +132,7 @@ void PathsOutput::write_host_lines(std::string_view directory_path, std::string_
     ++left_out_.not_mounted;
     return;
   }
-  directory_path = directory_path.substr(0, directory_path.find('\0'));
+  directory_path = up_to_nul(directory_path);
   bool found = false;
   bool through_file = false;
   for (std::size_t i = 0; i < roots_.size(); ++i) {

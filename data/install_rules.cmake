@@ -19,9 +19,9 @@ if(TARGET shelvo)
 endif()
 set(compressed_man_pages)
 foreach(page ${man_pages})
-  set(compressed ${CMAKE_BINARY_DIR}/data/man/${page}.gz)
+  set(compressed ${PROJECT_BINARY_DIR}/data/man/${page}.gz)
   add_custom_command(OUTPUT ${compressed}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/data/man
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/data/man
     COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_CURRENT_LIST_DIR}/man/${page} > ${compressed}
     DEPENDS ${CMAKE_CURRENT_LIST_DIR}/man/${page}
     VERBATIM)
@@ -42,7 +42,7 @@ if(TARGET shelvo)
   # rendered from it, for the theme and for the window itself.
   find_program(RSVG_CONVERT rsvg-convert REQUIRED)
   set(icon_source ${CMAKE_CURRENT_LIST_DIR}/icons/shelvo.svg)
-  set(icon_dir ${CMAKE_BINARY_DIR}/data/icons)
+  set(icon_dir ${PROJECT_BINARY_DIR}/data/icons)
   set(icon_pngs)
   foreach(size 16 22 24 32 48 64 128 256)
     set(png ${icon_dir}/${size}x${size}/shelvo.png)
@@ -62,8 +62,8 @@ if(TARGET shelvo)
   # The window names its desktop entry, so that a Wayland compositor finds its icon and name.
   target_compile_definitions(shelvo_window PRIVATE SHELVO_APP_ID="${SHELVO_APP_ID}")
   configure_file(${CMAKE_CURRENT_LIST_DIR}/${SHELVO_APP_ID}.metainfo.xml.in
-                 ${CMAKE_BINARY_DIR}/data/${SHELVO_APP_ID}.metainfo.xml @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/data/${SHELVO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+                 ${PROJECT_BINARY_DIR}/data/${SHELVO_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/data/${SHELVO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
 
 # Built with the programs, so that an install right after a build finds them.

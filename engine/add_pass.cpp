@@ -31,28 +31,29 @@ namespace {
 enum class Decision { write, refuse_found, return_ok, already_known };
 enum class Search { found, missing, unreadable };
 
-// Walks volume files from settings.volume_file while they exist; stops on the
+// Walks volume files from settings.volume_cursor while they exist; stops on the
 // first whose label equals label (found; with no label, none is) or on the first
 // missing number. A file that is there but cannot be read ends the walk too: the
 // number it holds must never be taken for a free one, and a volume written
 // behind it would be hidden from every reader.
 Search find_volume(RunSettings& settings, const std::string* label) {
   for (;;) {
-    File file = File::open(settings.volume_file, "rb");
+    File file = File::open(settings.volume_cursor, "rb");
     if (!file) {
       if (file.error() == ENOENT) return Search::missing;
-      run_report.failure = "cannot read the volume file " + settings.volume_file + ": " + error_text(file.error()) +
+      run_report.failure = "cannot read the volume file " + settings.volume_cursor + ": " + error_text(file.error()) +
                            "; nothing was changed";
       return Search::unreadable;
     }
     if (label && read_volume_header(file).label == *label) return Search::found;
-    next_volume_file(settings.volume_file);
+    next_volume_file(settings.volume_cursor);
   }
 }
 
 bool confirmed(const FrontEnd& front) {
   if (!front.read_confirmation_key) return false;
   const int key = front.read_confirmation_key();
+  // 'O' is the French "oui": the confirmation has always taken it as a yes.
   return key == 'Y' || key == 'y' || key == 'O' || key == 'o';
 }
 
@@ -129,15 +130,15 @@ int add_pass(RunSettings& settings, const FrontEnd& front) {
   }
   // Option S adds the volume again at the end of the sequence.
   if (found && settings.option_s) {
-    next_volume_file(settings.volume_file);
+    next_volume_file(settings.volume_cursor);
     if (find_volume(settings, nullptr) == Search::unreadable) return engine_cannot_create;
   }
   const bool replace = found && !settings.option_s;
-  const int written = write_volume(writer, settings.volume_file, replace, label, settings.drive_index);
+  const int written = write_volume(writer, settings.volume_cursor, replace, label, settings.drive_index);
   // The add has read every name already, but the volume file is read back once
   // (from the page cache): the index sees exactly the bytes a search will.
   if (written == engine_ok && front.index == IndexUse::automatic)
-    index_added_volume(settings.catalog_directory, writer.volumes(), volume_number_of(settings.volume_file));
+    index_added_volume(settings.catalog_directory, writer.volumes(), volume_number_of(settings.volume_cursor));
   return written;
 }
 

@@ -16,7 +16,7 @@ int volume_label_of(int drive_index, std::string& label);
 // volume file settings names (file 0). Returns 1 (also with option I), -1 (no
 // volume information, or a duplicate without confirmation), -2 (the volume file
 // could not be written: the catalog is as before) or -421 (duplicate with
-// no-overwrite). On success settings.volume_file names the file written, and
+// no-overwrite). On success settings.volume_cursor names the file written, and
 // run_report its number and label.
 int add_pass(RunSettings& settings, const FrontEnd& front);
 

@@ -19,6 +19,22 @@ constexpr std::size_t element_limit = 63;
 
 enum class ElementKind { option, volume_mask, drive, search_mask };
 
+// An option letter the engine knows. The engine reads an option by its letter
+// (either case) and ignores what follows, except after L (the catalog), N (more
+// than the letter: no display) and W (W5).
+struct OptionLetter {
+  char letter; // upper case
+  // What it does, as a command line tells a user; meaning_with_more when
+  // characters follow the letter and that changes it (N), else nullptr.
+  const char* meaning;
+  const char* meaning_with_more;
+  void (*apply)(std::string_view element, RunSettings& settings);
+};
+
+// The option letter an upper-case letter names; nullptr for one the engine
+// ignores without a message.
+const OptionLetter* option_letter(char letter);
+
 // The kind of an element by its first two characters, in this order: '-' or '/'
 // an option, '[' a volume mask, ':' second a drive, anything else a search mask.
 ElementKind classify_element(std::string_view element);

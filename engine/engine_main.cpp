@@ -5,6 +5,7 @@
 #include "engine/index_pass.h"
 #include "engine/listing_pass.h"
 #include "engine/search_pass.h"
+#include "platform/ascii_case.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
@@ -25,10 +26,10 @@ bool starts_with_drive_letter(const std::string& path) {
 // letter (in either case), or in a directory that a walk of that drive reaches
 // (a catalog under the home directory while the home directory is added).
 bool in_added_volume(const RunSettings& settings) {
-  const std::string& path = settings.volume_file;
+  const std::string& path = settings.volume_cursor;
   if (!settings.drive_given) return false;
   if (path.size() >= 2 && path[1] == ':') {
-    const char letter = (path[0] >= 'a' && path[0] <= 'z') ? static_cast<char>(path[0] - 'a' + 'A') : path[0];
+    const char letter = ascii_upper(path[0]);
     if (letter - 'A' == settings.drive_index) return true;
   }
   const auto host = resolve_dos_path(settings.catalog_directory);
@@ -42,10 +43,10 @@ bool in_added_volume(const RunSettings& settings) {
 // system's reason.
 bool open_here(const RunSettings& settings, bool may_create, std::string& why) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    File existing = File::open(settings.volume_file, "rb");
+    File existing = File::open(settings.volume_cursor, "rb");
     if (existing) return true;
     if (existing.error() != ENOENT) {
-      why = settings.volume_file + ": " + error_text(existing.error());
+      why = settings.volume_cursor + ": " + error_text(existing.error());
       return false;
     }
     if (!may_create) {
@@ -55,24 +56,24 @@ bool open_here(const RunSettings& settings, bool may_create, std::string& why) {
       return false;
     }
     create_directory(settings.catalog_directory); // an existing directory is fine
-    File created = File::create_new(settings.volume_file);
+    File created = File::create_new(settings.volume_cursor);
     if (created && created.close()) {
       run_report.catalog_created = true;
       return true;
     }
     // Another program may have created it in between: read it then.
     if (created.error() != EEXIST) {
-      why = settings.volume_file + ": " + error_text(created.error());
+      why = settings.volume_cursor + ": " + error_text(created.error());
       return false;
     }
   }
-  why = settings.volume_file + ": " + error_text(EEXIST);
+  why = settings.volume_cursor + ": " + error_text(EEXIST);
   return false;
 }
 
 // Moves both paths of settings to the next drive letter.
 void next_letter(RunSettings& settings) {
-  ++settings.volume_file[0];
+  ++settings.volume_cursor[0];
   if (starts_with_drive_letter(settings.catalog_directory)) ++settings.catalog_directory[0];
 }
 
@@ -110,13 +111,13 @@ bool open_catalog(RunSettings& settings, bool may_create) {
   // letter, and used there. Nothing is ever created on another letter than the
   // one asked for: that would write into a disk that was never meant to hold a
   // catalog. A native path such as /home/ann/cat has no letter to step.
-  if (starts_with_drive_letter(settings.volume_file)) {
+  if (starts_with_drive_letter(settings.volume_cursor)) {
     RunSettings other = settings;
-    while (other.volume_file[0] < 'Z') {
+    while (other.volume_cursor[0] < 'Z') {
       next_letter(other);
       if (in_added_volume(other)) continue;
-      if (File::open(other.volume_file, "rb")) {
-        settings.volume_file = other.volume_file;
+      if (File::open(other.volume_cursor, "rb")) {
+        settings.volume_cursor = other.volume_cursor;
         settings.catalog_directory = other.catalog_directory;
         run_report.catalog_directory = settings.catalog_directory;
         run_report.catalog_moved = true;
@@ -142,13 +143,13 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   }
   if (count < 2) return engine_catalog_only;
 
-  const std::string volume_file_0 = settings.volume_file;
+  const std::string volume_file_0 = settings.volume_cursor;
   if (settings.drive_given) {
     const int added = add_pass(settings, front);
     if (added != engine_ok || settings.option_i) return added;
     // A search in the same call reads the catalog from its first file, so the
     // volume numbers it shows name the right files.
-    settings.volume_file = volume_file_0;
+    settings.volume_cursor = volume_file_0;
   }
   const bool searches = !settings.search_masks.empty();
   if (!searches && !(settings.option_w && !settings.drive_given)) return engine_ok;

@@ -2,7 +2,7 @@
 
 #include "catalog/catalog_store.h"
 #include "results/run_state.h"
-#include "engine/search_volume.h"
+#include "engine/volume_sequence.h"
 #include "platform/file_access.h"
 #include "results/status_lines.h"
 

@@ -29,8 +29,9 @@ struct RunSettings {
   MaskList volume_masks{MaskList::volume_mask_limit}; // as given, case kept
 
   std::string catalog_directory = "C:\\VOLDEPOT";
-  // The current volume file; the passes advance it with next_volume_file.
-  std::string volume_file = "C:\\VOLDEPOT\\00000000.KTL";
+  // Not a setting but a position: the volume file a pass stands on, which the
+  // passes move along the catalog with next_volume_file.
+  std::string volume_cursor = "C:\\VOLDEPOT\\00000000.KTL";
 };
 
 } // namespace shelvo

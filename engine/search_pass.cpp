@@ -10,7 +10,7 @@
 #include "results/run_state.h"
 #include "catalog/search_mask.h"
 #include "engine/search_index.h"
-#include "engine/search_volume.h"
+#include "engine/volume_sequence.h"
 #include "platform/file_access.h"
 #include "results/status_lines.h"
 

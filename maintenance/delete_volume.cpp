@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "catalog/catalog_store.h"
-#include "engine/search_volume.h"
+#include "engine/volume_sequence.h"
 #include "maintenance/volume_copy.h"
 #include "platform/file_access.h"
 

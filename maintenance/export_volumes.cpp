@@ -92,6 +92,10 @@ int export_volumes(std::string_view current, std::string_view target, const std:
       continue;
     }
     failed = true;
+    // The source fills the message's first and third places and the target its
+    // second: the reverse of the import's order (target first), though the text
+    // is the same. The export's message has always been filled so; it is kept,
+    // and the line after it in parentheses says plainly what failed.
     tell_failure(dialogs, copy_failure_message(code, source, catalog.volumes().path_of(exported)) + "\n\n(" + failure +
                               ")");
     // A directory that takes no new file takes none for the next volume either.

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "catalog/catalog_store.h"
+#include "results/printable_text.h"
 #include "results/run_state.h"
-#include "results/tree_text_output.h"
 
 namespace shelvo {
 
@@ -48,7 +49,7 @@ int copy_volume_file(CatalogWriter& target_catalog, long target_number, const Vo
 }
 
 std::string shown_in_message(std::string_view catalog_text) {
-  return printable_utf8(catalog_text.substr(0, catalog_text.find('\0')));
+  return printable_utf8(up_to_nul(catalog_text));
 }
 
 void tell_failure(DialogService& dialogs, const std::string& text) {
@@ -77,6 +78,9 @@ bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::
 }
 
 std::string version_text(unsigned char format) {
+  // The format byte is read as a signed 8-bit number and divided truncating
+  // toward zero, as the confirmation always has: a damaged byte above 127 shows
+  // as a small negative version ("2.-62" for 0xC3), never as a large number.
   const auto b = static_cast<signed char>(format);
   const char separator = (b % 2 != 0) ? '.' : '~';
   std::array<char, 16> text{};

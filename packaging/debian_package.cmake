@@ -32,13 +32,13 @@ set(CPACK_COMPONENTS_ALL Unspecified debian)
 
 # Debian's own files, in the package only: a plain install leaves them out.
 string(TIMESTAMP SHELVO_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-  COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_BINARY_DIR}/packaging/changelog > ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog
+configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+  COMMAND ${GZIP_PROGRAM} -9 -n -c ${PROJECT_BINARY_DIR}/packaging/changelog > ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+  DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog
   VERBATIM)
-add_custom_target(shelvo-package-files ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_BINARY_DIR}/packaging/changelog.gz
+add_custom_target(shelvo-package-files ALL DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
 
 include(CPack)

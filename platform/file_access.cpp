@@ -173,7 +173,9 @@ File File::open_in(int directory_fd, const std::string& name, const char* mode) 
   else if (m == "r+b") flags = O_RDWR | written;
   else if (m == "wb") flags = O_WRONLY | O_CREAT | O_TRUNC | written;
   else if (m == "w+b") flags = O_RDWR | O_CREAT | O_TRUNC | written;
-  else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND | written, stream_mode = "a"; // text is binary here
+  // The comma sets both in the one branch that needs both: "at" is the only mode
+  // whose stdio form differs ("a": text is binary here).
+  else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND | written, stream_mode = "a";
   else return failure(EINVAL);
   if (fault_injected(FileOperation::open)) return failure(errno);
   // Opening a FIFO or a device may wait for ever; with O_NONBLOCK it returns at

@@ -9,10 +9,6 @@ namespace shelvo {
 
 namespace {
 
-// Names, labels and paths reach the tree as NUL-terminated strings in the
-// catalog's own code; a byte after a NUL was never part of them.
-std::string_view up_to_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
-
 unsigned two_digits(unsigned value) { return value > 99 ? 99 : value; }
 
 } // namespace
@@ -92,9 +88,10 @@ void write_file_line(char* out, const FileLineShape& shape, std::int32_t size, u
                      unsigned year, unsigned hour, unsigned minute) {
   std::copy(shape.name.begin(), shape.name.end(), out);
   std::fill_n(out + shape.name.size(), shape.spaces, ' ');
-  // The catalog clears bit 31 of every size, so a negative one comes from a
-  // damaged record: show the 32 bits it holds as unsigned, which still fits 10
-  // digits and keeps the columns where the tree actions expect them.
+  // Sizes read from a catalog hold 31 bits (the reader clears bit 31, however
+  // damaged the record), so a negative size comes only from another caller of
+  // the tree: its 32 bits are shown as unsigned, which still fits 10 digits and
+  // keeps the columns where the tree actions expect them.
   write_columns(out + shape.name.size() + shape.spaces, static_cast<std::uint32_t>(size), day, month, year, hour,
                 minute);
 }

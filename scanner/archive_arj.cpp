@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "scanner/archive_formats.h"
+#include "scanner/archive_frame.h"
 #include "scanner/byte_cursor.h"
 
 namespace shelvo {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/dos_time.h"
-#include "scanner/archive_formats.h"
+#include "scanner/archive_frame.h"
 #include "scanner/byte_cursor.h"
 
 namespace shelvo {

@@ -9,10 +9,10 @@
 
 #include "catalog/catalog_store.h"
 #include "catalog/name_matching.h"
+#include "results/printable_text.h"
 #include "results/run_state.h"
 #include "platform/code_page.h"
-#include "scanner/archive_formats.h"
-#include "results/tree_text_output.h"
+#include "scanner/archive_frame.h"
 #include "scanner/broken_archive_log.h"
 
 namespace shelvo {

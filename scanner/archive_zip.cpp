@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scanner/archive_formats.h"
+#include "scanner/archive_frame.h"
 #include "scanner/byte_cursor.h"
 
 namespace shelvo {

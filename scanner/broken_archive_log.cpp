@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/file_access.h"
+#include "results/printable_text.h"
 #include "results/run_state.h"
-#include "results/tree_text_output.h"
 
 namespace shelvo {
 

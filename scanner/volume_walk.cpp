@@ -69,6 +69,9 @@ public:
       // file away, so nothing more is worth walking.
       if (volume_file_.failed() || stop_flag == 1) return 1;
       const std::string_view host_name = entry->d_name;
+      // "." and "..", and with them every name that begins with two dots:
+      // ..NOTES.TXT is left out on purpose, as the walk always has, so that a
+      // volume added again gives the same records as before.
       if (host_name == "." || host_name.substr(0, 2) == "..") continue;
 
       struct stat st;

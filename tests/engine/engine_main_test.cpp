@@ -81,12 +81,12 @@ TEST(Classification, TablesKeepTheFirstThirtyOneMasks) {
 TEST(Classification, CatalogLocation) {
   const RunSettings a = classify({"-L:D:\\CAT"});
   const RunSettings b = classify({"-L:D:\\CAT\\"});
-  EXPECT_EQ(a.volume_file, "D:\\CAT\\00000000.KTL");
+  EXPECT_EQ(a.volume_cursor, "D:\\CAT\\00000000.KTL");
   EXPECT_EQ(a.catalog_directory, "D:\\CAT");
-  EXPECT_EQ(b.volume_file, a.volume_file);
+  EXPECT_EQ(b.volume_cursor, a.volume_cursor);
   EXPECT_EQ(b.catalog_directory, a.catalog_directory);
   EXPECT_EQ(classify({"/l:"}).catalog_directory, "C:\\VOLDEPOT");
-  EXPECT_EQ(classify({"/l:"}).volume_file, "C:\\VOLDEPOT\\00000000.KTL");
+  EXPECT_EQ(classify({"/l:"}).volume_cursor, "C:\\VOLDEPOT\\00000000.KTL");
 
   ArgumentVector only{"shelvo", "/l:D:\\CAT"};
   int count = 2;

@@ -20,7 +20,7 @@ protected:
   void SetUp() override {
     testing::make_directories(drive / "CAT");
     testing::write_file(drive / "CAT/00000000.KTL", "");
-    settings.volume_file = "C:\\CAT\\00000000.KTL";
+    settings.volume_cursor = "C:\\CAT\\00000000.KTL";
     reset_counters();
     counters.listed_volumes = 99; // the pass resets it itself
     front.results = &sink;

@@ -56,7 +56,7 @@ protected:
     testing::make_directories(drive / "CAT");
     testing::write_file(drive / "CAT/00000000.KTL", ""); // as a new catalog has it
     settings.catalog_directory = "C:\\CAT";
-    settings.volume_file = "C:\\CAT\\00000000.KTL";
+    settings.volume_cursor = "C:\\CAT\\00000000.KTL";
     reset_counters();
     stop_flag = 0;
     front.results = &sink;
@@ -116,7 +116,7 @@ TEST_F(SearchPass, StarDotStarNeedsADotAndStarCountsEveryDirectoryRecordWithTheR
 
   reset_counters();
   sink.calls.clear();
-  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.volume_cursor = "C:\\CAT\\00000000.KTL";
   settings.search_masks.clear();
   search({"*"});
   EXPECT_EQ(counters.found_dirs, 8); // 4 records a volume, roots and the repeated \NODOT included
@@ -146,7 +146,7 @@ TEST_F(SearchPass, ArchiveBlocksLargerThanAReadAreSkippedOrEnteredWhole) {
 
   reset_counters();
   sink.calls.clear();
-  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.volume_cursor = "C:\\CAT\\00000000.KTL";
   settings.option_a = true;
   search_pass(settings, front);
   EXPECT_EQ(counters.found_files, 2);
@@ -163,7 +163,7 @@ TEST_F(SearchPass, OptionTChangesNothing) {
   const EngineCounters counted = counters;
   reset_counters();
   sink.calls.clear();
-  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.volume_cursor = "C:\\CAT\\00000000.KTL";
   settings.option_t = true;
   search_pass(settings, front);
   EXPECT_EQ(sink.calls, without_t);
@@ -183,7 +183,7 @@ TEST_F(SearchPass, OnlyDirectoriesWithJAndTheirFilesOnlyWithC) {
 
   reset_counters();
   sink.calls.clear();
-  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.volume_cursor = "C:\\CAT\\00000000.KTL";
   settings.option_c = true;
   search_pass(settings, front);
   EXPECT_EQ(sink.calls, (Calls{"V " + label_a + " 1 search", "P \\SRC", std::string("F \\SRC | MAIN.C 10 ") + when,
@@ -213,7 +213,7 @@ TEST_F(SearchPass, MembersShowUnderTheArchivePathOnlyWithA) {
 
   reset_counters();
   sink.calls.clear();
-  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.volume_cursor = "C:\\CAT\\00000000.KTL";
   settings.option_a = false;
   search_pass(settings, front);
   EXPECT_EQ(sink.calls, (Calls{"V " + label_a + " 1 search", std::string("F \\ARC | BACKUP.ZIP 300 ") + when}));
@@ -251,7 +251,7 @@ TEST_F(SearchPass, CountingOnlyReachesTheCountersOfTheSearchThatShowsItsHits) {
       auto run = [&](bool no_display) {
         reset_counters();
         settings = RunSettings();
-        settings.volume_file = "C:\\CAT\\00000000.KTL";
+        settings.volume_cursor = "C:\\CAT\\00000000.KTL";
         settings.option_a = options & 1;
         settings.option_c = options & 2;
         settings.option_d = (options & 4) || (options & 8);
@@ -289,7 +289,7 @@ TEST_F(SearchPass, VolumeMasksSeeTheWholePaddedLabel) {
   // Without the '*' the 11 trailing blanks make the label differ from the mask.
   reset_counters();
   sink.calls.clear();
-  settings.volume_file = "C:\\CAT\\00000000.KTL";
+  settings.volume_cursor = "C:\\CAT\\00000000.KTL";
   settings.volume_masks.clear();
   settings.volume_masks.add("DATA");
   search_pass(settings, front);

@@ -72,6 +72,16 @@ TEST(TreeTextOutput, WindowsCharactersBecomeUtf8) {
   EXPECT_EQ(printed(tree, false), "CAF\xc3\x89\n");
 }
 
+// What the window shows: one UTF-16 unit per byte, by the same rule as the text.
+TEST(TreeTextOutput, EachByteIsOneCharacterOnScreen) {
+  EXPECT_EQ(printable_character(0xE9), u'\u00E9');  // é
+  EXPECT_EQ(printable_character(0x80), u'\u20AC');  // €
+  EXPECT_EQ(printable_character(0x9F), u'\u0178');  // Ÿ
+  EXPECT_EQ(printable_character('A'), u'A');
+  for (const int control : {0x00, 0x0A, 0x1B, 0x7F, 0x81, 0x8D, 0x8F, 0x90, 0x9D})
+    EXPECT_EQ(printable_character(static_cast<unsigned char>(control)), u'?') << control;
+}
+
 TEST(TreeTextOutput, EmptyTreePrintsNothing) {
   ResultTree tree;
   EXPECT_EQ(printed(tree, true), "");

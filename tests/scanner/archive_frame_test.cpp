@@ -7,7 +7,7 @@
 #include <array>
 
 #include "results/run_state.h"
-#include "scanner/archive_formats.h"
+#include "scanner/archive_frame.h"
 #include "scanner/broken_archive_log.h"
 #include "support/test_support.h"
 #include "archive_builders.h"

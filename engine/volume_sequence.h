@@ -1,5 +1,7 @@
-// What the search and listing passes share about walking the volume files of a
-// catalog: the label as shown, the volume masks, and the step to the next file.
+// The walk over a catalog's numbered volume files, 00000000.KTL upward, that the
+// search and listing passes make and whose label text the delete shows: the
+// label as shown, the volume masks, opening the file under the cursor
+// (RunSettings::volume_cursor) and the step to the next one.
 #pragma once
 
 #include <string>

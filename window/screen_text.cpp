@@ -3,19 +3,19 @@
 #include <array>
 
 #include "platform/code_page.h"
+#include "results/printable_text.h"
 
 namespace shelvo {
 
 namespace {
 
+// The core's one table of how each byte is shown, but for the byte that stands
+// for a character the catalog cannot hold, which the screen shows as U+FFFD
+// rather than '?'.
 std::array<QChar, 256> make_screen_table() {
   std::array<QChar, 256> table{};
-  for (int byte = 0; byte < 256; ++byte) {
-    const char c = static_cast<char>(byte);
-    const QString text = QString::fromUtf8(cp1252_to_utf8(std::string_view(&c, 1)));
-    const bool control = byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte < 0xA0 && text[0].unicode() < 0xA0);
-    table[static_cast<std::size_t>(byte)] = control ? QChar('?') : text[0];
-  }
+  for (int byte = 0; byte < 256; ++byte)
+    table[static_cast<std::size_t>(byte)] = QChar(printable_character(static_cast<unsigned char>(byte)));
   table[static_cast<unsigned char>(unstorable_char)] = QChar(0xFFFD);
   return table;
 }

@@ -1,4 +1,5 @@
 #include "platform/drive_table.h"
+#include "platform/drive_discovery.h"
 
 #include "support/test_support.h"
 

@@ -68,11 +68,13 @@ bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error,
     directory = std::string(home) + directory.substr(1);
   }
 #ifdef _WIN32
-  // "X:\DIR", "X:/DIR" or "\\SERVER\SHARE", kept with '/' as the other paths here.
+  // "X:\DIR", "X:/DIR", "\\SERVER\SHARE", or "\DIR" on the current drive; kept
+  // with '/' as the other paths here.
   for (char& c : directory)
     if (c == '\\') c = '/';
-  const bool absolute = directory.starts_with("//") || (directory.size() >= 3 && directory[1] == ':' && directory[2] == '/');
-  const std::size_t shortest = directory.size() >= 3 && directory[1] == ':' ? 3 : 1; // "X:/" keeps its '/'
+  const bool lettered = directory.size() >= 3 && directory[1] == ':' && directory[2] == '/';
+  const bool absolute = directory.front() == '/' || lettered;
+  const std::size_t shortest = lettered ? 3 : 1; // "X:/" keeps its '/'
 #else
   const bool absolute = directory.front() == '/';
   const std::size_t shortest = 1;

@@ -186,11 +186,17 @@ TEST_F(EngineEntry, AnExistingFileZeroIsNeverReplacedAndAFileIsNoCatalog) {
   EXPECT_EQ(run({"/l:C:\\CAT", "/W"}), -1);
   EXPECT_NE(run_report.failure.find("00000000.KTL: Is a directory"), std::string::npos) << run_report.failure;
   EXPECT_EQ(run({"/l:C:\\FILE", "/W"}), -1);
+#ifdef _WIN32
+  // Windows says of a path through a file that it is not found.
+  EXPECT_NE(run_report.failure.find("No such file or directory"), std::string::npos) << run_report.failure;
+#else
   EXPECT_NE(run_report.failure.find("Not a directory"), std::string::npos) << run_report.failure;
+#endif
   EXPECT_EQ(testing::read_file(dir / "c/FILE"), "not a catalog");
 }
 
 TEST_F(EngineEntry, NoDriveLetterWorksAndNativePathsAreTriedOnce) {
+  SKIP_ON_WINDOWS("a native path starts with a drive letter there");
   testing::DriveMapping map({});
   EXPECT_EQ(run({}), -1); // no drive C to Z exists
   const std::string native = dir / "missing/cat";

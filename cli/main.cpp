@@ -89,7 +89,7 @@ std::string drive_problem(char letter) {
 }
 
 bool drive_directory_missing(const Drive& drive) {
-  return host::kind_of(drive.directory, true) == host::Kind::missing;
+  return host::kind_of(drive.directory, true) == host::Kind::missing && errno == ENOENT;
 }
 
 void print_drives() {
@@ -130,7 +130,7 @@ std::optional<int> map_added_directory(CommandLine& cl, Run& run) {
   const std::string shown = quoted_argument(cl.add_directory);
   const std::optional<std::string> resolved = host::real_path(cl.add_directory);
   if (!resolved) {
-    say("cannot add " + shown + ": " + std::strerror(ENOENT));
+    say("cannot add " + shown + ": " + std::strerror(errno));
     return 1;
   }
   if (host::kind_of(*resolved, true) != host::Kind::directory) {

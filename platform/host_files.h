@@ -15,7 +15,7 @@ namespace shelvo::host {
 enum class Kind { missing, regular, directory, other };
 
 // What a name is. follow: through a symbolic link (a reparse point) to what it
-// names; otherwise a link is `other`.
+// names; otherwise a link is `other`. errno says why for `missing`.
 Kind kind_of(const std::string& path, bool follow);
 // The identity of what a name is (through links when follow).
 std::optional<FileIdentity> identity_of(const std::string& path, bool follow);
@@ -27,7 +27,8 @@ bool rename(const std::string& from, const std::string& to, bool replace);
 bool list_directory(const std::string& path, std::vector<std::string>& names, int& error);
 // The entry of dir whose name equals component without regard to letter case.
 std::optional<std::string> find_ignoring_case(const std::string& dir, const std::string& component);
-// The absolute path with every link resolved; empty when the path does not exist.
+// The absolute path with every link resolved; empty, with errno set, when it
+// cannot be had (the path does not exist).
 std::optional<std::string> real_path(const std::string& path);
 
 } // namespace shelvo::host

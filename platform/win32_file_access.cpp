@@ -71,12 +71,18 @@ namespace host {
 
 Kind kind_of(const std::string& path, bool follow) {
   const DWORD attributes = ::GetFileAttributesW(wide_of(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Kind::missing;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    fail_with_last_error();
+    return Kind::missing;
+  }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
     if (!follow) return Kind::other;
     Handle h(open_for_information(path, true));
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!h.valid() || !::GetFileInformationByHandle(h.get(), &info)) return Kind::missing;
+    if (!h.valid() || !::GetFileInformationByHandle(h.get(), &info)) {
+      fail_with_last_error();
+      return Kind::missing;
+    }
     return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::directory : Kind::regular;
   }
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::directory : Kind::regular;
@@ -151,11 +157,17 @@ std::optional<std::string> find_ignoring_case(const std::string& dir, const std:
 
 std::optional<std::string> real_path(const std::string& path) {
   Handle h(open_for_information(path, true));
-  if (!h.valid()) return std::nullopt;
+  if (!h.valid()) {
+    fail_with_last_error();
+    return std::nullopt;
+  }
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetFinalPathNameByHandleW(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-    if (n == 0) return std::nullopt;
+    if (n == 0) {
+      fail_with_last_error();
+      return std::nullopt;
+    }
     if (n < buffer.size()) {
       buffer.resize(n);
       break;

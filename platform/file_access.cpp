@@ -55,6 +55,11 @@ std::optional<std::string> resolve_under_root(const std::string& root, std::stri
 } // namespace
 
 std::optional<std::string> resolve_dos_path(std::string_view dos_path) {
+#ifdef _WIN32
+  // "X:/..." is a path of this host, on the system's own drive X: the engine
+  // writes its DOS paths with '\' only.
+  if (dos_path.size() >= 3 && dos_path[1] == ':' && dos_path[2] == '/') return std::string(dos_path);
+#endif
   if (dos_path.size() >= 2 && dos_path[1] == ':' &&
       ((dos_path[0] >= 'A' && dos_path[0] <= 'Z') || (dos_path[0] >= 'a' && dos_path[0] <= 'z'))) {
     const Drive* drive = drive_table().find(dos_path[0]);

@@ -17,6 +17,7 @@ namespace shelvo {
 // '\' read as '/'. Each component under a drive root is looked up exactly, then
 // without regard to letter case; a component that does not exist keeps the
 // spelling given (so it can be created). Empty when the drive does not exist.
+// On Windows, "X:/..." is a host path as it is (the system's drive X).
 std::optional<std::string> resolve_dos_path(std::string_view dos_path);
 
 // The error of a File that names something else than a regular file (a FIFO, a

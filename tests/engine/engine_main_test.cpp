@@ -196,7 +196,6 @@ TEST_F(EngineEntry, AnExistingFileZeroIsNeverReplacedAndAFileIsNoCatalog) {
 }
 
 TEST_F(EngineEntry, NoDriveLetterWorksAndNativePathsAreTriedOnce) {
-  SKIP_ON_WINDOWS("a native path starts with a drive letter there");
   testing::DriveMapping map({});
   EXPECT_EQ(run({}), -1); // no drive C to Z exists
   const std::string native = dir / "missing/cat";

@@ -2,8 +2,8 @@
 // takes several steps (the volume files after a deleted one moving down by one
 // number) runs to its end, and a Ctrl-C, a kill or a closed terminal takes effect
 // after it, at a whole state. Only SIGKILL cannot wait; what it leaves is
-// finished by the catalog's next program. On Windows a console's events never cut a
-// change short, and this holds nothing.
+// finished by the catalog's next program. On Windows a console's events never
+// cut a change short, and this holds nothing.
 #pragma once
 
 #include <csignal>

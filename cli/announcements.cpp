@@ -1,14 +1,17 @@
 #include "cli/announcements.h"
 
-#include <unistd.h>
-
+#include "cli/console.h"
 #include "cli/messages.h"
 
 namespace shelvo {
 
 Announcements::Announcements(std::FILE* target, TerminalStatusView& status)
-    : target_(target), status_(status), target_is_terminal_(::isatty(::fileno(target)) != 0),
+    : target_(target), status_(status), target_is_terminal_(is_terminal(target)),
       stream_(nullptr, &std::fclose) {
+#ifdef _WIN32
+  // This host's C library has no stream of a program's own making: no
+  // announcements there yet (stream() is nullptr, which the scanner allows).
+#else
   cookie_io_functions_t functions{};
   functions.write = [](void* cookie, const char* data, std::size_t size) -> ssize_t {
     static_cast<Announcements*>(cookie)->take(std::string_view(data, size));
@@ -17,6 +20,7 @@ Announcements::Announcements(std::FILE* target, TerminalStatusView& status)
   stream_.reset(::fopencookie(this, "w", functions));
   // Each line as soon as it is whole, so it comes before the walk goes on.
   if (stream_) std::setvbuf(stream_.get(), nullptr, _IOLBF, 0);
+#endif
 }
 
 Announcements::~Announcements() {

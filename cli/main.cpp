@@ -5,6 +5,7 @@
 #include "catalog/volume_directory.h"
 #include "cli/announcements.h"
 #include "cli/command_line.h"
+#include "cli/console.h"
 #include "cli/index_command.h"
 #include "cli/maintenance_commands.h"
 #include "cli/messages.h"
@@ -15,6 +16,7 @@
 #include "engine/engine_main.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
+#include "platform/host_files.h"
 #include "results/result_tree.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
@@ -22,13 +24,9 @@
 #include "scanner/archive_scan.h"
 #include "scanner/broken_archive_log.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -56,23 +54,7 @@ void on_interrupt(int signal_number) {
   interrupted = signal_number;
 }
 
-void install_signal_handlers() {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction current {};
-    ::sigaction(signal_number, nullptr, &current);
-    // A job started with the signal ignored (nohup, a background job) keeps it so.
-    if (current.sa_handler == SIG_IGN) continue;
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a Ctrl-C at the overwrite question ends the wait for a key.
-    action.sa_flags = SA_RESETHAND;
-    ::sigaction(signal_number, &action, nullptr);
-  }
-  // A reader that closes the pipe shows as EPIPE on the write, which ends the
-  // run quietly, instead of a signal that kills it in the middle of an add.
-  std::signal(SIGPIPE, SIG_IGN);
-}
+void install_signal_handlers() { install_interrupt_handlers(on_interrupt); }
 
 // The status of a process that a signal stopped, as a shell reports it (130
 // for Ctrl-C).
@@ -90,40 +72,25 @@ std::string located(const std::string& dos_path) {
 
 // One key, without waiting for Enter, when standard input is a terminal.
 int read_one_key() {
-  if (!::isatty(STDIN_FILENO)) return -1;
+  if (!is_terminal(stdin)) return -1;
   ask("This volume is already in the catalog. Overwrite it? (Y/N) ");
-  termios saved{};
-  const bool raw = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (raw) {
-    termios one_key = saved;
-    one_key.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    one_key.c_cc[VMIN] = 1;
-    one_key.c_cc[VTIME] = 0;
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &one_key);
-  }
-  unsigned char key = 0;
-  const ssize_t n = ::read(STDIN_FILENO, &key, 1);
-  if (raw) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  const int key = read_key_from_terminal();
   std::fputc('\n', stderr);
-  return n == 1 && interrupted == 0 ? key : -1;
+  return interrupted == 0 ? key : -1;
 }
 
 // Why a drive's directory cannot be walked, in the system's words; empty when it can.
 std::string drive_problem(char letter) {
   const Drive* drive = drive_table().find(letter);
   if (!drive) return "it is not in the drive table";
-  DIR* dir = ::opendir(drive->directory.c_str());
-  if (dir) {
-    ::closedir(dir);
-    return "";
-  }
-  const int error = errno;
+  std::vector<std::string> names;
+  int error = 0;
+  if (host_directory_names(drive->directory, names, error)) return "";
   return clean(drive->directory) + ": " + std::strerror(error);
 }
 
 bool drive_directory_missing(const Drive& drive) {
-  struct stat st {};
-  return ::stat(drive.directory.c_str(), &st) != 0 && errno == ENOENT;
+  return host::kind_of(drive.directory, true) == host::Kind::missing && errno == ENOENT;
 }
 
 void print_drives() {
@@ -162,17 +129,16 @@ struct Run {
 // status when it cannot be added; nothing is written then.
 std::optional<int> map_added_directory(CommandLine& cl, Run& run) {
   const std::string shown = quoted_argument(cl.add_directory);
-  char resolved[PATH_MAX];
-  struct stat st {};
-  if (!::realpath(cl.add_directory.c_str(), resolved) || ::stat(resolved, &st) != 0) {
+  const std::optional<std::string> resolved = host::real_path(cl.add_directory);
+  if (!resolved) {
     say("cannot add " + shown + ": " + std::strerror(errno));
     return 1;
   }
-  if (!S_ISDIR(st.st_mode)) {
+  if (host::kind_of(*resolved, true) != host::Kind::directory) {
     say("cannot add " + shown + ": " + std::strerror(ENOTDIR) + " (--add takes a directory)");
     return 1;
   }
-  run.added_directory = resolved;
+  run.added_directory = *resolved;
   run.added_outside_table = letter_of_directory(run.added_directory) == 0;
   const char letter = map_directory_for_this_process(run.added_directory, cl.label);
   if (!letter) {
@@ -318,7 +284,12 @@ bool report_write_failure(int error) {
 } // namespace
 
 int main(int argc, char** argv) {
-  CommandLine cl = parse_command_line(argc, argv);
+  prepare_console();
+  const std::vector<std::string> arguments = console_arguments(argc, argv);
+  std::vector<const char*> argument_pointers;
+  for (const std::string& argument : arguments) argument_pointers.push_back(argument.c_str());
+  argument_pointers.push_back(nullptr);
+  CommandLine cl = parse_command_line(static_cast<int>(arguments.size()), argument_pointers.data());
   if (cl.no_arguments) {
     std::fputs(usage_text().c_str(), stderr);
     return exit_usage;
@@ -374,14 +345,14 @@ int main(int argc, char** argv) {
     return exit_usage;
   }
 
-  const bool output_on_terminal = ::isatty(STDOUT_FILENO) != 0;
+  const bool output_on_terminal = is_terminal(stdout);
   // The status line is for a person watching: live on a terminal (the final
   // line only when paths stream to the same terminal, through which a live line
   // would run); a script sees it when it asks (--verbose), or when the count is
   // the answer it asked for (/nd).
   using Shown = TerminalStatusView::Shown;
   Shown shown = Shown::nothing;
-  if (::isatty(STDERR_FILENO)) shown = cl.paths && output_on_terminal ? Shown::final_line : Shown::live;
+  if (is_terminal(stderr)) shown = cl.paths && output_on_terminal ? Shown::final_line : Shown::live;
   else if (cl.verbose || (run.searches && run.plan.no_display)) shown = Shown::final_line;
   TerminalStatusView status(stderr, shown);
   set_status_view(&status);

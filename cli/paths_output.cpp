@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -178,7 +179,9 @@ void PathsOutput::end_line(const char* tail, std::size_t length) {
 void PathsOutput::write_buffer() {
   std::size_t done = 0;
   while (done < buffer_.size() && !reader_gone_ && write_error_ == 0) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    // At most 1 GiB a call, which every host's write takes (Windows' counts in 32 bits).
+    const auto length = static_cast<unsigned>(std::min<std::size_t>(buffer_.size() - done, 1u << 30));
+    const auto n = ::write(fd_, buffer_.data() + done, length);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EINTR) {

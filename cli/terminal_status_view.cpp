@@ -1,25 +1,11 @@
 #include "cli/terminal_status_view.h"
 
+#include "cli/console.h"
 #include "cli/messages.h"
-
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <string>
 
 namespace shelvo {
-
-namespace {
-
-// Columns of the terminal behind stream, asked at every redraw so that a
-// resized window is followed; 80 when the terminal does not say.
-std::size_t terminal_columns(std::FILE* stream) {
-  winsize size{};
-  if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
-
-} // namespace
 
 std::string TerminalStatusView::fitted(std::string_view text) const {
   // The last column stays free: writing into it leaves the cursor waiting to wrap.

@@ -2,7 +2,8 @@
 // takes several steps (the volume files after a deleted one moving down by one
 // number) runs to its end, and a Ctrl-C, a kill or a closed terminal takes effect
 // after it, at a whole state. Only SIGKILL cannot wait; what it leaves is
-// finished by the catalog's next program.
+// finished by the catalog's next program. On Windows a console's events never
+// cut a change short, and this holds nothing.
 #pragma once
 
 #include <csignal>
@@ -17,7 +18,9 @@ public:
   DeferredSignals& operator=(const DeferredSignals&) = delete;
 
 private:
+#ifndef _WIN32
   sigset_t saved_{};
+#endif
 };
 
 } // namespace shelvo

@@ -4,10 +4,10 @@
 // directory for another letter case). An advisory lock on the directory itself
 // lets the programs that share it take turns, without adding a lock file to it:
 // programs that cooperate take the lock before they read or change what is
-// inside; nothing stops a program that does not.
+// inside; nothing stops a program that does not. On Windows, which has no lock
+// on a directory, the lock is taken on a file of the user's own that stands for
+// the directory (by its identity), kept outside it.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <functional>
@@ -32,7 +32,7 @@ public:
   // Opens the directory a DOS path names; false with errno set (ENOENT for a
   // drive that does not exist, ENOTDIR for a file).
   bool open(std::string_view dos_path);
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const;
   void close();
 
   enum class Lock { shared, exclusive };
@@ -62,11 +62,7 @@ public:
   bool remove(std::string_view name) const;
   bool exists(std::string_view name) const;
 
-  struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const Identity&) const = default;
-  };
+  using Identity = FileIdentity;
   // The file a name stands for (a link itself, not what it points to).
   std::optional<Identity> identity(std::string_view name) const;
   // The open directory's own.
@@ -76,7 +72,13 @@ public:
   std::optional<FileStatus> status(std::string_view name) const;
 
 private:
+#ifdef _WIN32
+  std::string path_;              // the directory's host path, while open
+  void* directory_ = nullptr;     // a handle that keeps the directory in place
+  void* lock_ = nullptr;          // the lock file's handle, while locked
+#else
   int fd_ = -1;
+#endif
   bool locked_ = false;
 };
 

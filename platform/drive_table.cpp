@@ -1,17 +1,12 @@
 #include "platform/drive_table.h"
 
 #include "platform/code_page.h"
-
-#include <blkid/blkid.h>
-#include <climits>
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/drive_discovery.h"
+#include "platform/host_files.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 namespace shelvo {
@@ -72,10 +67,22 @@ bool parse_drive_entry(std::string_view entry, Drive& drive, std::string& error,
     if (home.empty()) return fail(error, e, "'~' names the home directory, and HOME is not set");
     directory = std::string(home) + directory.substr(1);
   }
-  if (directory.front() != '/') return fail(error, e, "the directory must be an absolute path");
+#ifdef _WIN32
+  // "X:\DIR", "X:/DIR", "\\SERVER\SHARE", or "\DIR" on the current drive; kept
+  // with '/' as the other paths here.
+  for (char& c : directory)
+    if (c == '\\') c = '/';
+  const bool lettered = directory.size() >= 3 && directory[1] == ':' && directory[2] == '/';
+  const bool absolute = directory.front() == '/' || lettered;
+  const std::size_t shortest = lettered ? 3 : 1; // "X:/" keeps its '/'
+#else
+  const bool absolute = directory.front() == '/';
+  const std::size_t shortest = 1;
+#endif
+  if (!absolute) return fail(error, e, "the directory must be an absolute path");
   drive.letter = letter;
   drive.directory = std::move(directory);
-  while (drive.directory.size() > 1 && drive.directory.back() == '/') drive.directory.pop_back();
+  while (drive.directory.size() > shortest && drive.directory.back() == '/') drive.directory.pop_back();
   drive.label = std::move(label);
   return true;
 }
@@ -131,63 +138,10 @@ bool parse_drives_file(std::string_view text, DriveTable& table, std::string& er
   return error.empty();
 }
 
-namespace {
-
-// The kernel writes space, tab, newline and backslash in mount fields as \ooo.
-std::string unescape_mount_field(std::string_view field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    const auto octal = [&](std::size_t k) { return k < field.size() && field[k] >= '0' && field[k] <= '7'; };
-    if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
-      out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
-      i += 3;
-    } else {
-      out += field[i];
-    }
-  }
-  return out;
-}
-
-bool under(std::string_view path, std::string_view dir) {
+bool path_is_under(std::string_view path, std::string_view dir) {
+  if (dir.ends_with('/')) return path.starts_with(dir) || path == dir.substr(0, dir.size() - 1);
   return path == dir || (path.size() > dir.size() && path.substr(0, dir.size()) == dir && path[dir.size()] == '/');
 }
-
-// Mount points of the system itself: not volumes a user adds to a catalog.
-bool is_system_mount_point(std::string_view mp) {
-  if (mp == "/") return true;
-  if (under(mp, "/run/media")) return false;
-  for (std::string_view dir : {"/proc", "/sys", "/dev", "/run", "/boot", "/efi", "/snap", "/var", "/usr",
-                               "/tmp", "/etc", "/opt", "/srv", "/root"})
-    if (under(mp, dir)) return true;
-  return false;
-}
-
-} // namespace
-
-std::vector<MountEntry> read_mount_table(const std::string& path) {
-  std::vector<MountEntry> out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string device, mount_point, type;
-    if (!(fields >> device >> mount_point >> type)) continue;
-    out.push_back({unescape_mount_field(device), unescape_mount_field(mount_point), type});
-  }
-  return out;
-}
-
-bool is_pseudo_file_system(std::string_view type) {
-  static constexpr std::string_view pseudo[] = {
-      "proc",      "sysfs",      "tmpfs",     "devtmpfs",   "devpts",    "cgroup",   "cgroup2",
-      "overlay",   "squashfs",   "securityfs", "pstore",    "bpf",       "debugfs",  "tracefs",
-      "mqueue",    "hugetlbfs",  "fusectl",   "configfs",   "autofs",    "binfmt_misc", "rpc_pipefs",
-      "nsfs",      "efivarfs",   "ramfs",     "selinuxfs",  "nfsd",      "fuse.gvfsd-fuse", "fuse.portal",
-      "fuse.lxcfs", "fuse.snapfuse", "devfs", "none",       "swap",      "rootfs"};
-  return std::find(std::begin(pseudo), std::end(pseudo), type) != std::end(pseudo);
-}
-
-namespace {
 
 // Drive C holds the catalogs and the log, so its directory is created when it is
 // missing, level by level: on a new account even ~/.local may not exist. Without
@@ -198,30 +152,8 @@ void create_drive_c(const DriveTable& table) {
   const std::string& dir = c->directory;
   for (std::size_t slash = 0; slash != std::string::npos;) {
     slash = dir.find('/', slash + 1);
-    ::mkdir(dir.substr(0, slash).c_str(), 0755);
+    host::make_directory(dir.substr(0, slash));
   }
-}
-
-} // namespace
-
-DriveTable build_automatic_table(const std::string& mount_table_path, const std::string& home,
-                                 const std::string& data_home) {
-  DriveTable table;
-  table.set({'C', data_home + "/shelvo/drive_c", std::nullopt});
-  create_drive_c(table);
-  if (!home.empty()) table.set({'D', home, std::nullopt});
-
-  std::vector<std::string> seen;
-  char letter = 'E';
-  for (const MountEntry& m : read_mount_table(mount_table_path)) {
-    if (letter > 'Z') break;
-    if (is_pseudo_file_system(m.type) || is_system_mount_point(m.mount_point)) continue;
-    if (m.mount_point == home || std::find(seen.begin(), seen.end(), m.mount_point) != seen.end()) continue;
-    seen.push_back(m.mount_point);
-    table.set({letter, m.mount_point, std::nullopt});
-    ++letter;
-  }
-  return table;
 }
 
 namespace {
@@ -245,7 +177,12 @@ int& process_current_drive() {
 
 bool load_drive_table(std::string& error) {
   DriveTable table;
-  const std::string home = environment("HOME");
+  std::string home = environment("HOME");
+#ifdef _WIN32
+  if (home.empty()) home = environment("USERPROFILE");
+  for (char& c : home)
+    if (c == '\\') c = '/';
+#endif
   // Each line of a list of errors names where it comes from.
   const auto from = [&](const std::string& source) {
     std::string named;
@@ -284,7 +221,7 @@ bool load_drive_table(std::string& error) {
   }
   std::string data = environment("XDG_DATA_HOME");
   if (data.empty()) data = home + "/.local/share";
-  process_table() = build_automatic_table("/proc/self/mounts", home, data);
+  process_table() = automatic_drive_table(home, data);
   return true;
 }
 
@@ -307,7 +244,7 @@ bool catalog_path_for_directory(const std::string& host_directory, std::string& 
   }
   const Drive* best = nullptr;
   for (const Drive& drive : drive_table().drives()) {
-    if (!under(host, drive.directory) && drive.directory != "/") continue;
+    if (!path_is_under(host, drive.directory) && drive.directory != "/") continue;
     if (!best || drive.directory.size() > best->directory.size()) best = drive_table().find(drive.letter);
   }
   if (best) {
@@ -324,13 +261,10 @@ bool catalog_path_for_directory(const std::string& host_directory, std::string& 
 }
 
 char letter_of_directory(const std::string& host_directory) {
-  struct stat wanted {};
-  if (::stat(host_directory.c_str(), &wanted) != 0) return 0;
-  for (const Drive& drive : drive_table().drives()) {
-    struct stat st {};
-    if (::stat(drive.directory.c_str(), &st) == 0 && st.st_dev == wanted.st_dev && st.st_ino == wanted.st_ino)
-      return drive.letter;
-  }
+  const auto wanted = host_identity(host_directory);
+  if (!wanted) return 0;
+  for (const Drive& drive : drive_table().drives())
+    if (host_identity(drive.directory) == wanted) return drive.letter;
   return 0;
 }
 
@@ -355,53 +289,38 @@ char map_directory_for_this_process(const std::string& host_directory, const std
 bool lies_in_drive_volume(const std::string& host_path, char letter) {
   const Drive* drive = drive_table().find(letter);
   if (!drive || host_path.empty()) return false;
-  char resolved[PATH_MAX];
-  if (!::realpath(drive->directory.c_str(), resolved)) return false;
-  const std::string root = resolved;
+  const std::optional<std::string> root = host::real_path(drive->directory);
+  if (!root) return false;
   // The deepest part of the path that exists, resolved; the rest as written.
   std::string existing = host_path.find('/') == std::string::npos ? "./" + host_path : host_path;
   std::string rest;
-  while (!::realpath(existing.c_str(), resolved)) {
+  std::optional<std::string> resolved;
+  while (!(resolved = host::real_path(existing))) {
     const std::size_t slash = existing.find_last_of('/');
-    if (slash == std::string::npos || existing == "/") return false;
+    const bool drive_root = slash == 2 && existing[1] == ':'; // "X:/"
+    if (slash == std::string::npos || existing == "/" || (drive_root && existing.size() == 3)) return false;
     rest.insert(0, existing.substr(slash));
-    existing.resize(slash == 0 ? 1 : slash);
+    existing.resize(slash == 0 || drive_root ? slash + 1 : slash);
   }
-  struct stat root_st {}, existing_st {};
-  if (::stat(root.c_str(), &root_st) != 0 || ::stat(resolved, &existing_st) != 0) return false;
-  const std::string base = resolved;
-  const std::string path = base == "/" && !rest.empty() ? rest : base + rest;
-  return existing_st.st_dev == root_st.st_dev && (root == "/" || under(path, root));
+  const auto root_identity = host_identity(*root);
+  const auto existing_identity = host_identity(*resolved);
+  if (!root_identity || !existing_identity) return false;
+  const std::string& base = *resolved;
+  const std::string path = (base == "/" || base.ends_with('/')) && !rest.empty() ? base + rest.substr(1) : base + rest;
+  return existing_identity->device == root_identity->device && (*root == "/" || path_is_under(path, *root));
 }
 
 int current_drive() { return process_current_drive(); }
 void set_current_drive(int drive_index) { process_current_drive() = drive_index; }
-
-namespace {
-
-std::string file_system_label(const std::string& directory) {
-  for (const MountEntry& m : read_mount_table("/proc/self/mounts")) {
-    if (m.mount_point != directory || m.device.rfind("/dev/", 0) != 0) continue;
-    blkid_cache cache = nullptr;
-    if (blkid_get_cache(&cache, "/dev/null") != 0) return {};
-    std::unique_ptr<char, decltype(&std::free)> value(blkid_get_tag_value(cache, "LABEL", m.device.c_str()),
-                                                      &std::free);
-    blkid_put_cache(cache);
-    return value ? std::string(value.get()) : std::string();
-  }
-  return {};
-}
-
-} // namespace
 
 bool read_drive_label(int drive_index, std::string& label) {
   label.clear();
   if (drive_index < 0 || drive_index >= 26) return false;
   const Drive* drive = drive_table().find(static_cast<char>('A' + drive_index));
   if (!drive) return false;
-  DIR* dir = ::opendir(drive->directory.c_str());
-  if (!dir) return false;
-  ::closedir(dir);
+  std::vector<std::string> names;
+  int error = 0;
+  if (!host::list_directory(drive->directory, names, error)) return false;
   label = drive->label ? *drive->label : file_system_label(drive->directory);
   // Most drives here have no label (a home directory, a plain directory, an
   // unlabelled stick). A volume is known by its label alone, so they would all

@@ -46,22 +46,6 @@ bool parse_drive_list(std::string_view list, DriveTable& table, std::string& err
 // line per bad entry, starting with its line number ("line 3: bad drive ...").
 bool parse_drives_file(std::string_view text, DriveTable& table, std::string& error, std::string_view home = {});
 
-// One line of a mount table, with the octal escapes of the kernel undone.
-struct MountEntry {
-  std::string device;
-  std::string mount_point;
-  std::string type;
-};
-std::vector<MountEntry> read_mount_table(const std::string& path);
-
-// True for the file-system types a user never catalogues (proc, tmpfs, overlay...).
-bool is_pseudo_file_system(std::string_view type);
-
-// Builds the automatic table: C: = data_dir/shelvo/drive_c (created), D: = home,
-// E: onward the mounts of mount_table_path that a user would catalogue.
-DriveTable build_automatic_table(const std::string& mount_table_path, const std::string& home,
-                                 const std::string& data_home);
-
 // Loads the process's table from the environment, once, and creates the
 // directory of drive C when it is missing (C: holds the catalogs). Returns false
 // on a bad SHELVO_DRIVES or drives file, the table then empty, with one line in

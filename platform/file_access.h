@@ -19,6 +19,7 @@ namespace shelvo {
 // '\' read as '/'. Each component under a drive root is looked up exactly, then
 // without regard to letter case; a component that does not exist keeps the
 // spelling given (so it can be created). Empty when the drive does not exist.
+// On Windows, "X:/..." is a host path as it is (the system's drive X).
 std::optional<std::string> resolve_dos_path(std::string_view dos_path);
 
 // The error of a File that names something else than a regular file (a FIFO, a
@@ -29,16 +30,29 @@ constexpr int not_a_regular_file = 0x10000;
 // What identifies a file's content on this host, as the file system tells it:
 // a file written anew or changed in place gets another inode, size or time.
 struct FileStatus {
-  dev_t device = 0;
-  ino_t inode = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
   std::uint64_t size = 0;
   std::int64_t modified_ns = 0; // last modification, nanoseconds since the epoch
   bool operator==(const FileStatus&) const = default;
 };
 
+// What a file is, whatever name it is reached by: on POSIX systems its device
+// and inode; on Windows its volume's serial number and its file index.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of what a host path names (through links); empty when it does
+// not exist.
+std::optional<FileIdentity> host_identity(const std::string& host_path);
+
 // A buffered file, closed when it goes out of scope. Write and close failures are
 // remembered, so a full disk is never reported as success. Only regular files
-// are opened: the open itself never waits (O_NONBLOCK), and what it finds is
+// are opened, always in binary mode (no host ever turns "\n" into "\r\n" in a
+// volume file): the open itself never waits (O_NONBLOCK), and what it finds is
 // checked on the open descriptor, so a name swapped for a FIFO between a look
 // and the open cannot hang the program. A file opened for reading only is read
 // up to the size it had when it was opened, never further (a file that grows
@@ -61,9 +75,12 @@ public:
   // exists under that name, a symbolic link included, so it never truncates or
   // writes through a file that is not its own.
   static File create_new(std::string_view dos_path);
+  static File create_new_host(const std::string& host_path);
+#ifndef _WIN32
   // The same for a name inside an open directory (see DirectoryHandle).
   static File open_in(int directory_fd, const std::string& name, const char* mode);
   static File create_new_in(int directory_fd, const std::string& name);
+#endif
 
   bool is_open() const { return stream_ != nullptr; }
   explicit operator bool() const { return is_open(); }
@@ -159,13 +176,17 @@ bool delete_file(std::string_view dos_path);
 bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path);
 // Renames only when nothing exists under the target name (EEXIST otherwise).
 bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path);
+// The same for host paths, without the drive table.
+bool rename_host(const std::string& from, const std::string& to, bool replace);
+#ifndef _WIN32
 // The same for names relative to open directories (AT_FDCWD for the current
-// one), without the drive table.
+// one).
 bool rename_in(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
                bool replace);
+#endif
 bool file_exists(std::string_view dos_path);
 // True when both name one directory, whatever their spelling ("D:\CAT\" and
-// its host path, another letter case, a link): same device, same inode.
+// its host path, another letter case, a link): the same FileIdentity.
 bool same_directory(std::string_view first_dos_path, std::string_view second_dos_path);
 // True when anything at all exists under the name (a file, a directory, a link).
 bool path_exists(std::string_view dos_path);

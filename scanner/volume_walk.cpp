@@ -5,16 +5,11 @@
 #include "results/run_state.h"
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
+#include "platform/walk_directory.h"
 #include "results/status_lines.h"
 #include "results/tree_text_output.h"
 #include "scanner/archive_scan.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <memory>
 
 namespace shelvo {
 
@@ -31,11 +26,6 @@ bool is_archive_candidate(std::string_view name) {
 
 namespace {
 
-struct DirCloser {
-  void operator()(DIR* d) const { ::closedir(d); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
 // A host name as the walk records it and logs it: in the catalog's code page,
 // a-z upper-cased (the records fold it further).
 std::string catalog_name_of(std::string_view host_name) {
@@ -47,7 +37,7 @@ std::string catalog_name_of(std::string_view host_name) {
 
 class VolumeWalk {
 public:
-  VolumeWalk(File& volume_file, dev_t root_device) : volume_file_(volume_file), root_device_(root_device) {}
+  VolumeWalk(File& volume_file, std::uint64_t root_device) : volume_file_(volume_file), root_device_(root_device) {}
 
   // path: the directory's recorded path as the caller built it ("\", "\GAMES");
   // host: where it is on this host.
@@ -55,37 +45,31 @@ public:
     write_directory_record(path);
     const std::string base = (path == "\\") ? std::string() : path; // without trailing '\'
 
-    DirHandle dir(::opendir(host.c_str()));
-    if (!dir) { // an unreadable directory keeps its record and nothing else
-      skipped(run_report.skipped.unreadable, path, error_text(errno));
+    WalkDirectory dir;
+    int error = 0;
+    if (!dir.open(host, error)) { // an unreadable directory keeps its record and nothing else
+      skipped(run_report.skipped.unreadable, path, error_text(error));
       return 1;
     }
-    const int dir_fd = ::dirfd(dir.get());
     bool header_owed = false;
 
-    while (const dirent* entry = ::readdir(dir.get())) {
+    WalkEntry entry;
+    while (dir.next(entry)) {
       scan_progress_tick();
       // A volume that cannot be stored, or a stop asked for: the add throws the
       // file away, so nothing more is worth walking.
       if (volume_file_.failed() || stop_flag == 1) return 1;
-      const std::string_view host_name = entry->d_name;
-      // "." and "..", and with them every name that begins with two dots:
-      // ..NOTES.TXT is left out on purpose, as the walk always has, so that a
-      // volume added again gives the same records as before.
-      if (host_name == "." || host_name.substr(0, 2) == "..") continue;
-
-      struct stat st;
-      if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        skipped(run_report.skipped.unreadable, base + "\\" + catalog_name_of(host_name), error_text(errno));
+      const std::string_view host_name = entry.name;
+      // Every name that begins with two dots is left out: ..NOTES.TXT on
+      // purpose, as the walk always has, so that a volume added again gives the
+      // same records as before.
+      if (host_name.substr(0, 2) == "..") continue;
+      if (entry.kind == WalkEntry::Kind::unreadable) {
+        skipped(run_report.skipped.unreadable, base + "\\" + catalog_name_of(host_name), error_text(entry.error));
         continue;
       }
-      if (S_ISLNK(st.st_mode)) {
-        // A link to a regular file is that file; links to anything else are never
-        // followed, so a walk cannot loop or leave the volume through one.
-        if (::fstatat(dir_fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
-      } else if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
-        continue; // devices, FIFOs and sockets are never opened
-      }
+      // Links to anything but a regular file, devices, FIFOs and sockets.
+      if (entry.kind == WalkEntry::Kind::skipped) continue;
 
       const std::string name = catalog_name_of(host_name);
       const std::string child_path = base + "\\" + name;
@@ -95,8 +79,8 @@ public:
       }
       const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
 
-      if (S_ISDIR(st.st_mode)) {
-        if (st.st_dev != root_device_) continue; // another mount: not this volume
+      if (entry.kind == WalkEntry::Kind::directory) {
+        if (entry.device != root_device_) continue; // another mount: not this volume
         if (depth < walk_depth_limit) {
           walk(child_path, child_host, depth + 1);
         } else {
@@ -113,7 +97,7 @@ public:
         header_owed = false;
         write_directory_record(path);
       }
-      write_file_record(name, st);
+      write_file_record(name, entry);
       ++counters.scanned_files;
       if (is_archive_candidate(name) && scan_archive(volume_file_, child_host, child_path) == 0)
         skipped(run_report.skipped.unreadable, child_path, "the archive cannot be read");
@@ -136,17 +120,17 @@ private:
     volume_file_.write(record_);
   }
 
-  void write_file_record(const std::string& name, const struct stat& st) {
+  void write_file_record(const std::string& name, const WalkEntry& entry) {
     std::string folded = name;
     fold_name(folded);
-    const DosDateTime when = dos_date_time_from_unix(st.st_mtime);
+    const DosDateTime when = dos_date_time_from_unix(entry.modified);
     record_.clear();
-    encode_file_record(record_, folded, static_cast<std::uint64_t>(st.st_size), when.date, when.time);
+    encode_file_record(record_, folded, entry.size, when.date, when.time);
     volume_file_.write(record_);
   }
 
   File& volume_file_;
-  dev_t root_device_;
+  std::uint64_t root_device_;
   std::string record_; // every record is assembled here and written in one piece
 };
 
@@ -156,14 +140,14 @@ int scan_directory(std::string_view path, File& volume_file) {
   const auto host = resolve_dos_path(path);
   std::string recorded(path);
   if (recorded.size() > 1 && recorded.back() == '\\') recorded.pop_back();
-  struct stat root;
-  if (!host || ::stat(host->c_str(), &root) != 0) {
+  std::uint64_t root_device = 0;
+  if (!host || !WalkDirectory::root_device(*host, root_device)) {
     std::string record;
     encode_directory_record(record, recorded);
     volume_file.write(record);
     return 1;
   }
-  VolumeWalk walk(volume_file, root.st_dev);
+  VolumeWalk walk(volume_file, root_device);
   return walk.walk(recorded, *host, 0);
 }
 

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 #include <unistd.h>
 
 #include <csignal>
@@ -61,6 +63,7 @@ TEST_F(AddPass, TestVolumeWithATxtIsTheFortyOneBytes) {
 }
 
 TEST_F(AddPass, AZipGetsItsArchiveBlockRightAfterItsFileRecord) {
+  SKIP_ON_WINDOWS("zip makes the archive");
   testing::make_directories(d + "/docs");
   testing::write_file(d + "/docs/readme.txt", std::string(1234, 'r'));
   testing::set_local_mtime(d + "/docs/readme.txt", 2001, 5, 17, 10, 30, 0);
@@ -139,6 +142,9 @@ TEST_F(AddPass, ADriveWithoutReadableRootWritesNothing) {
 }
 
 TEST_F(AddPass, AFullDiskKeepsTheOldVolumeAndReportsMinusTwo) {
+#ifdef _WIN32
+  SKIP_ON_WINDOWS("no file-size limit to make a disk full");
+#else
   for (int i = 0; i < 200; ++i) testing::write_file(d + "/file" + std::to_string(i) + ".txt", "x");
   ASSERT_EQ(add(), 1);
   const std::string before = volume(1);
@@ -160,6 +166,7 @@ TEST_F(AddPass, AFullDiskKeepsTheOldVolumeAndReportsMinusTwo) {
   EXPECT_EQ(volume(1), before);
   EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
   EXPECT_NE(run_report.failure.find("File too large"), std::string::npos) << run_report.failure; // the system's words
+#endif
 }
 
 TEST_F(AddPass, AddAndSearchInOneCallStartsTheSearchAtFileZero) {
@@ -174,6 +181,7 @@ TEST_F(AddPass, AddAndSearchInOneCallStartsTheSearchAtFileZero) {
 }
 
 TEST_F(AddPass, HostileHostNamesNeverInventOrHideRecords) {
+  SKIP_ON_WINDOWS("names with '\\', control characters, or differing only in letter case cannot exist there");
   for (int i = 1; i <= 200; ++i) testing::write_file(d + "/f" + std::to_string(i) + ".txt", "x");
   testing::write_file(d + "/\x01odd.txt", "x"); // once read back as an archive block of 1.10 Gb
   testing::write_file(d + "/a*b.txt", "x");
@@ -234,6 +242,9 @@ TEST_F(AddPass, AStopDuringTheWalkLeavesTheCatalogAsItWas) {
 }
 
 TEST_F(AddPass, APlantedLinkOrLeftoverInTheCatalogIsNeverWrittenThrough) {
+#ifdef _WIN32
+  SKIP_ON_WINDOWS("symbolic links need a privilege there");
+#else
   ASSERT_EQ(add(), 1);
   const std::string outside = dir / "outside.txt";
   testing::write_file(outside, "precious");
@@ -245,6 +256,7 @@ TEST_F(AddPass, APlantedLinkOrLeftoverInTheCatalogIsNeverWrittenThrough) {
   EXPECT_EQ(testing::read_file(outside), "precious");
   EXPECT_EQ(volume(2).substr(0, 5), "OTHER");
   EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL", "00000002.NEW"}));
+#endif
 }
 
 } // namespace

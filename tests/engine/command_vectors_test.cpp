@@ -111,8 +111,14 @@ TEST_F(Runs, AccentedMasksFindTheirNamesAndTheTreeShowsThem) {
   ASSERT_EQ(build_search_vector(c, services), 1);
   EXPECT_EQ(counters.found_files, 2);
   ASSERT_EQ(tree.top_level_count(), 1u);
+  // In the order the walk met them, which is the host's.
+#ifdef _WIN32
+  EXPECT_EQ(tree.text(tree.child(tree.top_level(0), 1)).substr(0, 7), "ETE.TXT");
+  EXPECT_EQ(tree.text(tree.child(tree.top_level(0), 0)).substr(0, 7), "\xC9TE.DOC");
+#else
   EXPECT_EQ(tree.text(tree.child(tree.top_level(0), 0)).substr(0, 7), "ETE.TXT");
   EXPECT_EQ(tree.text(tree.child(tree.top_level(0), 1)).substr(0, 7), "\xC9TE.DOC");
+#endif
   EXPECT_EQ(caption.last_caption().substr(0, 5), "File:");
 }
 

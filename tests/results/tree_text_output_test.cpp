@@ -9,16 +9,15 @@
 namespace shelvo {
 namespace {
 
-// What write_tree puts on a stream, captured through an in-memory stream.
+// What write_tree puts on a stream, captured through a temporary file.
 std::string printed(const ResultTree& tree, bool with_numbers) {
-  char* data = nullptr;
-  std::size_t size = 0;
-  std::FILE* stream = open_memstream(&data, &size);
+  std::FILE* stream = std::tmpfile();
   EXPECT_NE(stream, nullptr);
   EXPECT_TRUE(write_tree(tree, stream, with_numbers));
+  std::rewind(stream);
+  std::string text;
+  for (int c; (c = std::fgetc(stream)) != EOF;) text += static_cast<char>(c);
   std::fclose(stream);
-  std::string text(data, size);
-  std::free(data);
   return text;
 }
 

@@ -55,6 +55,7 @@ public:
   TimeZone& operator=(const TimeZone&) = delete;
 
 private:
+  static void set_zone(const char* zone); // nullptr: none
   std::string saved_;
   bool had_ = false;
 };
@@ -79,5 +80,14 @@ std::string testdata_path(std::string_view relative); // a file of the shared te
   if (!::shelvo::testing::testdata_present())                                                                \
   GTEST_SKIP() << "real archive samples not checked: no shared test data at " << ::shelvo::testing::testdata_dir() \
                << " (set SHELVO_TESTDATA to their folder)"
+
+// What Windows lacks or this port does not bring there yet (a POSIX shell and the
+// archivers it runs, fork, FIFOs, symbolic links made by any user): such tests
+// skip there, with one line saying why.
+#ifdef _WIN32
+#define SKIP_ON_WINDOWS(why) GTEST_SKIP() << "not on Windows: " << why
+#else
+#define SKIP_ON_WINDOWS(why) static_cast<void>(0)
+#endif
 
 } // namespace shelvo::testing

@@ -29,6 +29,8 @@ DirectoryHandle& DirectoryHandle::operator=(DirectoryHandle&& other) noexcept {
 
 DirectoryHandle::~DirectoryHandle() { close(); }
 
+bool DirectoryHandle::is_open() const { return fd_ >= 0; }
+
 bool DirectoryHandle::open(std::string_view dos_path) {
   close();
   const auto host = resolve_dos_path(dos_path);
@@ -121,7 +123,7 @@ bool DirectoryHandle::exists(std::string_view name) const { return identity(name
 std::optional<DirectoryHandle::Identity> DirectoryHandle::identity(std::string_view name) const {
   struct stat st {};
   if (::fstatat(fd_, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-  return Identity{st.st_dev, st.st_ino};
+  return Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 std::optional<FileStatus> DirectoryHandle::status(std::string_view name) const {
@@ -131,7 +133,7 @@ std::optional<FileStatus> DirectoryHandle::status(std::string_view name) const {
 std::optional<DirectoryHandle::Identity> DirectoryHandle::own_identity() const {
   struct stat st {};
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;
-  return Identity{st.st_dev, st.st_ino};
+  return Identity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 } // namespace shelvo

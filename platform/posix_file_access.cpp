@@ -1,0 +1,293 @@
+// File access on a POSIX host: descriptors opened relative to directories,
+// without waiting and without following links where a file is written.
+#include "platform/fault_injection.h"
+#include "platform/file_access.h"
+#include "platform/host_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+namespace shelvo {
+
+namespace host {
+
+Kind kind_of(const std::string& path, bool follow) {
+  struct stat st;
+  if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return Kind::missing;
+  return S_ISREG(st.st_mode) ? Kind::regular : S_ISDIR(st.st_mode) ? Kind::directory : Kind::other;
+}
+
+std::optional<FileIdentity> identity_of(const std::string& path, bool follow) {
+  struct stat st;
+  if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool make_directory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool rename(const std::string& from, const std::string& to, bool replace) {
+  return rename_in(AT_FDCWD, from, AT_FDCWD, to, replace);
+}
+
+bool list_directory(const std::string& path, std::vector<std::string>& names, int& error) {
+  names.clear();
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) {
+    error = errno;
+    return false;
+  }
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name = e->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(dir);
+  error = 0;
+  return true;
+}
+
+std::optional<std::string> find_ignoring_case(const std::string& dir, const std::string& component) {
+  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+  if (!d) return std::nullopt;
+  std::optional<std::string> found;
+  while (const dirent* e = ::readdir(d)) {
+    if (::strcasecmp(e->d_name, component.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+std::optional<std::string> real_path(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (!::realpath(path.c_str(), resolved)) return std::nullopt;
+  return std::string(resolved);
+}
+
+} // namespace host
+
+namespace {
+
+// A stream over an open descriptor, with a large buffer: records are written one
+// at a time. Only a regular file is one here: a directory "reads" on some hosts,
+// and a FIFO or a device may never end. size: the file's size at the open.
+std::FILE* stream_over(int fd, const char* mode, int& error, std::int64_t& size) {
+  struct stat st;
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    error = !known ? errno : S_ISDIR(st.st_mode) ? EISDIR : not_a_regular_file;
+    ::close(fd);
+    return nullptr;
+  }
+  size = static_cast<std::int64_t>(st.st_size);
+  std::FILE* f = ::fdopen(fd, mode);
+  if (!f) {
+    error = errno;
+    ::close(fd);
+    return nullptr;
+  }
+  std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+  return f;
+}
+
+} // namespace
+
+File File::open_host(const std::string& host_path, const char* mode) { return open_in(AT_FDCWD, host_path, mode); }
+
+File File::open_in(int directory_fd, const std::string& name, const char* mode) {
+  const std::string_view m(mode);
+  // A file written is written under its own name: never through a link to
+  // another file, nor creating a dangling link's target.
+  constexpr int written = O_NOFOLLOW;
+  int flags = 0;
+  const char* stream_mode = mode;
+  if (m == "rb") flags = O_RDONLY;
+  else if (m == "r+b") flags = O_RDWR | written;
+  else if (m == "wb") flags = O_WRONLY | O_CREAT | O_TRUNC | written;
+  else if (m == "w+b") flags = O_RDWR | O_CREAT | O_TRUNC | written;
+  // The comma sets both in the one branch that needs both: "at" is the only mode
+  // whose stdio form differs ("a": text is binary here).
+  else if (m == "at") flags = O_WRONLY | O_CREAT | O_APPEND | written, stream_mode = "a";
+  else return failure(EINVAL);
+  if (fault_injected(FileOperation::open)) return failure(errno);
+  // Opening a FIFO or a device may wait for ever; with O_NONBLOCK it returns at
+  // once, and the type of what was opened is checked before anything is read.
+  const int fd = ::openat(directory_fd, name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return failure(errno);
+  int error = 0;
+  std::int64_t size = 0;
+  std::FILE* f = stream_over(fd, stream_mode, error, size);
+  return f ? File(f, m == "rb" ? size : -1) : failure(error);
+}
+
+File File::create_new_host(const std::string& host_path) { return create_new_in(AT_FDCWD, host_path); }
+
+File File::create_new_in(int directory_fd, const std::string& name) {
+  if (fault_injected(FileOperation::open)) return failure(errno);
+  const int fd = ::openat(directory_fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return failure(errno);
+  int error = 0;
+  std::int64_t size = 0;
+  std::FILE* f = stream_over(fd, "w+b", error, size);
+  return f ? File(f, -1) : failure(error);
+}
+
+void WindowedFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+WindowedFile WindowedFile::open_host(const std::string& host_path) {
+  WindowedFile file;
+  if (fault_injected(FileOperation::open)) {
+    file.error_ = errno;
+    return file;
+  }
+  // As for File: the open never waits, and only a regular file is read (a name
+  // swapped for a FIFO between the walk's look and this open would hang it).
+  const int fd = ::open(host_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    file.error_ = errno;
+    return file;
+  }
+  struct stat st;
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    file.error_ = !known ? errno : S_ISDIR(st.st_mode) ? EISDIR : not_a_regular_file;
+    ::close(fd);
+    return file;
+  }
+  file.fd_ = fd;
+  file.size_ = static_cast<std::uint64_t>(st.st_size);
+  return file;
+}
+
+std::size_t WindowedFile::read_directly(std::uint64_t at, std::span<char> out) {
+  std::size_t done = 0;
+  while (done < out.size() && !failed_) {
+    if (fault_injected(FileOperation::read)) {
+      failed_ = true;
+      error_ = errno;
+      break;
+    }
+    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at + done));
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n == 0) {
+      break; // the end, sooner than the length said: the file shrank
+    } else if (errno != EINTR) {
+      failed_ = true;
+      error_ = errno;
+    }
+  }
+  return done;
+}
+
+bool rename_host(const std::string& from, const std::string& to, bool replace) {
+  return rename_in(AT_FDCWD, from, AT_FDCWD, to, replace);
+}
+
+bool rename_in(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
+               bool replace) {
+  if (fault_injected(FileOperation::rename)) return false;
+  const char* f = from.c_str();
+  const char* t = to.c_str();
+  if (replace) return ::renameat(from_directory_fd, f, to_directory_fd, t) == 0;
+  if (::renameat2(from_directory_fd, f, to_directory_fd, t, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the atomic form (some network and FAT mounts): a hard
+  // link fails on an existing target just the same; where links are not
+  // supported either, check and rename, which the catalog's lock keeps safe
+  // from Shelvo's other writers.
+  if (::linkat(from_directory_fd, f, to_directory_fd, t, 0) == 0) {
+    // The target is in place. Should the process die before the old name goes,
+    // one file stands under both names; a catalog's next writer sees to that.
+    ::unlinkat(from_directory_fd, f, 0);
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  struct stat st;
+  if (::fstatat(to_directory_fd, t, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::renameat(from_directory_fd, f, to_directory_fd, t) == 0;
+}
+
+std::size_t File::read_at(std::uint64_t at, std::span<char> out) {
+  if (!stream_ || out.empty()) return 0;
+  if (read_limit_ >= 0) {
+    const auto limit = static_cast<std::uint64_t>(read_limit_);
+    if (at >= limit) return 0;
+    out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), limit - at)));
+  }
+  const int fd = ::fileno(stream_);
+  std::size_t done = 0;
+  while (done < out.size()) {
+    if (fault_injected(FileOperation::read)) {
+      fail(errno);
+      break;
+    }
+    const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(at + done));
+    if (n > 0) done += static_cast<std::size_t>(n);
+    else if (n == 0) break;
+    else if (errno != EINTR) {
+      fail(errno);
+      break;
+    }
+  }
+  return done;
+}
+
+namespace {
+
+FileStatus status_of(const struct stat& st) {
+  FileStatus status;
+  status.device = st.st_dev;
+  status.inode = st.st_ino;
+  status.size = static_cast<std::uint64_t>(st.st_size);
+  status.modified_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return status;
+}
+
+} // namespace
+
+std::optional<FileStatus> File::status() const {
+  struct stat st;
+  if (!stream_ || ::fstat(::fileno(stream_), &st) != 0) return std::nullopt;
+  return status_of(st);
+}
+
+std::optional<FileStatus> host_file_status(const std::string& host_path) {
+  return host_file_status_at(AT_FDCWD, host_path, false);
+}
+
+std::optional<FileStatus> host_file_status_at(int directory_fd, const std::string& name, bool follow_links) {
+  struct stat st;
+  if (::fstatat(directory_fd, name.c_str(), &st, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+  return status_of(st);
+}
+
+bool create_host_directories(const std::string& host_path) {
+  struct stat st;
+  if (::stat(host_path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  const std::size_t slash = host_path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !create_host_directories(host_path.substr(0, slash))) return false;
+  return ::mkdir(host_path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool remove_host_file(const std::string& host_path) {
+  return !fault_injected(FileOperation::remove) && ::unlink(host_path.c_str()) == 0;
+}
+
+} // namespace shelvo

@@ -1,0 +1,51 @@
+// The entries of one directory as a volume walk sees them, with the size and
+// the last-write time each file would be recorded with: one implementation per
+// host (readdir and fstatat; FindFirstFileW, which gives both in one call).
+//
+// A symbolic link (on Windows any reparse point: a link, a junction, a mount
+// point) is never followed into a directory; a link to a regular file is that
+// file; other links, devices, FIFOs and sockets are `skipped`, never opened.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace shelvo {
+
+struct WalkEntry {
+  enum class Kind { directory, file, skipped, unreadable };
+  std::string name; // the host's name for it, UTF-8 on Windows
+  Kind kind = Kind::skipped;
+  std::uint64_t size = 0;     // a file's length
+  std::time_t modified = 0;   // a file's last-write time
+  std::uint64_t device = 0;   // a directory's file system (on Windows always 0: a mount point is a link there)
+  int error = 0;              // why an entry is unreadable (errno)
+};
+
+class WalkDirectory {
+public:
+  WalkDirectory() = default;
+  WalkDirectory(const WalkDirectory&) = delete;
+  WalkDirectory& operator=(const WalkDirectory&) = delete;
+  ~WalkDirectory();
+
+  // False with error set (errno) when the directory cannot be read.
+  bool open(const std::string& host_path, int& error);
+  // The next entry but "." and ".."; false at the end.
+  bool next(WalkEntry& entry);
+
+  // The file system of a walk's root (what next() gives its directories), or
+  // nothing when the root cannot be looked at.
+  static bool root_device(const std::string& host_path, std::uint64_t& device);
+
+private:
+  void* handle_ = nullptr; // DIR* or a find handle
+#ifdef _WIN32
+  std::wstring directory_; // the directory, for the paths of links
+  void* found_ = nullptr;  // the find data
+  bool pending_ = false;   // the first entry came with the open
+#endif
+};
+
+} // namespace shelvo

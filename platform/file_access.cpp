@@ -302,6 +302,8 @@ bool file_exists(std::string_view dos_path) {
 
 std::optional<FileIdentity> host_identity(const std::string& host_path) { return host::identity_of(host_path, true); }
 
+std::optional<std::string> host_real_path(const std::string& host_path) { return host::real_path(host_path); }
+
 bool same_directory(std::string_view first_dos_path, std::string_view second_dos_path) {
   const auto first = resolve_dos_path(first_dos_path);
   const auto second = resolve_dos_path(second_dos_path);

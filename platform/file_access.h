@@ -178,6 +178,9 @@ bool rename_file(std::string_view from_dos_path, std::string_view to_dos_path);
 bool rename_without_replacing(std::string_view from_dos_path, std::string_view to_dos_path);
 // The same for host paths, without the drive table.
 bool rename_host(const std::string& from, const std::string& to, bool replace);
+// The absolute path of what a host path names, every link resolved; empty when
+// it does not exist.
+std::optional<std::string> host_real_path(const std::string& host_path);
 #ifndef _WIN32
 // The same for names relative to open directories (AT_FDCWD for the current
 // one).

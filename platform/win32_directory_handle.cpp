@@ -177,6 +177,11 @@ std::optional<DirectoryHandle::Identity> DirectoryHandle::identity(std::string_v
   return host::identity_of(inside(path_, name), false);
 }
 
+std::optional<FileStatus> DirectoryHandle::status(std::string_view name) const {
+  if (!is_open()) return std::nullopt;
+  return host_file_status(inside(path_, name));
+}
+
 std::optional<DirectoryHandle::Identity> DirectoryHandle::own_identity() const {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!directory_ || !::GetFileInformationByHandle(handle_of(directory_), &info)) return std::nullopt;

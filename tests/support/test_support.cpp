@@ -236,7 +236,13 @@ namespace {
 // shelvo-cli it starts, keeps search indexes in a directory of its own, removed
 // when the program ends.
 struct PrivateCache {
-  PrivateCache() { ::setenv("XDG_CACHE_HOME", directory.path().c_str(), 1); }
+  PrivateCache() {
+#ifdef _WIN32
+    ::_putenv_s("XDG_CACHE_HOME", directory.path().c_str());
+#else
+    ::setenv("XDG_CACHE_HOME", directory.path().c_str(), 1);
+#endif
+  }
   TempDir directory;
 };
 const PrivateCache private_cache;

@@ -172,23 +172,39 @@ WindowedFile WindowedFile::open_host(const std::string& host_path) {
   return file;
 }
 
-std::size_t WindowedFile::read_directly(std::uint64_t at, std::span<char> out) {
+namespace {
+
+// Reads at a position of its own, as often as it takes; what a failed read
+// leaves is in error, and what was read before it is still returned.
+std::size_t read_descriptor_at(int fd, std::uint64_t at, std::span<char> out, int& error) {
   std::size_t done = 0;
-  while (done < out.size() && !failed_) {
+  while (done < out.size()) {
     if (fault_injected(FileOperation::read)) {
-      failed_ = true;
-      error_ = errno;
+      error = errno;
       break;
     }
-    const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at + done));
+    const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(at + done));
     if (n > 0) {
       done += static_cast<std::size_t>(n);
     } else if (n == 0) {
       break; // the end, sooner than the length said: the file shrank
     } else if (errno != EINTR) {
-      failed_ = true;
-      error_ = errno;
+      error = errno;
+      break;
     }
+  }
+  return done;
+}
+
+} // namespace
+
+std::size_t WindowedFile::read_directly(std::uint64_t at, std::span<char> out) {
+  if (failed_) return 0;
+  int error = 0;
+  const std::size_t done = read_descriptor_at(fd_, at, out, error);
+  if (error != 0) {
+    failed_ = true;
+    error_ = error;
   }
   return done;
 }
@@ -231,21 +247,9 @@ std::size_t File::read_at(std::uint64_t at, std::span<char> out) {
     if (at >= limit) return 0;
     out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), limit - at)));
   }
-  const int fd = ::fileno(stream_);
-  std::size_t done = 0;
-  while (done < out.size()) {
-    if (fault_injected(FileOperation::read)) {
-      fail(errno);
-      break;
-    }
-    const ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(at + done));
-    if (n > 0) done += static_cast<std::size_t>(n);
-    else if (n == 0) break;
-    else if (errno != EINTR) {
-      fail(errno);
-      break;
-    }
-  }
+  int error = 0;
+  const std::size_t done = read_descriptor_at(::fileno(stream_), at, out, error);
+  if (error != 0) fail(error);
   return done;
 }
 

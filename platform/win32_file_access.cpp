@@ -293,16 +293,17 @@ WindowedFile WindowedFile::open_host(const std::string& host_path) {
   return file;
 }
 
-std::size_t WindowedFile::read_directly(std::uint64_t at, std::span<char> out) {
-  const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(fd_));
+namespace {
+
+// Reads at a position of its own, as pread does, as often as it takes; what a
+// failed read leaves is in error, and what was read before it is still returned.
+std::size_t read_handle_at(HANDLE h, std::uint64_t at, std::span<char> out, int& error) {
   std::size_t done = 0;
-  while (done < out.size() && !failed_) {
+  while (done < out.size()) {
     if (fault_injected(FileOperation::read)) {
-      failed_ = true;
-      error_ = errno;
+      error = errno;
       break;
     }
-    // A read at a position of its own, as pread is.
     OVERLAPPED where{};
     where.Offset = static_cast<DWORD>(at + done);
     where.OffsetHigh = static_cast<DWORD>((at + done) >> 32);
@@ -310,14 +311,24 @@ std::size_t WindowedFile::read_directly(std::uint64_t at, std::span<char> out) {
     DWORD n = 0;
     if (!::ReadFile(h, out.data() + done, wanted, &n, &where)) {
       const DWORD code = ::GetLastError();
-      if (code == ERROR_HANDLE_EOF) break;
-      failed_ = true;
-      error_ = errno_of_windows_error(code);
-    } else if (n == 0) {
-      break; // the end, sooner than the length said: the file shrank
-    } else {
-      done += n;
+      if (code != ERROR_HANDLE_EOF) error = errno_of_windows_error(code);
+      break;
     }
+    if (n == 0) break; // the end, sooner than the length said: the file shrank
+    done += n;
+  }
+  return done;
+}
+
+} // namespace
+
+std::size_t WindowedFile::read_directly(std::uint64_t at, std::span<char> out) {
+  if (failed_) return 0;
+  int error = 0;
+  const std::size_t done = read_handle_at(reinterpret_cast<HANDLE>(::_get_osfhandle(fd_)), at, out, error);
+  if (error != 0) {
+    failed_ = true;
+    error_ = error;
   }
   return done;
 }
@@ -338,27 +349,10 @@ std::size_t File::read_at(std::uint64_t at, std::span<char> out) {
     if (at >= limit) return 0;
     out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), limit - at)));
   }
-  const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream_)));
-  std::size_t done = 0;
-  while (done < out.size()) {
-    if (fault_injected(FileOperation::read)) {
-      fail(errno);
-      break;
-    }
-    // A read at a position of its own, as pread is.
-    OVERLAPPED where{};
-    where.Offset = static_cast<DWORD>(at + done);
-    where.OffsetHigh = static_cast<DWORD>((at + done) >> 32);
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1u << 30));
-    DWORD n = 0;
-    if (!::ReadFile(h, out.data() + done, wanted, &n, &where)) {
-      const DWORD code = ::GetLastError();
-      if (code != ERROR_HANDLE_EOF) fail(errno_of_windows_error(code));
-      break;
-    }
-    if (n == 0) break;
-    done += n;
-  }
+  int error = 0;
+  const std::size_t done =
+      read_handle_at(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream_))), at, out, error);
+  if (error != 0) fail(error);
   return done;
 }
 

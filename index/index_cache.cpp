@@ -34,17 +34,19 @@ std::string environment(const char* name) {
 bool IndexCache::locate(const std::string& catalog_host_path) {
   directory_.clear();
 #ifdef _WIN32
-  // Not yet on Windows: the segments' tests do not pass there, and a search
-  // without an index reads the volumes whole and answers the same.
-  (void)catalog_host_path;
-  return false;
-#endif
+  // The user's local application data, where a cache belongs on Windows;
+  // XDG_CACHE_HOME still wins when it is set (the tests set it).
+  std::string base = environment("XDG_CACHE_HOME");
+  if (base.empty()) base = environment("LOCALAPPDATA");
+  if (base.empty()) return false;
+#else
   std::string base = environment("XDG_CACHE_HOME");
   if (base.empty() || base[0] != '/') { // a relative value is to be ignored
     const std::string home = environment("HOME");
     if (home.empty()) return false;
     base = home + "/.cache";
   }
+#endif
   catalog_ = host_real_path(catalog_host_path).value_or(catalog_host_path);
   std::array<char, 24> key{};
   std::snprintf(key.data(), key.size(), "%016" PRIx64, content_hash(catalog_));

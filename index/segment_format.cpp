@@ -94,8 +94,8 @@ std::optional<SegmentHeader> decode_segment_header(std::string_view bytes) {
     return std::nullopt;
   if (get_u64(p + hashed_header_bytes) != content_hash(bytes.substr(0, hashed_header_bytes))) return std::nullopt;
   SegmentHeader header;
-  header.volume.file.device = static_cast<dev_t>(get_u64(p + 16));
-  header.volume.file.inode = static_cast<ino_t>(get_u64(p + 24));
+  header.volume.file.device = get_u64(p + 16);
+  header.volume.file.inode = get_u64(p + 24);
   header.volume.file.size = get_u64(p + 32);
   header.volume.file.modified_ns = static_cast<std::int64_t>(get_u64(p + 40));
   header.volume.sample = get_u64(p + 48);

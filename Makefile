@@ -94,6 +94,9 @@ test-windows: setup
 	@cmake -S . -B $(BUILD)-windows-test $(WINDOWS_CONFIGURE) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DSHELVO_TESTS=ON >/dev/null
 	$(WINE_ENV) cmake --build $(BUILD)-windows-test -j $(JOBS)
+	@# A new prefix is made once, before the tests start side by side: two wine
+	@# processes making one prefix at once may fail to find its server.
+	$(WINE_ENV) "$$(sed -n 's/^SHELVO_WINE:FILEPATH=//p' $(BUILD)-windows-test/CMakeCache.txt)" wineboot -i 2>/dev/null
 	cd $(BUILD)-windows-test && $(WINE_ENV) ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS) --target shelvo-cli

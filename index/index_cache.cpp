@@ -1,6 +1,5 @@
 #include "index/index_cache.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <cinttypes>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 

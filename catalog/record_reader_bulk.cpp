@@ -151,15 +151,13 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
       names_.may_match(*filter, bytes + starts[i], end, end);
       const auto hit = static_cast<std::size_t>(names_.hit() - bytes);
       // Marks that nobody need be told of pass with the file records before
-      // the find: archive headers whose members all lie before it (or whose
-      // blocks are skipped), and directories when no directory is reported or
-      // the probe would have found its leaf.
+      // the find: archive headers whose blocks are skipped, and directories
+      // when no directory is reported or the probe would have found its leaf.
       const CompiledMaskList* const directories = handler_.directory_filter;
       const auto directories_pass = [&] {
         return directories && (!directories->can_match() || (directories == filter && directories->probe()));
       };
       std::size_t passed = mark;
-      bool headers_passed = false;
       std::size_t last_directory = marks; // the last directory passed, among the marks
       for (; passed < marks && starts[marked[passed]] <= hit; ++passed) {
         const std::size_t at = starts[marked[passed]];
@@ -167,17 +165,12 @@ void RecordReader::take_lane_records(std::span<const char> piece, std::uint64_t 
           if (!directories_pass()) break;
           last_directory = passed;
         } else if (enter_archives_) {
-          // The members of a block are the file records that follow its header
-          // (while they start inside its length): passed with it when there
-          // are as many before the next mark as it counts, and the find lies
-          // after them, so that the block is over when the walk takes a record.
-          const std::size_t block_after = marked[passed] + 1 + little_endian_at(bytes + at + 5);
-          const std::size_t next_mark = passed + 1 < marks ? marked[passed + 1] : count;
-          if (block_after > next_mark || (block_after < count ? starts[block_after] : after) > hit) break;
-          headers_passed = true;
+          // A header is taken on its own: its count and its length decide
+          // together which records are members, which a damaged volume can set
+          // apart (a pass over the block by its count alone answered otherwise).
+          break;
         }
       }
-      if (headers_passed) remaining_members_ = 0;
       single = passed < marks ? marked[passed] : count;
       // The find lies after the last mark passed (which may hold it), in a file
       // record before the next one.

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_access.h"
 
@@ -18,7 +19,10 @@ constexpr int walk_depth_limit = 400;
 // Walks the directory path ("\" for the root) of the current drive into the volume
 // file, which is open for update and positioned at its end. Returns non-zero once
 // the directory has no more entries or cannot be listed; callers do not use it.
-int scan_directory(std::string_view path, File& volume_file);
+// left_out: host paths, spelled from the walk's root as the walk reaches them,
+// of entries that are not recorded (Shelvo's own folders on a drive that holds
+// them); each one met is named in run_report.left_out.
+int scan_directory(std::string_view path, File& volume_file, const std::vector<std::string>& left_out = {});
 
 // True for names the walk hands to the archive readers ("*.ZIP", "*.A01", ...).
 // name is upper-cased.

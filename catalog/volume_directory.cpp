@@ -65,7 +65,13 @@ std::string VolumeDirectory::name_of(long number) const {
   return it != volumes_.end() ? it->second : volume_file_name(number);
 }
 
-std::string VolumeDirectory::path_of(long number) const { return dos_path_ + "\\" + name_of(number); }
+std::string VolumeDirectory::path_of(long number) const {
+  // One spelling per path: a catalog named by a host path ("/home/ann/cat")
+  // gets the host's separator, a DOS one ("C:\CAT") the backslash.
+  const bool dos = (dos_path_.size() >= 2 && dos_path_[1] == ':') || dos_path_.starts_with('\\');
+  const char separator = !dos && dos_path_.find('/') != std::string::npos ? '/' : '\\';
+  return dos_path_ + (dos_path_.back() == separator ? "" : std::string(1, separator)) + name_of(number);
+}
 
 File VolumeDirectory::open(long number) const { return handle_.open_file(name_of(number), "rb"); }
 

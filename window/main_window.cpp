@@ -164,6 +164,7 @@ void TForm1::connect_parts() {
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
   for (std::size_t k = 0; k < 6; ++k) search_->mask(k)->installEventFilter(this);
   for (std::size_t k = 0; k < 4; ++k) volume_masks_->edit(k)->installEventFilter(this);
+  add_->first_field()->installEventFilter(this); // Enter on the chosen drive adds it
   // The user's pick only: the list also changes when a search is remembered,
   // which must not load an older search over the controls.
   connect(search_->recall_list(), &QComboBox::activated, this, [this](int item) { Com_search1Change(item); });

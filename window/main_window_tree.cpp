@@ -63,18 +63,33 @@ void TForm1::delete_listed_volume(NodeId node) {
 }
 
 void TForm1::open_found(NodeId node, bool folder) {
-  const ResultTree& tree = results_->tree();
   bool is_directory = false;
-  std::string path = found_path_of(tree, node, is_directory);
-  if (folder) { // the folder that holds the node; none above a volume's root
-    while (!path.empty() && path.back() == '\\') path.pop_back();
-    const std::size_t last = path.find_last_of('\\');
-    path = last == std::string::npos ? std::string() : path.substr(0, last + 1);
-    is_directory = true;
-  }
+  const std::string path = found_path_of(results_->tree(), node, is_directory);
   if (path.empty()) return;
   OpenProblems problems;
-  const int opened = open_found_path(path, is_directory, runs_->launcher(), &problems);
+  int opened = 0;
+  if (!folder) {
+    opened = open_found_path(path, is_directory, runs_->launcher(), &problems);
+  } else {
+    // The folder that holds the node, on each drive that has the node (for a
+    // member, the folder of its archive).
+    struct Found final : Launcher {
+      std::vector<std::string> paths;
+      bool open_text_file(const std::string& host) override { return open_with_desktop(host); }
+      bool open_with_desktop(const std::string& host) override {
+        paths.push_back(host);
+        return true;
+      }
+    } found;
+    open_found_path(path, is_directory, found, &problems);
+    if (found.paths.empty() && !problems.archive.empty()) found.paths.push_back(problems.archive);
+    for (std::string host : found.paths) {
+      while (host.size() > 1 && host.back() == '/') host.pop_back();
+      host.resize(host.find_last_of('/') + 1);
+      if (runs_->launcher().open_with_desktop(host)) ++opened;
+      else problems.failed.push_back(host);
+    }
+  }
   DialogService& dialogs = runs_->dialogs();
   const std::string shown = cp1252_to_utf8(path);
   if (!problems.failed.empty()) {
@@ -83,7 +98,7 @@ void TForm1::open_found(NodeId node, bool folder) {
     for (const std::string& failed : problems.failed) text += "\n" + failed;
     text += "\n\nA desktop's opener (xdg-open) opens found files and directories.";
     dialogs.show_message(text, "Shelvo", DialogButtons::ok, DialogIcon::warning);
-  } else if (opened == 0 && !problems.archive.empty()) {
+  } else if (opened == 0 && !problems.archive.empty() && !folder) {
     dialogs.show_message(shown + " is a member of the archive " + problems.archive +
                              ": a member opens through its archive (open the archive's node, or its folder).",
                          "Shelvo", DialogButtons::ok, DialogIcon::information);

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <utility>
@@ -36,6 +38,7 @@
 #include "window/controls.h"
 #include "window/main_window.h"
 #include "window/result_tree_model.h"
+#include "window/run_controller.h"
 
 using namespace shelvo;
 
@@ -525,6 +528,13 @@ private slots:
     form->BitBtnGoClick();
     QCOMPARE(get<QLineEdit>("Ed_search1")->text(), QString(70, QLatin1Char('a')));
     unchanged();
+    // No mask at all: said, and the progress maximum of the last search kept.
+    const int maximum = get<QProgressBar>("ProgressBar1")->maximum();
+    get<QLineEdit>("Ed_search1")->clear();
+    form->BitBtnGoClick();
+    QCOMPARE(dialogs.shown.back(), "Shelvo: " + std::string(no_search_mask_message));
+    QCOMPARE(get<QProgressBar>("ProgressBar1")->maximum(), maximum);
+    unchanged();
     // A listing refused for its volume mask keeps the search's tree and flags.
     form->Button2Click();
     get<QLineEdit>("Ed_volumemask1")->setText(QStringLiteral("SIXTEEN-LETTERS!"));
@@ -570,6 +580,79 @@ private slots:
     recall->hidePopup();
   }
 
+  // Typing right after the start goes into the first mask, and every control
+  // the Tab key reaches, in every mode, is one a person sees.
+  void theKeyboardStartsInTheFirstFieldAndEveryTabStopIsSeen() {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QCOMPARE(QApplication::focusWidget(), get<QWidget>("Ed_search1"));
+    for (const char* mode : {"Button3", "Button1", "Button2"}) {
+      get<QPushButton>(mode)->click();
+      QSet<QWidget*> seen_stops;
+      for (int tab = 0; tab < 60; ++tab) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus && focus->isVisible(), qPrintable(QStringLiteral("%1 in %2").arg(focus ? focus->objectName() : "nothing", mode)));
+        QVERIFY2(!focus->objectName().isEmpty(), qPrintable(focus->metaObject()->className()));
+        seen_stops.insert(focus);
+        QTest::keyClick(focus, Qt::Key_Tab);
+      }
+      QVERIFY(seen_stops.size() > 5);
+    }
+  }
+
+  // A person without a mouse adds a drive, finds a file and opens it, lists
+  // the volumes and deletes one.
+  void theKeyboardAloneAddsSearchesOpensAndDeletes() {
+    testing::write_file(dir->path() + "/D/found.txt", "f");
+    testing::RecordingLauncher launcher;
+    form->set_services(&dialogs, &launcher);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    const auto key = [](int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(k), modifiers);
+    };
+    const auto tab_to = [&](QWidget* target) {
+      for (int tab = 0; tab < 40 && QApplication::focusWidget() != target; ++tab) key(Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), target);
+    };
+    auto* tree = get<QTreeView>("TreeView1");
+
+    key(Qt::Key_A, Qt::AltModifier); // Add mode, on the drive chosen for it
+    QTRY_COMPARE(QApplication::focusWidget(), get<QWidget>("DriveComboBox1")); // once the button is pressed
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'D');
+    key(Qt::Key_Return);
+    QVERIFY(QFile::exists(QString::fromStdString(dir->path() + "/c/CAT/00000001.KTL")));
+
+    key(Qt::Key_S, Qt::AltModifier); // Search mode, in the first mask
+    QTRY_COMPARE(QApplication::focusWidget(), get<QWidget>("Ed_search1"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("found"));
+    key(Qt::Key_Return);
+    QCOMPARE(counters.found_files, 1);
+    QCOMPARE(QApplication::focusWidget(), get<QWidget>("Ed_search1"));
+    tab_to(tree);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // the volume, then its file
+    key(Qt::Key_Return);
+    QCOMPARE(launcher.opened, std::vector<std::string>{dir->path() + "/D/found.txt"});
+    key(Qt::Key_Return, Qt::ControlModifier); // and the folder that holds it
+    QCOMPARE(launcher.opened.back(), dir->path() + "/D/");
+
+    key(Qt::Key_L, Qt::AltModifier); // List mode, then the listing
+    QTRY_COMPARE(QApplication::focusWidget(), get<QWidget>("Ed_volumemask1"));
+    key(Qt::Key_Return);
+    QCOMPARE(form->result_model().rowCount(), 2);
+    tab_to(tree);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // DISK ONE
+    dialogs.otherwise = DialogAnswer::yes;
+    key(Qt::Key_Delete);
+    QCOMPARE(dialogs.shown.back(), std::string("Warning: Are you sure, you want to destroy data link to [DISK ONE       v2.2] ?"));
+    QCOMPARE(form->result_model().rowCount(), 1);
+    QCOMPARE(testing::list_directory(dir->path() + "/c/CAT"), std::vector<std::string>{"00000000.KTL"});
+  }
+
   void theDestroyQuestionAnswersNoToEnter() {
     add_volume('D', 1);
     form->set_services(nullptr, nullptr); // the window's own boxes
@@ -584,6 +667,59 @@ private slots:
     QVERIFY(seen.text.startsWith(QStringLiteral("Are you sure")));
     QCOMPARE(seen.default_button, QMessageBox::No);
     QCOMPARE(form->result_model().rowCount(), 2);
+    QCOMPARE(testing::list_directory(dir->path() + "/c/CAT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+  }
+
+  // What no opener can do is said: an opener that ends in failure, a member
+  // (it opens through its archive), a hit on no drive any more; and a stopped
+  // add says that nothing was added.
+  void whatCannotBeOpenedOrAddedIsSaid() {
+    testing::make_directories(dir->path() + "/D/docs");
+    testing::write_file(dir->path() + "/D/docs/found.txt", "f");
+    testing::write_file(dir->path() + "/D/docs/gone.txt", "g");
+    const std::string bin = dir->path() + "/bin";
+    testing::make_directories(bin);
+    testing::write_file(bin + "/xdg-open", "#!/bin/sh\necho 'xdg-open: no method available' >&2\nexit 4\n");
+    QVERIFY(QFile::setPermissions(QString::fromStdString(bin + "/xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+    const PathFor path(bin);
+    add_volume('D', 0);
+    // A member of an archive, as the add records one.
+    ResultTree& tree = form->result_tree();
+    form->show();
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("*.txt"));
+    form->BitBtnGoClick();
+    std::filesystem::remove(dir->path() + "/D/docs/gone.txt");
+    tree.add_file_line("\\DOCS\\FOUND.TXT", "MEMBER.TXT", 1, 1, 1, 1, 1, 1);
+    form->result_model().set_frozen(true);
+    form->result_model().set_frozen(false);
+    form->Bou_expandallClick();
+    const auto right_click = [&](const QString& starts) {
+      auto* view = get<QTreeView>("TreeView1");
+      QModelIndexList lines;
+      collect_lines(form->result_model(), QModelIndex(), lines);
+      for (const QModelIndex& line : lines)
+        if (line.data().toString().startsWith(starts))
+          form->TreeView1MouseDown(Qt::RightButton, view->visualRect(line).center());
+    };
+    form->set_services(&dialogs, nullptr); // the desktop's own opener, which fails
+    right_click(QStringLiteral("FOUND.TXT"));
+    QTRY_COMPARE(dialogs.shown.size(), std::size_t{1});
+    QCOMPARE(dialogs.shown[0], "Shelvo: The desktop's opener (xdg-open) could not open " + dir->path() +
+                                   "/D/docs/found.txt: it ended with status 4 (no program for this kind of file, or "
+                                   "none it could start).");
+    right_click(QStringLiteral("MEMBER.TXT"));
+    QCOMPARE(dialogs.shown.back(), "Shelvo: DOCS\\FOUND.TXT\\MEMBER.TXT is a member of the archive " + dir->path() +
+                                       "/D/docs/found.txt: a member opens through its archive (open the archive's "
+                                       "node, or its folder).");
+    right_click(QStringLiteral("GONE.TXT"));
+    QVERIFY(dialogs.shown.back().rfind("Shelvo: DOCS\\GONE.TXT is on no drive of the drive table now", 0) == 0);
+
+    for (int i = 0; i < 30; ++i) testing::write_file(dir->path() + "/E/f" + std::to_string(i), "x");
+    form->Button1Click();
+    get<DriveComboBox>("DriveComboBox1")->select_letter('E');
+    QTimer::singleShot(0, get<QPushButton>("Bou_stop"), &QPushButton::click);
+    form->BitBtnGoClick();
+    QCOMPARE(dialogs.shown.back(), "Shelvo: " + std::string(stopped_add_message));
     QCOMPARE(testing::list_directory(dir->path() + "/c/CAT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
   }
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 #include <algorithm>
@@ -53,6 +54,33 @@ int widest_padded_line(const QTreeView* tree) {
   return widest;
 }
 
+// Rows with room for the accent of a capital (É, Ö, Ç): the fixed-pitch font at
+// the tree's size draws it above its ascent, where a row as high as the font
+// cut it off, and a search tells É from E. The text sits on the row's bottom,
+// its accents in the room above.
+class AccentRoomDelegate final : public QStyledItemDelegate {
+public:
+  explicit AccentRoomDelegate(const QFont& font, QObject* parent) : QStyledItemDelegate(parent) {
+    const QFontMetrics metrics(font);
+    const int accent_top = -metrics.tightBoundingRect(QStringLiteral("\u00C0\u00C9\u00CA\u00D6\u00DC\u00C7\u00C5")).top();
+    row_height_ = std::max(metrics.height(), accent_top + metrics.descent() + 1);
+  }
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(std::max(size.height(), row_height_));
+    return size;
+  }
+
+protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->displayAlignment = Qt::AlignLeft | Qt::AlignBottom;
+  }
+
+private:
+  int row_height_ = 0;
+};
+
 } // namespace
 
 // Watches the tree for what the area does itself: a mouse button on its rows,
@@ -90,6 +118,7 @@ ResultArea::ResultArea(QWidget* form) {
   TreeView1->setHeaderHidden(true);
   TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   TreeView1->setUniformRowHeights(true);
+  TreeView1->setItemDelegate(new AccentRoomDelegate(TreeView1->font(), TreeView1));
   TreeView1->setTextElideMode(Qt::ElideNone); // the default elision eats the date column
   TreeView1->header()->setStretchLastSection(false);
   TreeView1->header()->setSectionResizeMode(QHeaderView::Fixed);

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -237,16 +239,23 @@ private slots:
           QVERIFY2(meant.count(pair), qPrintable(pair.first + " on " + pair.second + " in " + mode));
         }
     };
-    for (const QString& level : {QStringLiteral("simple"), QStringLiteral("advanced")}) {
-      form->Button1Click();
-      check(level + QStringLiteral(" add"));
-      form->Button3Click(false);
-      check(level + QStringLiteral(" search"));
-      form->Button2Click();
-      check(level + QStringLiteral(" list"));
-      if (QTest::currentTestFailed()) return;
-      form->AdvancedMode1Click();
-    }
+    const auto every_mode = [&](const QString& size) {
+      for (const QString& level : {QStringLiteral("simple"), QStringLiteral("advanced")}) {
+        form->Button1Click();
+        check(size + level + QStringLiteral(" add"));
+        form->Button3Click(false);
+        check(size + level + QStringLiteral(" search"));
+        form->Button2Click();
+        check(size + level + QStringLiteral(" list"));
+        if (QTest::currentTestFailed()) return;
+        form->AdvancedMode1Click();
+      }
+    };
+    every_mode(QString());
+    // And at the smallest size the window takes: every control still reachable.
+    form->resize(form->minimumSize());
+    QTRY_COMPARE(client->size(), form->minimum_client_size());
+    every_mode(QStringLiteral("smallest, "));
   }
 
   void menuBarHasItsItems() {
@@ -788,6 +797,50 @@ private slots:
       QVERIFY2(end <= view->viewport()->width(), qPrintable(line.data().toString()));
     }
     QCOMPARE(view->horizontalScrollBar()->value(), 0);
+  }
+
+  // Searches tell É from E, so the tree must show the accent of a capital
+  // whole at the default size: ÉTE and ETE differ on the screen.
+  void aCapitalsAccentShowsInTheTree() {
+    ResultTree& tree = form->result_tree();
+    tree.add_volume_node("\xC9TE", 1, VolumeNodeMode::listing);
+    tree.add_volume_node("ETE", 2, VolumeNodeMode::listing);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    auto* view = get<QTreeView>("TreeView1");
+    const QImage shown = view->viewport()->grab().toImage();
+    const auto first_letter = [&](int row) {
+      const QRect line = view->visualRect(form->result_model().index(row, 0));
+      const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+      return shown.copy(QRect(line.left() + margin, line.top(), view->fontMetrics().horizontalAdvance(QLatin1Char('E')),
+                              line.height()));
+    };
+    QVERIFY(first_letter(0) != first_letter(1));
+  }
+
+  // A line longer than the padded column (a long name) is not cut: the
+  // column holds it whole and the scroll bar reaches its end.
+  void aLineWiderThanTheViewScrollsToItsEnd() {
+    testing::write_file(dir->path() + "/D/" + std::string(84, 'n') + ".txt", "5");
+    add_volume('D', 1);
+    form->show();
+    QTRY_COMPARE(get<QWidget>("client")->size(), form->default_client_size());
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("nnn*"));
+    form->BitBtnGoClick();
+    auto* view = get<QTreeView>("TreeView1");
+    QModelIndexList lines;
+    collect_lines(form->result_model(), QModelIndex(), lines);
+    QCOMPARE(lines.size(), 1);
+    const QString text = lines[0].data().toString();
+    QVERIFY(QRegularExpression(QStringLiteral(" 1 \\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d$")).match(text).hasMatch()); // size, date
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const int end = view->visualRect(lines[0]).left() + view->horizontalScrollBar()->value() + margin +
+                    view->fontMetrics().horizontalAdvance(text);
+    QVERIFY(end <= view->header()->sectionSize(0));
+    auto* bar = view->horizontalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    QVERIFY(end - bar->value() <= view->viewport()->width());
   }
 
   void theTreeStartsAtItsLeftEdgeWhenBuiltOrReduced() {

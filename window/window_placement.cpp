@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 namespace shelvo {
 
@@ -47,7 +48,14 @@ void WindowPlacement::restore(const StoredPlace& stored_place) {
   normal_ = stored_->intended;
   switch (stored_place.state) {
   case 1: window_.setWindowState(Qt::WindowMinimized); break;
-  case 2: window_.setWindowState(Qt::WindowMaximized); break;
+  case 2:
+    // Where a window manager frames the window (X11), the window is first
+    // placed normal in its frame, then maximized: restored, the window manager
+    // then gives back that geometry, not the guess made before the frame was
+    // known (which grew the window by its frame at each maximized close).
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) maximize_when_framed_ = true;
+    else window_.setWindowState(Qt::WindowMaximized);
+    break;
   default: break;
   }
 }
@@ -86,6 +94,9 @@ void WindowPlacement::window_changed() {
     // Moved or sized meanwhile by someone else: that is the window's geometry now.
     if (window_.pos() == stored_->applied_place && window_.size() == stored_->applied_size) place(f);
     stored_.reset();
+    normal_ = QRect(window_.pos(), window_.size() + f);
+    if (std::exchange(maximize_when_framed_, false)) window_.setWindowState(Qt::WindowMaximized);
+    return;
   }
   normal_ = window_.frameGeometry();
 }

@@ -74,6 +74,8 @@ private:
   std::optional<Stored> stored_;
   // The outer geometry of the window in its normal state, as last seen.
   QRect normal_;
+  // Stored maximized: maximized once placed in its frame.
+  bool maximize_when_framed_ = false;
 };
 
 } // namespace shelvo

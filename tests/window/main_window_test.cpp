@@ -31,6 +31,8 @@
 #include <utility>
 
 #include "engine/engine_main.h"
+#include "platform/drive_discovery.h"
+#include "platform/drive_table.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
 #include "support/fakes.h"
@@ -612,6 +614,28 @@ private slots:
 
   // A person without a mouse adds a drive, finds a file and opens it, lists
   // the volumes and deletes one.
+  // The focus on the current mode's button shows inside the button, where the
+  // marker's blue or navy frame around it cannot hide it.
+  void theFocusOnAModeButtonShowsInsideTheMarker() {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    for (bool advanced : {false, true}) {
+      if (advanced) form->AdvancedMode1Click();
+      auto* button = get<QPushButton>("Button3");
+      const QRect inside = button->rect().adjusted(3, 3, -3, -3);
+      get<QLineEdit>("Ed_search1")->setFocus();
+      const QImage without = button->grab().toImage().copy(inside);
+      button->setFocus(Qt::TabFocusReason);
+      const QImage with = button->grab().toImage().copy(inside);
+      int changed = 0;
+      for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+          if (qGray(with.pixel(x, y)) + 60 < qGray(without.pixel(x, y))) ++changed;
+      QVERIFY2(changed > 40, qPrintable(QString::number(changed)));
+    }
+  }
+
   void theKeyboardAloneAddsSearchesOpensAndDeletes() {
     testing::write_file(dir->path() + "/D/found.txt", "f");
     testing::RecordingLauncher launcher;
@@ -896,6 +920,38 @@ private slots:
     form->Button3Click(false);
     form->Button1Click();
     QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'F');
+  }
+
+  // A new user: no drives file, no settings, the table that is built (C: in
+  // the home directory, which is D:). The first Add Drive, Go adds the home
+  // without Shelvo's own folders, and says so once; with a disk plugged in,
+  // Add Drive starts on that disk.
+  void aFreshHomeAddsItsFirstDrive() {
+    const std::string home = dir->path() + "/home";
+    testing::write_file(dir->path() + "/mounts", "");
+    testing::make_directories(home + "/Documents");
+    testing::write_file(home + "/Documents/letter.txt", "l");
+    set_drive_table(build_automatic_table(dir->path() + "/mounts", home, home + "/.local/share"));
+    form = std::make_unique<TForm1>();
+    form->set_services(&dialogs, nullptr);
+    form->Button1Click();
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'D');
+    form->BitBtnGoClick();
+    const std::string c = home + "/.local/share/shelvo/drive_c";
+    const std::string volume = testing::read_file(c + "/voldepot/00000001.KTL"); // as the default path spells it
+    QVERIFY(volume.find("LETTER.TXT") != std::string::npos);
+    QVERIFY(volume.find("VOLDEPOT") == std::string::npos);
+    QCOMPARE(dialogs.shown, std::vector<std::string>{"Shelvo: The volume was recorded without Shelvo's own folders, "
+                                                     "which this drive holds: " + c + "."});
+    QVERIFY(get<QLabel>("Lab_status")->text().startsWith(QStringLiteral("File:")));
+
+    testing::make_directories(dir->path() + "/stick");
+    DriveTable plugged = drive_table();
+    plugged.set({'E', dir->path() + "/stick", std::nullopt});
+    set_drive_table(plugged);
+    form = std::make_unique<TForm1>();
+    form->Button1Click();
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'E');
   }
 
   void theModelFollowsTheTreeWithoutCopying() {

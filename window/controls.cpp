@@ -75,8 +75,9 @@ void DriveComboBox::select_letter(char letter) {
 }
 
 void DriveComboBox::preselect_for(const std::string& catalog_path) {
-  const bool lettered = catalog_path.size() >= 2 && catalog_path[1] == ':' && std::isalpha(static_cast<unsigned char>(catalog_path[0]));
-  const char catalog_letter = lettered ? static_cast<char>(std::toupper(static_cast<unsigned char>(catalog_path[0]))) : 'C';
+  const auto first = static_cast<unsigned char>(catalog_path.empty() ? 0 : catalog_path[0]);
+  const bool lettered = catalog_path.size() >= 2 && catalog_path[1] == ':' && std::isalpha(first);
+  const char catalog_letter = lettered ? static_cast<char>(std::toupper(first)) : 'C';
   const char current = selected_letter();
   if (chosen_by_user_ && current != 0 && current != catalog_letter) return;
   const std::optional<std::string> catalog = resolve_dos_path(catalog_path);

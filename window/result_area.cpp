@@ -250,7 +250,8 @@ void ResultArea::measure(const QModelIndex& parent, int first, int last) {
   bool longer = false;
   for (int row = first; row <= last; ++row) {
     const NodeId node = model_->node_of(model_->index(row, 0, parent));
-    if (const int w = weight(node, level); node != no_node && w > longest_weight_) {
+    if (node == no_node) continue;
+    if (const int w = weight(node, level); w > longest_weight_) {
       longest_ = node;
       longest_level_ = level;
       longest_weight_ = w;

@@ -124,12 +124,13 @@ void RunController::run_add() {
   BitBtnGo->setEnabled(false);
   begin_run();
   const AddControls controls = add_.controls(catalog_path(), advanced_mode());
-  if (!controls.drive_text.empty()) build_add_vector(controls, services());
+  const bool ran = !controls.drive_text.empty();
+  if (ran) build_add_vector(controls, services());
   else dialogs_->show_message("No drive is chosen: the drive table is empty.", "Shelvo", DialogButtons::ok,
                               DialogIcon::warning);
   // Said on the status line too, but a box is what a person who pressed Stop
   // looks at; not when the window is closing, which must not wait for an answer.
-  if (run_report.stopped && !close_requested_)
+  if (ran && run_report.stopped && !close_requested_)
     dialogs_->show_message(std::string(stopped_add_message), "Shelvo", DialogButtons::ok, DialogIcon::information);
   BitBtnGo->setEnabled(true);
   end_run();

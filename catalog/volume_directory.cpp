@@ -66,10 +66,11 @@ std::string VolumeDirectory::name_of(long number) const {
 }
 
 std::string VolumeDirectory::path_of(long number) const {
-  // One spelling per path: a catalog named by a host path ("/home/ann/cat")
-  // gets the host's separator, a DOS one ("C:\CAT") the backslash.
-  const bool dos = (dos_path_.size() >= 2 && dos_path_[1] == ':') || dos_path_.starts_with('\\');
-  const char separator = !dos && dos_path_.find('/') != std::string::npos ? '/' : '\\';
+  // One spelling per path: the separator the catalog's path already uses ("/"
+  // in a host path such as /home/ann/cat, "\" in C:\CAT), the backslash when
+  // it has none.
+  const std::size_t last = dos_path_.find_last_of("/\\");
+  const char separator = last == std::string::npos ? '\\' : dos_path_[last];
   return dos_path_ + (dos_path_.back() == separator ? "" : std::string(1, separator)) + name_of(number);
 }
 

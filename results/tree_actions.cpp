@@ -86,7 +86,9 @@ int open_found_path(std::string_view relative_cp1252, bool is_directory, Launche
     const Drive* drive = drive_table().find(letter);
     if (!drive) continue;
     const HostPathFinder::Outcome found = finder.find(drive->directory, directory, name, host);
-    if (found == HostPathFinder::Outcome::through_file && problems && problems->archive.empty())
+    // Not there as named: a member's path goes through its archive, a file (some
+    // hosts say so, others only that the path is missing).
+    if (found != HostPathFinder::Outcome::found && problems && problems->archive.empty() && !is_directory)
       problems->archive = archive_holding(finder, drive->directory, directory);
     if (found != HostPathFinder::Outcome::found || !path_exists(host)) continue;
     // An archive node is a file: opened as one, never as "ARCHIVE.ZIP/".

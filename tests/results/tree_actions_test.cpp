@@ -91,10 +91,12 @@ TEST(TreeActions, AnArchiveOpensAsAFileItsMembersNameItAndFailuresAreKept) {
   testing::RecordingLauncher launcher;
   OpenProblems problems;
   // The archive's node: the file itself, without a separator after it.
-  EXPECT_EQ(open_found_path(found_path_of(tree, tree.parent(member), directory), directory, launcher, &problems), 1);
+  const std::string archive = found_path_of(tree, tree.parent(member), directory);
+  EXPECT_EQ(open_found_path(archive, directory, launcher, &problems), 1);
   EXPECT_EQ(launcher.opened, std::vector<std::string>{dir / "e/docs/Pack.zip"});
   // A member: nothing opened, and the archive that holds it named.
-  EXPECT_EQ(open_found_path(found_path_of(tree, member, directory), directory, launcher, &problems), 0);
+  const std::string in_archive = found_path_of(tree, member, directory);
+  EXPECT_EQ(open_found_path(in_archive, directory, launcher, &problems), 0);
   EXPECT_EQ(problems.archive, dir / "e/docs/Pack.zip");
   // An opener that cannot be started: the path is kept for the user.
   class NoOpener final : public Launcher {

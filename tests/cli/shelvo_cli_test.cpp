@@ -959,6 +959,55 @@ TEST_F(ShelvoCli, NamesAndLabelsFromCatalogsAndVolumesNeverReachTheTerminalRaw) 
   }
 }
 
+// Well-formed UTF-8 without a control character but the line ends: what a
+// terminal shows as text, whatever its encoding (a lone byte 0x9B opens an
+// escape sequence on an 8-bit one).
+bool printable_on_a_terminal(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      if ((lead < 0x20 && lead != '\n') || lead == 0x7F) return false;
+      ++i;
+      continue;
+    }
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    char32_t code_point = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code_point = code_point << 6 | (next & 0x3F);
+    }
+    constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code_point < shortest[length] || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF) ||
+        code_point < 0xA0)
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+TEST_F(ShelvoCli, NoControlByteNorMalformedUtf8OfAPathOrAnArgumentReachesTheTerminal) {
+  const std::string csi = "\x9B" "2J"; // clears an 8-bit terminal
+  const std::string hostile = "x" + csi + "\xFF\x1B]0;T\x07\xC2\x9B";
+  testing::make_directories(dir / ("d/" + hostile));
+  const testing::CommandResult seen[] = {
+      cli(shell_quote("--x" + csi)),                                           // an unknown option
+      cli(shell_quote("/l:C:\\" + hostile) + " /W"),                           // the catalog asked for
+      cli("'/l:C:\\CAT' --add " + shell_quote(dir / ("d/" + hostile))),         // the added directory
+      cli("'/l:C:\\CAT' --add " + shell_quote(dir / hostile)),                  // ... missing
+      cli("'/l:C:\\CAT' --yes --import " + shell_quote(dir / hostile)),         // the import's directory
+      cli("'/l:C:\\CAT' --yes --export " + shell_quote(dir / (hostile + "/x"))), // the export's
+      cli("--drives", "C:=" + (dir / "c") + ";E:=" + (dir / hostile)),          // the drive table
+  };
+  EXPECT_NE(seen[0].err.find("unknown option '--x\\x9B2J'"), std::string::npos) << seen[0].err;
+  for (const testing::CommandResult& r : seen) {
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_TRUE(printable_on_a_terminal(r.err)) << r.err;
+    EXPECT_TRUE(printable_on_a_terminal(r.out)) << r.out;
+  }
+}
+
 TEST_F(ShelvoCli, VolumeNumbersPast32767AreShownAndUsedAsTheyAre) {
   testing::make_directories(dir / "c/BIG");
   for (long n = 0; n <= 32770; ++n) {

@@ -98,9 +98,10 @@ bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::
 }
 
 std::string version_text(unsigned char format) {
-  // The format byte is read as a signed 8-bit number and divided truncating
-  // toward zero, as the confirmation always has: a damaged byte above 127 shows
-  // as a small negative version ("2.-62" for 0xC3), never as a large number.
+  // The format byte is read as a signed 8-bit number, whatever the host's plain
+  // char is, and divided truncating toward zero, so one byte reads as one version
+  // on every host: a damaged byte above 127 shows as a small negative version
+  // ("2.-62" for 0xC3), never as a large number.
   const auto b = static_cast<signed char>(format);
   const char separator = (b % 2 != 0) ? '.' : '~';
   std::array<char, 16> text{};

@@ -320,8 +320,15 @@ int main(int argc, char** argv) {
   if (cl.maintenance() || cl.index) {
     for (const std::string& warning : cl.warnings) warn(warning);
     install_signal_handlers();
-    const int status_code = cl.index ? run_index_command(cl) : run_maintenance_command(cl);
-    return interrupted ? exit_interrupted() : status_code;
+    if (cl.index) {
+      const int status_code = run_index_command(cl);
+      return interrupted ? exit_interrupted() : status_code;
+    }
+    // Only a stop that cut the work short exits as the signal: a deletion done
+    // when it came stands, and a script that read 130 would delete again.
+    const int status_code = run_maintenance_command(cl);
+    if (status_code == maintenance_stopped) return interrupted ? exit_interrupted() : 1;
+    return status_code;
   }
 
   // What the vector will do decides which final line is drawn.

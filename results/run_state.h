@@ -60,6 +60,8 @@ struct RunReport {
   std::string repaired;          // what a program that was stopped had left half done, and was
                                  // finished before this call went on
   std::string warning;           // what was left half done and could not be finished
+  std::string cut_short;         // why a listing or a search ended before the catalog did: a volume
+                                 // file there could not be read ("cannot read the volume file ...")
   std::string log_failure;       // why the broken-archive log could not be written, once
   SkippedEntries skipped;        // what an add left out
   long added_volume = -1;        // the number of the volume file an add wrote; -1 when none

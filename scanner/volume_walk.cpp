@@ -60,9 +60,9 @@ public:
       // file away, so nothing more is worth walking.
       if (volume_file_.failed() || stop_flag == 1) return 1;
       const std::string_view host_name = entry.name;
-      // Every name that begins with two dots is left out: ..NOTES.TXT on
-      // purpose, as the walk always has, so that a volume added again gives the
-      // same records as before.
+      // Every name that begins with two dots is left out, ..NOTES.TXT on
+      // purpose too: catalogs already written hold none, and a volume added
+      // again must give the same records as before.
       if (host_name.substr(0, 2) == "..") continue;
       if (entry.kind == WalkEntry::Kind::unreadable) {
         skipped(run_report.skipped.unreadable, base + "\\" + catalog_name_of(host_name), error_text(entry.error));

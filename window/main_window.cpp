@@ -88,8 +88,9 @@ void TForm1::connect_handlers() {
   connect(About1, &QAction::triggered, this, [this] { About1Click(); });
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
   // The rules run whenever a state or a text changes, also when the program
-  // sets it (a recalled search, the settings), as they do on the desktop the
-  // window was designed for: toggled and textChanged, not clicked and textEdited.
+  // sets it (a recalled search, the settings), so that a state the program sets
+  // obeys the same rules as one set by hand: toggled and textChanged, not
+  // clicked and textEdited.
   connect(Che_containsdir, &QCheckBox::toggled, this, [this] { Che_containsdirClick(); });
   connect(Che_onlydirectory, &QCheckBox::toggled, this, [this] { Che_onlydirectoryClick(); });
   connect(Che_onlytotal, &QCheckBox::toggled, this, [this] { Che_onlytotalClick(); });

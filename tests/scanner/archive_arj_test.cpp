@@ -78,7 +78,7 @@ TEST_F(ArjReader, ArchiveMadeByArjWithDosTimesIsListedExactly) {
 }
 
 TEST_F(ArjReader, NameIsFoundAfterEveryFirstHeaderSize) {
-  // 30: the original layout; 34: an extended file position before the name;
+  // 30: the first layout; 34: an extended file position before the name;
   // 46: ARJ 2.50 and later, with access and creation times.
   const ScanOutcome out = scan({{"old/first.txt", "one", 0, 0x20, 30, ""},
                                 {"mid/second.txt", "two2", 0, 0x20, 34, ""},

@@ -167,6 +167,19 @@ TEST_F(ShelvoCli, MasksAfterTwoDashesAndSearchesThatFindNothing) {
   EXPECT_EQ(r.err.rfind("File:         0 (", 0), 0u) << r.err; // the count is still the answer
 }
 
+TEST_F(ShelvoCli, ASearchWhoseOnlyHitsAreDirectoriesFoundSomething) {
+  testing::make_directories(dir / "d/photos");
+  file("photos/a.jpg");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  for (const char* form : {"", " --paths", " --host", " /nd"}) {
+    const auto r = cli(std::string("'/l:C:\\CAT' 'photos' /d") + form);
+    EXPECT_EQ(r.status, 0) << form << ": " << r.err;
+    if (std::string_view(form) != " /nd") {
+      EXPECT_NE(r.out, "") << form; // the directory itself
+    }
+  }
+}
+
 TEST_F(ShelvoCli, ListingOfANewCatalogAfterOneAdd) {
   file("a.txt");
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);

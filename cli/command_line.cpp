@@ -404,7 +404,7 @@ std::string usage_text() {
          "Exit status: 0 done; 1 failed or refused, or a search found nothing (with\n"
          "--host: nothing on this machine); 2 volume file not written; 3 volume\n"
          "already in the catalog (/N); 4 volume added with entries left out\n"
-         "(unreadable, path too long, too deep: said on stderr); 64 usage error, or\n"
+         "(unreadable, path too long: said on stderr); 64 usage error, or\n"
          "nothing to do; 128+N stopped by signal N (130 for Ctrl-C).\n";
 }
 

@@ -5,9 +5,11 @@
 #include "platform/drive_table.h"
 #include "platform/fault_injection.h"
 #include "support/test_support.h"
+#include "archive_builders.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <dirent.h>
@@ -224,8 +226,9 @@ TEST_F(VolumeWalk, OverLongPathsAreSkippedNotCut) {
 }
 
 TEST_F(VolumeWalk, WhatIsLeftOutIsCountedByReasonWithTheFirstOne) {
+  // Directories two characters a level: the 130th level's path is 260 long.
   std::string deep;
-  for (int level = 0; level <= walk_depth_limit; ++level) deep += "/d";
+  for (int level = 0; level < 140; ++level) deep += "/d";
   testing::make_directories(root + deep);
   std::string too_long;
   for (int i = 0; i < 30; ++i) too_long += "/" + std::string(120, 'x');
@@ -238,14 +241,32 @@ TEST_F(VolumeWalk, WhatIsLeftOutIsCountedByReasonWithTheFirstOne) {
   const std::string bytes = walk();
   clear_faults();
   const SkippedEntries& skipped = run_report.skipped;
-  EXPECT_EQ(skipped.too_deep, 1);
-  EXPECT_EQ(skipped.too_long, 1);
+  EXPECT_EQ(skipped.too_long, 2);
   EXPECT_EQ(skipped.unreadable, 1);
+  EXPECT_EQ(skipped.total(), 3);
   EXPECT_FALSE(skipped.first.empty());
-  // The records stay as they were: the deepest directory is recorded, not entered.
+  // The deepest directory a search holds is recorded; the next is not.
   std::string deepest;
-  for (int level = 0; level <= walk_depth_limit; ++level) deepest += "\\D";
+  for (int level = 0; level < 129; ++level) deepest += "\\D";
   EXPECT_NE(bytes.find(dir_record(deepest)), std::string::npos);
+  EXPECT_EQ(bytes.find(dir_record(deepest + "\\D")), std::string::npos);
+}
+
+TEST_F(VolumeWalk, ArchivesAreListedUpToTheLongestArchivePathASearchHolds) {
+  // \ + 120 + \ + 120 = 242 characters of directory, then "\" and the name.
+  const std::string rel = std::string(120, 'a') + "/" + std::string(120, 'b');
+  testing::make_directories(root + "/" + rel);
+  const std::string zip = testing::zip_local("m.txt", 1, 1, "m");
+  for (const std::size_t length : {254u, 255u, 256u})
+    file(rel + "/" + std::string(length - 243 - 4, static_cast<char>('p' + length - 254)) + ".zip", zip);
+  file(rel + "/" + std::string(256 - 243 - 4, 'c') + ".avi", "RIFF"); // a candidate that is no archive
+  const std::string bytes = walk();
+  std::size_t blocks = 0;
+  for (std::size_t at = 0; (at = bytes.find("M.TXT", at)) != std::string::npos; ++at) ++blocks;
+  EXPECT_EQ(blocks, 2u); // the archives at 254 and 255
+  EXPECT_EQ(counters.scanned_files, 4);
+  EXPECT_EQ(run_report.skipped.too_long, 1);
+  EXPECT_NE(run_report.skipped.first.find("its members are not listed"), std::string::npos) << run_report.skipped.first;
 }
 
 } // namespace

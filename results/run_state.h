@@ -43,8 +43,9 @@ extern volatile std::sig_atomic_t stop_flag;
 struct SkippedEntries {
   std::int32_t unreadable = 0; // directories and archives that could not be read
   std::int32_t too_long = 0;   // directories and archives whose paths a search cannot hold
+  std::int32_t special = 0;    // devices, FIFOs and sockets (and links to them), never opened
   std::string first;           // the first one left out, and why (UTF-8, controls as '?')
-  std::int32_t total() const { return unreadable + too_long; }
+  std::int32_t total() const { return unreadable + too_long + special; }
 };
 
 struct RunReport {

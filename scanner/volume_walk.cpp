@@ -17,6 +17,19 @@ namespace shelvo {
 static_assert(walk_path_limit == max_directory_path && walk_archive_path_limit == max_archive_path,
               "the walk records only the paths a search holds");
 
+namespace {
+
+std::function<void(std::string_view)>& left_out_listener() {
+  static std::function<void(std::string_view)> listener;
+  return listener;
+}
+
+} // namespace
+
+void set_left_out_listener(std::function<void(std::string_view)> listener) {
+  left_out_listener() = std::move(listener);
+}
+
 bool is_archive_candidate(std::string_view name) {
   static constexpr std::string_view candidates[] = {"*.A??", "*.Z??", "*.0??", "*.LZH", "*.LHA", "*.R??"};
   bool candidate = false;
@@ -72,11 +85,15 @@ public:
         skipped(run_report.skipped.unreadable, base + "\\" + catalog_name_of(host_name), error_text(entry.error));
         continue;
       }
-      // Links to anything but a regular file, devices, FIFOs and sockets.
+      // Links to a directory or to nothing are not followed, as find does not
+      // follow them.
       if (entry.kind == WalkEntry::Kind::skipped) continue;
-
       const std::string name = catalog_name_of(host_name);
       const std::string child_path = base + "\\" + name;
+      if (entry.kind == WalkEntry::Kind::special) {
+        skipped(run_report.skipped.special, child_path, std::string(entry.special) + ", never opened");
+        continue;
+      }
       const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
 
       if (entry.kind == WalkEntry::Kind::directory) {
@@ -113,10 +130,13 @@ public:
   }
 
 private:
-  // Counts an entry left out, and keeps the first for the user.
+  // Counts an entry left out, keeps the first for the user, and tells whoever
+  // lists them all.
   static void skipped(std::int32_t& count, const std::string& path, const std::string& why) {
     ++count;
-    if (run_report.skipped.first.empty()) run_report.skipped.first = printable_utf8(path) + ": " + why;
+    const std::string entry = printable_utf8(path) + ": " + why;
+    if (run_report.skipped.first.empty()) run_report.skipped.first = entry;
+    if (left_out_listener()) left_out_listener()(entry);
   }
 
   // A path too long to show whole: its first 60 characters.

@@ -2,6 +2,7 @@
 // records, with the members of every archive it meets.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,11 @@ constexpr std::size_t walk_archive_path_limit = 255;
 // file, which is open for update and positioned at its end. Returns non-zero once
 // the directory has no more entries or cannot be listed; callers do not use it.
 int scan_directory(std::string_view path, File& volume_file);
+
+// Called with each entry an add leaves out, as the walk meets it: its path and
+// why, as UTF-8 with control characters shown as '?'. An empty function (the
+// default) tells no one; the count and the first entry are in run_report.
+void set_left_out_listener(std::function<void(std::string_view)> listener);
 
 // True for names the walk hands to the archive readers ("*.ZIP", "*.A01", ...).
 // name is upper-cased.

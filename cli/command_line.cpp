@@ -409,7 +409,7 @@ std::string usage_text() {
          "  --numbers   add each node's number (size, volume number) after a tab;\n"
          "              with --paths, the volume number as a last field\n"
          "  --verbose   the status line even when standard error is no terminal,\n"
-         "              and each archive read while adding\n"
+         "              and each archive read and entry left out while adding\n"
          "  --drives    show the drive table and each drive's label\n"
          "  --no-index  search without the catalog's search index: read every volume\n"
          "              whole, and write nothing to the cache\n"
@@ -440,7 +440,7 @@ std::string usage_text() {
          "Exit status: 0 done; 1 failed or refused, or a search found nothing (with\n"
          "--host: nothing on this machine); 2 volume file not written; 3 volume\n"
          "already in the catalog (/N); 4 volume added with entries left out\n"
-         "(unreadable, path too long, too deep: said on stderr); 64 usage error, or\n"
+         "(unreadable, not a file, path too long: said on stderr); 64 usage error, or\n"
          "nothing to do; 128+N stopped by signal N (130 for Ctrl-C).\n";
 }
 

@@ -23,6 +23,7 @@
 #include "results/tree_text_output.h"
 #include "scanner/archive_scan.h"
 #include "scanner/broken_archive_log.h"
+#include "scanner/volume_walk.h"
 
 #include <unistd.h>
 
@@ -368,6 +369,12 @@ int main(int argc, char** argv) {
   if (cl.verbose) {
     announcements.emplace((run.searches || run.lists) ? stderr : stdout, status);
     set_announcement_stream(announcements->stream());
+    // Every entry an add leaves out, as the walk meets it; the summary after the
+    // add names only the first.
+    set_left_out_listener([&status](std::string_view entry) {
+      status.clear_line();
+      say("left out " + std::string(entry));
+    });
   }
   install_signal_handlers();
   if (run.searches) known_volume_count = count_volume_files(run.plan.catalog_directory);
@@ -388,6 +395,7 @@ int main(int argc, char** argv) {
   // A stop that the output asked for is no stop by the user.
   if (interrupted == 0) stop_flag = 0;
   set_announcement_stream(nullptr);
+  set_left_out_listener(nullptr);
   announcements.reset();
 
   if (run.plan.drive_given && run.code != engine_already_known && run.code != engine_failed && count >= 2)

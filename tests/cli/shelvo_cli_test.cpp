@@ -169,6 +169,19 @@ TEST_F(ShelvoCli, MasksAfterTwoDashesAndSearchesThatFindNothing) {
   EXPECT_EQ(r.err.rfind("File:         0 (", 0), 0u) << r.err; // the count is still the answer
 }
 
+TEST_F(ShelvoCli, ASearchWhoseOnlyHitsAreDirectoriesFoundSomething) {
+  testing::make_directories(dir / "d/photos");
+  file("photos/a.jpg");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  for (const char* form : {"", " --paths", " --host", " /nd"}) {
+    const auto r = cli(std::string("'/l:C:\\CAT' 'photos' /d") + form);
+    EXPECT_EQ(r.status, 0) << form << ": " << r.err;
+    if (std::string_view(form) != " /nd") {
+      EXPECT_NE(r.out, "") << form; // the directory itself
+    }
+  }
+}
+
 TEST_F(ShelvoCli, ListingOfANewCatalogAfterOneAdd) {
   file("a.txt");
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
@@ -927,12 +940,23 @@ TEST_F(ShelvoCli, AnAddThatLeftEntriesOutSaysSoAndExitsFour) {
   std::string deep = dir / "d";
   for (int level = 0; level <= 400; ++level) deep += "/d";
   testing::make_directories(deep);
-  const auto r = cli("'/l:C:\\CAT' D:");
+  ASSERT_EQ(::mkfifo((dir / "d/pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (dir / "d/zero").c_str()), 0);
+  auto r = cli("'/l:C:\\CAT' D:");
   EXPECT_EQ(r.status, 4) << r.err;
-  EXPECT_NE(r.err.find("shelvo-cli: The volume was added, but 1 entry was left out of it (1 too deep); the first: \\D\\D"),
+  EXPECT_NE(r.err.find("shelvo-cli: The volume was added, but 3 entries were left out of it (1 with a path too long, 2 "
+                       "neither file nor directory); the first: "),
             std::string::npos)
       << r.err;
+  EXPECT_EQ(r.err.find("left out \\"), std::string::npos) << r.err; // only the first, without --verbose
   EXPECT_EQ(testing::list_directory(dir / "c/CAT").size(), 2u); // added all the same
+  // --verbose names every one of them.
+  r = cli("'/l:C:\\CAT' D: /Y --verbose");
+  EXPECT_EQ(r.status, 4) << r.err;
+  for (const std::string& entry : {std::string("\\PIPE: a FIFO, never opened"),
+                                   std::string("\\ZERO: a link to a device, never opened"),
+                                   std::string("\\D\\D\\D")})
+    EXPECT_NE(r.err.find("shelvo-cli: left out " + entry), std::string::npos) << entry << "\n" << r.err;
 }
 
 TEST_F(ShelvoCli, NamesAndLabelsFromCatalogsAndVolumesNeverReachTheTerminalRaw) {

@@ -129,24 +129,45 @@ void check_drive(const std::string& arg, std::string_view element, std::string& 
   previous_drive = arg;
 }
 
-// The maintenance commands act on a catalog and a choice of its volumes. Any
-// other element would be read as something else: a drive would be added, a
-// search mask would turn the listing that chooses the volumes into a search.
+// The maintenance commands act on a catalog and a choice of its volumes, and
+// change catalogs: an element they would ignore or read otherwise than written
+// is refused, never guessed at. A drive would be added, a search mask would turn
+// the listing that chooses the volumes into a search, a volume mask chooses
+// nothing for a delete (the number does) or an import (it takes every volume),
+// and "/l" without a path would act on the default catalog.
 void check_maintenance_elements(CommandLine& cl) {
+  const bool masks_choose = !cl.export_to.empty();
   const std::string command = cl.delete_number ? "--delete" : !cl.import_from.empty() ? "--import" : "--export";
-  const std::string takes = command + " takes only /l:DIR, volume masks ([MASK]), --yes and --no" +
-                            (cl.delete_number ? std::string(" and --label") : std::string());
+  const std::string takes = command + " takes only /l:DIR" +
+                            (masks_choose      ? ", volume masks ([MASK]), and --yes or --no"
+                             : cl.delete_number ? ", --yes or --no, and --label"
+                                                : " and --yes or --no");
+  std::size_t catalogs = 0;
   for (std::size_t i = 1; i < cl.vector.size(); ++i) {
     const std::string& element = cl.vector[i];
     const ElementKind kind = cl.masks_from > 0 && i >= cl.masks_from ? ElementKind::search_mask
                                                                      : classify_element(element);
-    if (kind == ElementKind::volume_mask) continue;
-    if (kind == ElementKind::option && element.size() >= 2 && ascii_upper(element[1]) == 'L') continue;
-    cl.error = takes + ", not " + quoted_argument(cp1252_to_utf8(element));
+    if (kind == ElementKind::volume_mask && masks_choose) continue;
+    if (kind == ElementKind::option && element.size() >= 2 && ascii_upper(element[1]) == 'L') {
+      if (++catalogs > 1) {
+        cl.error = command + " acts on one catalog, and " + quoted_argument(cp1252_to_utf8(element)) +
+                   " names a second one: give one /l:";
+        return;
+      }
+      continue;
+    }
+    const std::string why = kind != ElementKind::volume_mask ? ""
+                            : cl.delete_number ? " (the volume is chosen by its number; --label checks its label)"
+                                               : " (every volume of the other catalog is imported)";
+    cl.error = takes + ", not " + quoted_argument(cp1252_to_utf8(element)) + why;
     return;
   }
-  if (cl.paths || cl.numbers || cl.verbose || cl.drives) cl.error = takes + ": the output flags are for searches";
+  if (cl.paths || cl.numbers || cl.verbose || cl.drives || cl.no_index)
+    cl.error = takes + ": the output and index flags are for searches";
   if (!cl.add_directory.empty()) cl.error = command + " and --add are separate commands: one at a time";
+  if (cl.error.empty() && !cl.warnings.empty())
+    cl.error = cl.warnings.front() + "; " + command + " refuses an element it would ignore or read otherwise than "
+               "written";
 }
 
 // --index makes the index of one catalog current and does nothing else: a
@@ -245,12 +266,22 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
         cl.error = "--label needs the label of the volume";
         return cl;
       }
+      if (cl.label) {
+        cl.error = "--label names one label, and is given twice";
+        return cl;
+      }
       cl.label = argv[++i];
       continue;
     } else if (arg.rfind("--", 0) == 0) {
       if (arg == "--help") cl.help = true;
-      else if (arg == "--yes") cl.answer_all = 1;
-      else if (arg == "--no") cl.answer_all = -1;
+      else if (arg == "--yes" || arg == "--no") {
+        const int answer = arg == "--yes" ? 1 : -1;
+        if (cl.answer_all == -answer) {
+          cl.error = "--yes and --no contradict each other: give one of them";
+          return cl;
+        }
+        cl.answer_all = answer;
+      }
       else if (arg == "--version") cl.version = true;
       else if (arg == "--drives") cl.drives = true;
       else if (arg == "--verbose") cl.verbose = true;
@@ -305,6 +336,11 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
   }
   if (cl.host && cl.null && cl.numbers) {
     cl.error = "--host with -0 writes bare paths for xargs -0: --numbers has no field to go in";
+    return cl;
+  }
+  if (cl.answer_all != 0 && !cl.maintenance()) {
+    cl.error = "--yes and --no answer the questions of --delete, --import and --export (an add that meets its "
+               "volume in the catalog takes /Y, /N or /S)";
     return cl;
   }
   if (cl.maintenance() && cl.index) cl.error = "--index and the maintenance commands are separate: one at a time";
@@ -375,7 +411,7 @@ std::string usage_text() {
          "  --numbers   add each node's number (size, volume number) after a tab;\n"
          "              with --paths, the volume number as a last field\n"
          "  --verbose   the status line even when standard error is no terminal,\n"
-         "              and each archive read while adding\n"
+         "              and each archive read and entry left out while adding\n"
          "  --drives    show the drive table and each drive's label\n"
          "  --no-index  search without the catalog's search index: read every volume\n"
          "              whole, and write nothing to the cache\n"
@@ -406,7 +442,7 @@ std::string usage_text() {
          "Exit status: 0 done; 1 failed or refused, or a search found nothing (with\n"
          "--host: nothing on this machine); 2 volume file not written; 3 volume\n"
          "already in the catalog (/N); 4 volume added with entries left out\n"
-         "(unreadable, path too long, too deep: said on stderr); 64 usage error, or\n"
+         "(unreadable, not a file, path too long: said on stderr); 64 usage error, or\n"
          "nothing to do; 128+N stopped by signal N (130 for Ctrl-C).\n";
 }
 

@@ -50,18 +50,20 @@ struct CommandLine {
 // Search and volume masks are converted from the terminal's UTF-8 to
 // Windows-1252, as catalogs store names. An element longer than 63 characters,
 // more than 31 search masks or 31 volume masks, or an unknown "--" flag is a
-// usage error. So is a maintenance command with any element but /l: and volume
-// masks, or with a flag of the search's output: it would do something else than
-// it says; and so are --add with a drive element, and --index with any element
-// but /l:.
+// usage error. So is a maintenance command with any element but one /l: and
+// (for --export) volume masks, with an element it would ignore or read otherwise
+// than written, or with a flag of the search's output: it would do something
+// else than it says; and so are --yes with --no, either without a maintenance
+// command, --label given twice, --add with a drive element, and --index with any
+// element but /l:.
 CommandLine parse_command_line(int argc, const char* const* argv);
 
 // Puts the drive element of a letter ("X:") among the engine's elements, before
 // the masks that followed "--".
 void add_drive_element(CommandLine& cl, char letter);
 
-// An argument as a message shows it, in single quotes: control characters as
-// '?', and past 60 characters the first 60, "..." and the length.
+// An argument as a message shows it, in single quotes, made terminal_safe, and
+// past 60 characters the first 60, "..." and the length.
 std::string quoted_argument(std::string_view arg);
 
 std::string usage_text();

@@ -46,6 +46,10 @@ int run_index_command(const CommandLine& cl) {
   const int code = engine_main(static_cast<int>(cl.vector.size()), cl.vector, front);
   status.finish();
   set_status_view(nullptr);
+  // What a stopped program left half done was put right before the index was
+  // read: said once, as every other call says it.
+  if (!run_report.repaired.empty()) say(run_report.repaired);
+  if (!run_report.warning.empty()) warn(run_report.warning);
   if (code != engine_ok) {
     say(terminal_safe(run_report.failure.empty() ? "the search index could not be made" : run_report.failure));
     return 1;

@@ -23,6 +23,7 @@
 #include "results/tree_text_output.h"
 #include "scanner/archive_scan.h"
 #include "scanner/broken_archive_log.h"
+#include "scanner/volume_walk.h"
 
 #include <unistd.h>
 
@@ -320,8 +321,15 @@ int main(int argc, char** argv) {
   if (cl.maintenance() || cl.index) {
     for (const std::string& warning : cl.warnings) warn(warning);
     install_signal_handlers();
-    const int status_code = cl.index ? run_index_command(cl) : run_maintenance_command(cl);
-    return interrupted ? exit_interrupted() : status_code;
+    if (cl.index) {
+      const int status_code = run_index_command(cl);
+      return interrupted ? exit_interrupted() : status_code;
+    }
+    // Only a stop that cut the work short exits as the signal: a deletion done
+    // when it came stands, and a script that read 130 would delete again.
+    const int status_code = run_maintenance_command(cl);
+    if (status_code == maintenance_stopped) return interrupted ? exit_interrupted() : 1;
+    return status_code;
   }
 
   // What the vector will do decides which final line is drawn.
@@ -361,6 +369,12 @@ int main(int argc, char** argv) {
   if (cl.verbose) {
     announcements.emplace((run.searches || run.lists) ? stderr : stdout, status);
     set_announcement_stream(announcements->stream());
+    // Every entry an add leaves out, as the walk meets it; the summary after the
+    // add names only the first.
+    set_left_out_listener([&status](std::string_view entry) {
+      status.clear_line();
+      say("left out " + std::string(entry));
+    });
   }
   install_signal_handlers();
   if (run.searches) known_volume_count = count_volume_files(run.plan.catalog_directory);
@@ -381,6 +395,7 @@ int main(int argc, char** argv) {
   // A stop that the output asked for is no stop by the user.
   if (interrupted == 0) stop_flag = 0;
   set_announcement_stream(nullptr);
+  set_left_out_listener(nullptr);
   announcements.reset();
 
   if (run.plan.drive_given && run.code != engine_already_known && run.code != engine_failed && count >= 2)

@@ -66,7 +66,9 @@ bool list_volumes(const CommandLine& cl, ResultTree& tree) {
   return engine_main(static_cast<int>(vector.size()), vector, front) == engine_ok;
 }
 
-std::string shown(std::string_view text) { return printable_utf8(text); }
+// A label or a listing's text from a catalog (Windows-1252) as UTF-8. Paths and
+// the system's words are UTF-8 already, and say() makes every line printable.
+std::string shown(std::string_view catalog_text) { return printable_utf8(catalog_text); }
 
 // The catalog that /l: names (or the default), as the engine reads it.
 std::string catalog_asked(const CommandLine& cl) {
@@ -76,8 +78,8 @@ std::string catalog_asked(const CommandLine& cl) {
   return settings.catalog_directory;
 }
 
-void say_shown(const std::string& text) {
-  if (!text.empty()) say(shown(text));
+void say_if_any(const std::string& text) {
+  if (!text.empty()) say(text);
 }
 
 // The label part of a listed volume's text: the listing shows the 15 bytes, with
@@ -92,38 +94,49 @@ int delete_command(const CommandLine& cl, const std::string& catalog, DialogServ
   const long number = *cl.delete_number;
   const std::optional<std::string> text = listed_text_of(volume_file_path(catalog, number));
   if (!text) {
-    say("the catalog " + shown(catalog) + " has no volume " + std::to_string(number) + " (/W --numbers lists them)");
+    say("the catalog " + catalog + " has no volume " + std::to_string(number) + " (/W --numbers lists them)");
     return 1;
   }
   if (cl.label) {
     std::string wanted = utf8_to_cp1252(*cl.label);
     while (!wanted.empty() && wanted.back() == ' ') wanted.pop_back();
     if (label_of_listed(*text) != wanted) {
-      say("volume " + std::to_string(number) + " of " + shown(catalog) + " is [" + shown(*text) + "], not labelled " +
+      say("volume " + std::to_string(number) + " of " + catalog + " is [" + shown(*text) + "], not labelled " +
           shown(wanted) + ": nothing was deleted");
       return 1;
     }
   }
   const std::string question = "Are you sure, you want to destroy data link to [" + shown(*text) + "] ?";
-  if (dialogs.show_message(question, "Warning", DialogButtons::yes_no_default_no, DialogIcon::warning) !=
-      DialogAnswer::yes) {
-    say("nothing was deleted");
-    return 1;
-  }
+  const bool yes = dialogs.show_message(question, "Warning", DialogButtons::yes_no_default_no, DialogIcon::warning) ==
+                   DialogAnswer::yes;
+  // A stop while the question waited (its answer cut short) or right after it.
   if (stop_flag == 1) {
     say("stopped: nothing was deleted");
+    return maintenance_stopped;
+  }
+  if (!yes) {
+    say("nothing was deleted");
     return 1;
   }
   std::string failure;
   std::string repaired;
   const int done = delete_volume(catalog, number, *text, nullptr, failure, &repaired);
-  say_shown(repaired);
+  say_if_any(repaired);
   if (done != 1) {
-    say_shown(failure);
+    say_if_any(failure);
     return 1;
   }
   say("volume " + std::to_string(number) + " [" + shown(*text) + "] was deleted; the volumes after it moved down by one");
+  // Signals wait while the files move: one that came meanwhile finds the work done.
+  if (stop_flag == 1) say("the stop came when the deletion was done: it stands");
   return 0;
+}
+
+// The status of an import or an export that returned code: a stop is told by
+// the command itself ("stopped: ..."), and only a stop that cut it short counts.
+int copy_status(int code) {
+  if (code == 1) return 0;
+  return stop_flag == 1 ? maintenance_stopped : 1;
 }
 
 } // namespace
@@ -132,26 +145,40 @@ int run_maintenance_command(const CommandLine& cl) {
   TerminalDialogs dialogs(cl.answer_all);
   ResultTree listing;
   const bool listed = list_volumes(cl, listing);
-  say_shown(run_report.repaired);
-  say_shown(run_report.warning);
+  say_if_any(run_report.repaired);
+  // An export refuses a listing cut short (below), and says why once, there.
+  const bool export_cut_short = listed && !cl.export_to.empty() && !run_report.cut_short.empty();
+  if (!export_cut_short || !run_report.warning.starts_with(run_report.cut_short)) say_if_any(run_report.warning);
   if (!listed) {
-    say_shown(run_report.failure);
+    say_if_any(run_report.failure);
     return 1;
   }
+  // A stop while the listing waited for another program: nothing was done.
+  if (run_report.stopped || stop_flag == 1) {
+    say("stopped: nothing was done");
+    return maintenance_stopped;
+  }
   if (run_report.catalog_moved)
-    say("the catalog opened at " + shown(run_report.catalog_directory) + ", not at " + shown(catalog_asked(cl)) +
-        " as asked: " + shown(run_report.move_reason));
+    say("the catalog opened at " + run_report.catalog_directory + ", not at " + catalog_asked(cl) + " as asked: " +
+        run_report.move_reason);
   const std::string catalog = run_report.catalog_directory;
 
   if (cl.delete_number) return delete_command(cl, catalog, dialogs);
-  if (!cl.import_from.empty()) return import_catalog(catalog, cl.import_from, dialogs, nullptr) == 1 ? 0 : 1;
+  if (!cl.import_from.empty()) return copy_status(import_catalog(catalog, cl.import_from, dialogs, nullptr));
 
+  // The listing chooses what is exported: one that ended at a volume file it
+  // could not read cannot say which volumes after it the masks would choose. The
+  // import stops at such a file too.
+  if (export_cut_short) {
+    say(run_report.cut_short + ": the volumes after it cannot be listed, so nothing was exported");
+    return 1;
+  }
   std::vector<ListedVolume> volumes;
   for (std::uint32_t row = 0; row < listing.top_level_count(); ++row) {
     const NodeId node = listing.top_level(row);
     volumes.push_back({listing.number(node), std::string(listing.text(node))});
   }
-  return export_volumes(catalog, cl.export_to, volumes, dialogs) == 1 ? 0 : 1;
+  return copy_status(export_volumes(catalog, cl.export_to, volumes, dialogs));
 }
 
 } // namespace shelvo

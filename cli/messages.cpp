@@ -2,22 +2,39 @@
 
 #include <cstdio>
 
+#include "platform/code_page.h"
+
 namespace shelvo {
 
 std::string terminal_safe(std::string_view text) {
+  static constexpr char hex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x20 || byte == 0x7F) {
-      out += '?';
-    } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+    if (byte >= 0x20 && byte < 0x7F) {
+      out += text[i++];
+      continue;
+    }
+    if (byte < 0x80) { // C0 and DEL, as names show them
       out += '?';
       ++i;
-    } else {
-      out += text[i];
+      continue;
     }
+    char32_t code_point = 0;
+    if (const std::size_t length = utf8_sequence_at(text, i, code_point); length > 0) {
+      if (code_point < 0xA0) out += '?'; // a C1 control, written as UTF-8
+      else out.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
+    // No character at all: a lone byte 0x80-0x9F is a C1 control to an 8-bit
+    // terminal (0x9B opens an escape sequence), so every such byte is shown by
+    // its value, as the shell's $'\xNN' writes it.
+    out += "\\x";
+    out += hex[byte >> 4];
+    out += hex[byte & 0x0F];
+    ++i;
   }
   return out;
 }

@@ -12,10 +12,13 @@ namespace shelvo {
 
 constexpr std::string_view message_prefix = "shelvo-cli: ";
 
-// UTF-8 text as a terminal may be given it: each control character (C0, DEL, and
-// C1 in its UTF-8 form) as '?'. A name or a label read from a volume or another
-// catalog may hold anything, escape sequences that would retitle or clear the
-// terminal included.
+// UTF-8 text (a path, an argument, a name already converted from a catalog) as
+// a terminal may be given it, the rule of every line the tool writes on its
+// own: each control character (C0, DEL and C1) as '?', as names show them, and
+// each byte that is not part of well-formed UTF-8 as \xNN (a lone 0x9B is an
+// escape sequence's start to an 8-bit terminal). A path or an argument may
+// hold anything, escape sequences that would retitle or clear the terminal
+// included.
 std::string terminal_safe(std::string_view text);
 
 // The text with the prefix before each of its lines (each made terminal_safe),

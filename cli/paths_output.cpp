@@ -1,6 +1,7 @@
 #include "cli/paths_output.h"
 
 #include "catalog/catalog_store.h"
+#include "cli/messages.h"
 #include "results/printable_text.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
@@ -144,6 +145,8 @@ void PathsOutput::write_host_lines(std::string_view directory_path, std::string_
     }
     found = true;
     if (name.empty() && host_path_.back() != '/') host_path_ += '/'; // a directory
+    // A terminal is shown what it can show safely; a pipe gets the bytes.
+    if (line_at_a_time_) host_path_ = terminal_safe(host_path_);
     if (terminator_ == '\0') {
       // For xargs -0: the path alone, byte for byte.
       buffer_ += host_path_;

@@ -13,7 +13,8 @@
 // With host paths, each line starts with the path of the hit on this machine
 // instead (a directory's ends in '/'), for the hits on volumes mounted now:
 // found as the window's right-click finds them, from the stored names. With NUL
-// bytes, the path alone, byte for byte, for xargs -0. The other hits are left
+// bytes, the path alone, byte for byte, for xargs -0. On a terminal, paths are
+// shown as every line of the tool is (terminal_safe). The other hits are left
 // out and counted.
 #pragma once
 

@@ -59,7 +59,8 @@ Search find_volume(RunSettings& settings, const std::string* label) {
 bool confirmed(const FrontEnd& front) {
   if (!front.read_confirmation_key) return false;
   const int key = front.read_confirmation_key();
-  // 'O' is the French "oui": the confirmation has always taken it as a yes.
+  // 'O' is the French "oui": a French user answers the question in their own
+  // language, so it is a yes too.
   return key == 'Y' || key == 'y' || key == 'O' || key == 'o';
 }
 

@@ -108,7 +108,7 @@ std::string skipped_entries_message(const SkippedEntries& skipped) {
   };
   reason(skipped.unreadable, "unreadable");
   reason(skipped.too_long, "with a path too long");
-  reason(skipped.too_deep, "too deep");
+  reason(skipped.special, "neither file nor directory");
   const long total = skipped.total();
   return "The volume was added, but " + std::to_string(total) + (total == 1 ? " entry was" : " entries were") +
          " left out of it (" + reasons + "); the first: " + skipped.first + ".";

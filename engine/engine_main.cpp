@@ -1,6 +1,7 @@
 #include "engine/engine_main.h"
 
 #include "catalog/catalog_read_lock.h"
+#include "catalog/catalog_store.h"
 #include "engine/add_pass.h"
 #include "engine/index_pass.h"
 #include "engine/listing_pass.h"
@@ -53,9 +54,11 @@ bool open_here(const RunSettings& settings, bool may_create, std::string& why) {
       return false;
     }
     if (!may_create) {
-      // A directory without volume file 0 is a catalog with no volume yet.
-      if (directory_exists(settings.catalog_directory)) return true;
+      // Every catalog holds volume file 0 from its first opening on. A
+      // directory without it is none, and a change asked of it (an import into
+      // it, an export from it) would make one where the user never meant to.
       why = "no catalog at " + settings.catalog_directory;
+      if (directory_exists(settings.catalog_directory)) why += ": it holds no " + volume_file_name(0);
       return false;
     }
     create_directory(settings.catalog_directory); // an existing directory is fine

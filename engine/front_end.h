@@ -24,7 +24,8 @@ struct FrontEnd {
   // "Print only number of files and dir found": a listing only counts.
   bool only_total = false;
   // A catalog that does not exist yet is created where the vector names it; the
-  // maintenance commands work only on catalogs that exist.
+  // maintenance commands work only on catalogs that exist (a directory without
+  // volume file 0 is none).
   bool create_missing_catalog = true;
   // Elements of the vector from this index on are search masks, whatever their
   // first characters (a command line's words after "--"); 0 when there are none.

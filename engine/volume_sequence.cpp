@@ -17,9 +17,10 @@ bool passes_volume_masks(const RunSettings& settings, std::string_view label) {
 
 File open_volume_file(const RunSettings& settings) {
   File file = File::open(settings.volume_cursor, "rb");
-  if (!file && file.error() != ENOENT && run_report.warning.empty())
-    run_report.warning = "cannot read the volume file " + settings.volume_cursor + ": " + error_text(file.error()) +
-                         "; the volumes after it were not read";
+  if (!file && file.error() != ENOENT) {
+    run_report.cut_short = "cannot read the volume file " + settings.volume_cursor + ": " + error_text(file.error());
+    if (run_report.warning.empty()) run_report.warning = run_report.cut_short + "; the volumes after it were not read";
+  }
   return file;
 }
 

@@ -21,9 +21,9 @@ std::string shown_label(std::string_view label_bytes);
 bool passes_volume_masks(const RunSettings& settings, std::string_view label);
 
 // Opens the volume file under the cursor for a reader. A missing file ends the
-// catalog as always; one that is there and cannot be read (not a regular file,
-// no permission) ends it too, and run_report.warning says why, since every
-// volume after it goes unread.
+// catalog, for every reader; one that is there and cannot be read (not a regular
+// file, no permission) ends it too, and run_report.cut_short and warning say
+// why, since every volume after it goes unread.
 File open_volume_file(const RunSettings& settings);
 
 // Moves the cursor to the next volume file and counts the one just read. False

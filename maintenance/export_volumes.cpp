@@ -67,6 +67,7 @@ int export_volumes(std::string_view current, std::string_view target, const std:
   int exported = 0;
   bool failed = false;
   std::string failure;
+  int error = 0;
   for (const ListedVolume& volume : volumes) {
     if (stop_flag == 1) {
       tell_failure(dialogs, "stopped: " + std::to_string(volumes.size() - static_cast<std::size_t>(exported)) +
@@ -86,7 +87,7 @@ int export_volumes(std::string_view current, std::string_view target, const std:
       failed = true;
       continue;
     }
-    const int code = copy_volume_file(catalog, exported, from, volume.number, true, failure);
+    const int code = copy_volume_file(catalog, exported, from, volume.number, true, failure, &error);
     if (code == copy_done) {
       ++exported; // a failed copy takes no number: no gap
       continue;
@@ -94,12 +95,14 @@ int export_volumes(std::string_view current, std::string_view target, const std:
     failed = true;
     // The source fills the message's first and third places and the target its
     // second: the reverse of the import's order (target first), though the text
-    // is the same. The export's message has always been filled so; it is kept,
-    // and the line after it in parentheses says plainly what failed.
+    // is the same. The export's box is defined so, and the window and the
+    // command line show it alike; the line after it in parentheses says plainly
+    // what failed.
     tell_failure(dialogs, copy_failure_message(code, source, catalog.volumes().path_of(exported)) + "\n\n(" + failure +
                               ")");
-    // A directory that takes no new file takes none for the next volume either.
-    if (code == copy_target_not_created) break;
+    // A directory that takes no new file, or has no room left, takes none for
+    // the next volume either.
+    if (code == copy_target_not_created || no_room_left(error)) break;
   }
   dialogs.show_message(export_end_message(exported, current, target), exported > 0 ? "GOOD Job" : "BAD Job",
                        DialogButtons::ok, DialogIcon::none);

@@ -227,7 +227,7 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
       failed = true;
       continue;
     }
-    const int code = copy_volume_file(catalog, target, from, s, replace, failure);
+    const int code = copy_volume_file(catalog, target, from, s, replace, failure, &error);
     if (code == copy_done) {
       ++added;
       if (replace) table.replaced(target, *imported);
@@ -236,8 +236,9 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
     }
     failed = true;
     tell_failure(dialogs, copy_failure_message(code, into.path_of(target), source_path) + "\n\n(" + failure + ")");
-    // A catalog that takes no new file takes none for the next volume either.
-    if (code == copy_target_not_created) break;
+    // A catalog that takes no new file, or has no room left, takes none for the
+    // next volume either.
+    if (code == copy_target_not_created || no_room_left(error)) break;
   }
   dialogs.show_message(import_end_message(added), added > 0 ? "GOOD Job" : "BAD Job", DialogButtons::ok,
                        DialogIcon::none);

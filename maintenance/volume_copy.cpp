@@ -1,6 +1,7 @@
 #include "maintenance/volume_copy.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -17,22 +18,30 @@ constexpr std::size_t copy_block = 57344;
 } // namespace
 
 int copy_volume_file(CatalogWriter& target_catalog, long target_number, const VolumeDirectory& source_catalog,
-                     long source_number, bool replace, std::string& failure) {
+                     long source_number, bool replace, std::string& failure, int* error) {
+  int ignored = 0;
+  int& why = error ? *error : ignored;
+  why = 0;
   const std::string source = source_catalog.path_of(source_number);
   const std::string target = target_catalog.volumes().path_of(target_number);
   File from = source_catalog.open(source_number);
   if (!from) {
-    failure = "cannot read " + source + ": " + error_text(from.error());
+    why = from.error();
+    failure = "cannot read " + source + ": " + error_text(why);
     return copy_source_unreadable;
   }
   File to = target_catalog.create_temporary(failure);
-  if (!to) return copy_target_not_created;
+  if (!to) {
+    why = to.error();
+    return copy_target_not_created;
+  }
 
   std::vector<char> block(copy_block);
   for (;;) {
     const std::size_t got = from.read(block);
     if (from.failed()) {
-      failure = "cannot read " + source + ": " + error_text(from.error());
+      why = from.error();
+      failure = "cannot read " + source + ": " + error_text(why);
       target_catalog.discard();
       return copy_source_unreadable;
     }
@@ -40,12 +49,23 @@ int copy_volume_file(CatalogWriter& target_catalog, long target_number, const Vo
     if (!to.write(std::string_view(block.data(), got))) break;
   }
   if (!to.close()) {
-    failure = "cannot write " + target + ": " + error_text(to.error());
+    why = to.error();
+    failure = "cannot write " + target + ": " + error_text(why);
     target_catalog.discard();
     return copy_write_failed;
   }
-  if (!target_catalog.install(target_number, replace, failure)) return copy_write_failed;
+  if (!target_catalog.install(target_number, replace, failure)) {
+    why = errno;
+    return copy_write_failed;
+  }
   return copy_done;
+}
+
+bool no_room_left(int error) {
+#ifdef EDQUOT
+  if (error == EDQUOT) return true;
+#endif
+  return error == ENOSPC;
 }
 
 std::string shown_in_message(std::string_view catalog_text) {
@@ -78,9 +98,10 @@ bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::
 }
 
 std::string version_text(unsigned char format) {
-  // The format byte is read as a signed 8-bit number and divided truncating
-  // toward zero, as the confirmation always has: a damaged byte above 127 shows
-  // as a small negative version ("2.-62" for 0xC3), never as a large number.
+  // The format byte is read as a signed 8-bit number, whatever the host's plain
+  // char is, and divided truncating toward zero, so one byte reads as one version
+  // on every host: a damaged byte above 127 shows as a small negative version
+  // ("2.-62" for 0xC3), never as a large number.
   const auto b = static_cast<signed char>(format);
   const char separator = (b % 2 != 0) ? '.' : '~';
   std::array<char, 16> text{};

@@ -22,9 +22,15 @@ constexpr int copy_write_failed = -4; // a write, the close or the final rename 
 // The bytes go into a temporary file first, every read and the close are
 // checked, and the target is written only when all is well: a failed copy
 // leaves the target as it was and no temporary file behind (replacing a volume
-// by a half copy would destroy it). failure says why, in the system's words.
+// by a half copy would destroy it). failure says why, in the system's words,
+// and error, when given, is the system's error number of it.
 int copy_volume_file(CatalogWriter& target_catalog, long target, const VolumeDirectory& source_catalog, long source,
-                     bool replace, std::string& failure);
+                     bool replace, std::string& failure, int* error = nullptr);
+
+// True for the error of a target that has no room left (a full disk, a quota
+// reached): the volumes after one take none either, so an import or an export
+// stops there, with one failure, instead of one for every volume left.
+bool no_room_left(int error);
 
 // The two catalogs of an import or an export: written holds the one written
 // (its exclusive lock), read the one read (its shared lock, so its volumes do

@@ -34,9 +34,9 @@ void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when the bytes
-// there are not a valid, shortest-form sequence.
-std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& cp) {
+} // namespace
+
+std::size_t utf8_sequence_at(std::string_view text, std::size_t i, char32_t& cp) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char b0 = byte(i);
   std::size_t len;
@@ -55,8 +55,6 @@ std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& cp) {
   return len;
 }
 
-} // namespace
-
 std::string utf8_to_cp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -68,7 +66,7 @@ std::string utf8_to_cp1252(std::string_view text) {
       continue;
     }
     char32_t cp = 0;
-    const std::size_t len = decode_utf8(text, i, cp);
+    const std::size_t len = utf8_sequence_at(text, i, cp);
     if (len == 0) {
       out += static_cast<char>(b); // not UTF-8: already a Windows-1252 byte
       ++i;

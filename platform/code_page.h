@@ -2,6 +2,7 @@
 // bytes that are usually UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@ constexpr char unstorable_char = '\x8F';
 // unstorable_char; bytes that are not valid UTF-8 are taken as Windows-1252
 // bytes as they are.
 std::string utf8_to_cp1252(std::string_view text);
+
+// The length of the well-formed, shortest-form UTF-8 sequence of two or more
+// bytes at text[at], with its code point; 0 when the bytes there are none (an
+// ASCII byte included).
+std::size_t utf8_sequence_at(std::string_view text, std::size_t at, char32_t& code_point);
 
 // Windows-1252 to UTF-8. The five codes that Windows-1252 leaves undefined map
 // to the C1 controls of the same value, as Windows does.

@@ -8,6 +8,19 @@
 
 namespace shelvo {
 
+namespace {
+
+// What a device, FIFO or socket is called, directly or through a link; nullptr
+// for anything else.
+const char* special_kind(mode_t mode, bool through_link) {
+  if (S_ISFIFO(mode)) return through_link ? "a link to a FIFO" : "a FIFO";
+  if (S_ISSOCK(mode)) return through_link ? "a link to a socket" : "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return through_link ? "a link to a device" : "a device";
+  return nullptr;
+}
+
+} // namespace
+
 WalkDirectory::~WalkDirectory() {
   if (handle_) ::closedir(static_cast<DIR*>(handle_));
 }
@@ -33,12 +46,18 @@ bool WalkDirectory::next(WalkEntry& entry) {
     entry.error = errno;
     return true;
   }
-  if (S_ISLNK(st.st_mode)) {
+  const bool link = S_ISLNK(st.st_mode);
+  if (link) {
     // A link to a regular file is that file; links to anything else are never
     // followed, so a walk cannot loop or leave the volume through one.
-    if (::fstatat(dir_fd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) return true;
-  } else if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
-    return true; // devices, FIFOs and sockets are never opened
+    if (::fstatat(dir_fd, e->d_name, &st, 0) != 0) return true;
+    if (S_ISDIR(st.st_mode)) return true;
+  }
+  if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
+    // Devices, FIFOs and sockets are never opened: a read could block or never end.
+    entry.special = special_kind(st.st_mode, link);
+    if (entry.special) entry.kind = WalkEntry::Kind::special;
+    return true;
   }
   entry.kind = S_ISDIR(st.st_mode) ? WalkEntry::Kind::directory : WalkEntry::Kind::file;
   entry.size = static_cast<std::uint64_t>(st.st_size);

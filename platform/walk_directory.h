@@ -4,7 +4,9 @@
 //
 // A symbolic link (on Windows any reparse point: a link, a junction, a mount
 // point) is never followed into a directory; a link to a regular file is that
-// file; other links, devices, FIFOs and sockets are `skipped`, never opened.
+// file; other links (to a directory, or to nothing) are `skipped`. Devices,
+// FIFOs and sockets, and links to them, are `special`: never opened, and told
+// to the user, since they may hold what the user meant to catalogue.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +16,10 @@
 namespace shelvo {
 
 struct WalkEntry {
-  enum class Kind { directory, file, skipped, unreadable };
+  enum class Kind { directory, file, skipped, special, unreadable };
   std::string name; // the host's name for it, UTF-8 on Windows
   Kind kind = Kind::skipped;
+  const char* special = nullptr; // what a special entry is: "a FIFO", "a link to a device", ...
   std::uint64_t size = 0;     // a file's length
   std::time_t modified = 0;   // a file's last-write time
   std::uint64_t device = 0;   // a directory's file system (on Windows always 0: a mount point is a link there)

@@ -20,20 +20,25 @@ std::time_t unix_time_of(const FILETIME& t) {
 
 WIN32_FIND_DATAW& data_of(void* found) { return *static_cast<WIN32_FIND_DATAW*>(found); }
 
-// What a link to a file stands for: that file's size and time, when it is a
-// regular file that can be reached.
-bool follow_link_to_file(const std::wstring& path, WalkEntry& entry) {
+// What a link stands for: the regular file it reaches (with that file's size
+// and time), a device or pipe (never read), or nothing the walk takes (a
+// directory, a link to nothing).
+enum class LinkTarget { file, device, other };
+
+LinkTarget follow_link(const std::wstring& path, WalkEntry& entry) {
   const HANDLE h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return LinkTarget::other;
   BY_HANDLE_FILE_INFORMATION info{};
-  const bool known = ::GetFileInformationByHandle(h, &info) && ::GetFileType(h) == FILE_TYPE_DISK;
+  const DWORD type = ::GetFileType(h);
+  const bool known = type == FILE_TYPE_DISK && ::GetFileInformationByHandle(h, &info);
   ::CloseHandle(h);
-  if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) return LinkTarget::device;
+  if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return LinkTarget::other;
   entry.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   entry.modified = unix_time_of(info.ftLastWriteTime);
-  return true;
+  return LinkTarget::file;
 }
 
 } // namespace
@@ -79,11 +84,21 @@ bool WalkDirectory::next(WalkEntry& entry) {
       // that file.
       if (directory) return true;
       // The path of the entry: the pattern's directory and the name.
-      if (!follow_link_to_file(directory_ + L'\\' + std::wstring(name), entry)) return true;
-      entry.kind = WalkEntry::Kind::file;
+      switch (follow_link(directory_ + L'\\' + std::wstring(name), entry)) {
+      case LinkTarget::file: entry.kind = WalkEntry::Kind::file; break;
+      case LinkTarget::device:
+        entry.kind = WalkEntry::Kind::special;
+        entry.special = "a link to a device";
+        break;
+      case LinkTarget::other: break;
+      }
       return true;
     }
-    if (d.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return true;
+    if (d.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) {
+      entry.kind = WalkEntry::Kind::special; // never opened
+      entry.special = "a device";
+      return true;
+    }
     entry.kind = directory ? WalkEntry::Kind::directory : WalkEntry::Kind::file;
     entry.size = (static_cast<std::uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
     entry.modified = unix_time_of(d.ftLastWriteTime);

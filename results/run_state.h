@@ -43,10 +43,10 @@ extern volatile std::sig_atomic_t stop_flag;
 // incomplete. The records themselves stay as they are.
 struct SkippedEntries {
   std::int32_t unreadable = 0; // directories and archives that could not be read
-  std::int32_t too_long = 0;   // paths longer than a record holds
-  std::int32_t too_deep = 0;   // directories below the deepest level entered
+  std::int32_t too_long = 0;   // directories and archives whose paths a search cannot hold
+  std::int32_t special = 0;    // devices, FIFOs and sockets (and links to them), never opened
   std::string first;           // the first one left out, and why (UTF-8, controls as '?')
-  std::int32_t total() const { return unreadable + too_long + too_deep; }
+  std::int32_t total() const { return unreadable + too_long + special; }
 };
 
 struct RunReport {
@@ -61,6 +61,8 @@ struct RunReport {
   std::string repaired;          // what a program that was stopped had left half done, and was
                                  // finished before this call went on
   std::string warning;           // what was left half done and could not be finished
+  std::string cut_short;         // why a listing or a search ended before the catalog did: a volume
+                                 // file there could not be read ("cannot read the volume file ...")
   std::string log_failure;       // why the broken-archive log could not be written, once
   SkippedEntries skipped;        // what an add left out
   std::vector<std::string> left_out; // Shelvo's own folders that an add of the drive holding them left out (host paths)

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "platform/dos_time.h"
 #include "scanner/archive_frame.h"
 #include "scanner/byte_cursor.h"
 
@@ -16,8 +17,9 @@ namespace {
 //   2  2  basic header size B (0: end of archive; at most 2600)
 //   4  1  first-header size F: 30, 34 (extended file position) or 46 (ARJ 2.50
 //         and later: access and creation times)
-//   7  1  host OS (2 = UNIX: the access mode is a Unix mode there)
-//  12  4  date-time modified, DOS form
+//   7  1  host OS (2 = UNIX, 8 = NeXT: the access mode is a Unix mode there,
+//         and the date-time a Unix time)
+//  12  4  date-time modified: DOS form, or a Unix time as the host OS says
 //  16  4  compressed size
 //  20  4  original size
 //  30  2  file access mode (DOS attributes, at most 0x2F)
@@ -34,6 +36,7 @@ constexpr std::size_t off_access_mode = 30;
 constexpr std::size_t fixed_part = 34;  // offsets 0-33, what every file header has
 constexpr std::size_t max_basic_size = 2600;
 constexpr std::uint8_t host_unix = 2;
+constexpr std::uint8_t host_next = 8;
 constexpr std::uint16_t max_dos_attributes = 0x2F;
 constexpr std::string_view arj_identifier{"\x60\xEA", 2};
 
@@ -49,6 +52,15 @@ std::uint64_t skip_extended_headers(ArchiveStream& archive, std::uint64_t positi
     if (size == 0) return position;
     position += std::uint64_t{size} + 4;
   }
+}
+
+// The DOS date-time a member is recorded with: the header's own, or, where ARJ
+// wrote a Unix time, that time's local date and time (as for the files of a
+// volume; times outside what a DOS date holds are clamped).
+std::uint32_t dos_date_time_of(std::uint32_t stored, bool unix_time) {
+  if (!unix_time) return stored;
+  const DosDateTime dos = dos_date_time_from_unix(static_cast<std::time_t>(stored));
+  return (std::uint32_t{dos.date} << 16) | dos.time;
 }
 
 } // namespace
@@ -82,10 +94,11 @@ void read_arj_members(ArchiveFrame& frame) {
     const std::uint32_t original = h.u32le(off_original);
     if (compressed != 0 || original != 0) { // directories and empty files are not recorded
       const std::size_t name_offset = 4 + std::size_t{h.u8(off_first_size)};
-      const bool dos_attributes = h.u8(off_host_os) != host_unix;
+      const bool made_on_unix = h.u8(off_host_os) == host_unix || h.u8(off_host_os) == host_next;
       const bool plausible = h.u8(off_first_size) >= off_access_mode && name_offset <= whole.size() &&
-                             (!dos_attributes || h.u16le(off_access_mode) <= max_dos_attributes);
-      frame.take_member(h.rest(name_offset), original, h.u32le(off_date_time), plausible);
+                             (made_on_unix || h.u16le(off_access_mode) <= max_dos_attributes);
+      frame.take_member(h.rest(name_offset), original, dos_date_time_of(h.u32le(off_date_time), made_on_unix),
+                        plausible);
     }
 
     const std::uint64_t data = skip_extended_headers(archive, start + whole.size() + 4);

@@ -217,6 +217,13 @@ void ArchiveFrame::close_block() {
   }
 }
 
+bool is_archive(const std::string& host_path) {
+  WindowedFile file = WindowedFile::open_host(host_path);
+  if (!file) return false;
+  ArchiveStream archive(std::move(file));
+  return recognise(archive) != ArchiveFormat::none;
+}
+
 int scan_archive(File& volume_file, const std::string& host_path, std::string_view logged_path) {
   WindowedFile file = WindowedFile::open_host(host_path);
   if (!file) return 0;

@@ -18,6 +18,10 @@ namespace shelvo {
 // (nothing written in either case), 1 when a block was written (maybe empty).
 int scan_archive(File& volume_file, const std::string& host_path, std::string_view logged_path);
 
+// True when the file at host_path opens and its first bytes are those of one of
+// the four formats: what scan_archive would list.
+bool is_archive(const std::string& host_path);
+
 // Where the "Scanning ... File" announcements go; nullptr (the default) drops them.
 void set_announcement_stream(std::FILE* stream);
 

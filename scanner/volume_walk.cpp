@@ -4,6 +4,7 @@
 
 #include "catalog/catalog_store.h"
 #include "catalog/name_matching.h"
+#include "catalog/record_reader.h"
 #include "results/run_state.h"
 #include "platform/code_page.h"
 #include "platform/dos_time.h"
@@ -14,6 +15,22 @@
 
 
 namespace shelvo {
+
+static_assert(walk_path_limit == max_directory_path && walk_archive_path_limit == max_archive_path,
+              "the walk records only the paths a search holds");
+
+namespace {
+
+std::function<void(std::string_view)>& left_out_listener() {
+  static std::function<void(std::string_view)> listener;
+  return listener;
+}
+
+} // namespace
+
+void set_left_out_listener(std::function<void(std::string_view)> listener) {
+  left_out_listener() = std::move(listener);
+}
 
 bool is_archive_candidate(std::string_view name) {
   static constexpr std::string_view candidates[] = {"*.A??", "*.Z??", "*.0??", "*.LZH", "*.LHA", "*.R??"};
@@ -44,7 +61,7 @@ public:
 
   // path: the directory's recorded path as the caller built it ("\", "\GAMES");
   // host: where it is on this host.
-  int walk(const std::string& path, const std::string& host, int depth) {
+  int walk(const std::string& path, const std::string& host) {
     write_directory_record(path);
     const std::string base = (path == "\\") ? std::string() : path; // without trailing '\'
 
@@ -63,9 +80,9 @@ public:
       // file away, so nothing more is worth walking.
       if (volume_file_.failed() || stop_flag == 1) return 1;
       const std::string_view host_name = entry.name;
-      // Every name that begins with two dots is left out: ..NOTES.TXT on
-      // purpose, as the walk always has, so that a volume added again gives the
-      // same records as before.
+      // Every name that begins with two dots is left out, ..NOTES.TXT on
+      // purpose too: catalogs already written hold none, and a volume added
+      // again must give the same records as before.
       if (host_name.substr(0, 2) == "..") continue;
       const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
       if (is_left_out(child_host)) continue;
@@ -73,25 +90,25 @@ public:
         skipped(run_report.skipped.unreadable, base + "\\" + catalog_name_of(host_name), error_text(entry.error));
         continue;
       }
-      // Links to anything but a regular file, devices, FIFOs and sockets.
+      // Links to a directory or to nothing are not followed, as find does not
+      // follow them.
       if (entry.kind == WalkEntry::Kind::skipped) continue;
-
       const std::string name = catalog_name_of(host_name);
       const std::string child_path = base + "\\" + name;
-      if (child_path.size() > walk_path_limit) {
-        skipped(run_report.skipped.too_long, child_path.substr(0, 60) + "...", "path longer than a record holds");
+      if (entry.kind == WalkEntry::Kind::special) {
+        skipped(run_report.skipped.special, child_path, std::string(entry.special) + ", never opened");
         continue;
       }
 
       if (entry.kind == WalkEntry::Kind::directory) {
         if (entry.device != root_device_) continue; // another mount: not this volume
-        if (depth < walk_depth_limit) {
-          walk(child_path, child_host, depth + 1);
-        } else {
-          write_directory_record(child_path);
-          skipped(run_report.skipped.too_deep, child_path.substr(0, 60) + "...",
-                  "deeper than " + std::to_string(walk_depth_limit) + " levels: recorded, not entered");
+        if (child_path.size() > walk_path_limit) {
+          skipped(run_report.skipped.too_long, shortened(child_path),
+                  "a path longer than " + std::to_string(walk_path_limit) +
+                      " characters, which a search cannot hold: left out with all it holds");
+          continue;
         }
+        walk(child_path, child_host);
         ++counters.scanned_dirs;
         header_owed = true;
         continue;
@@ -103,8 +120,15 @@ public:
       }
       write_file_record(name, entry);
       ++counters.scanned_files;
-      if (is_archive_candidate(name) && scan_archive(volume_file_, child_host, child_path) == 0)
+      if (!is_archive_candidate(name)) continue;
+      if (child_path.size() > walk_archive_path_limit) {
+        if (is_archive(child_host))
+          skipped(run_report.skipped.too_long, shortened(child_path),
+                  "an archive path longer than " + std::to_string(walk_archive_path_limit) +
+                      " characters, which a search cannot hold: its members are not listed");
+      } else if (scan_archive(volume_file_, child_host, child_path) == 0) {
         skipped(run_report.skipped.unreadable, child_path, "the archive cannot be read");
+      }
     }
     return 1;
   }
@@ -116,11 +140,17 @@ private:
     return true;
   }
 
-  // Counts an entry left out, and keeps the first for the user.
+  // Counts an entry left out, keeps the first for the user, and tells whoever
+  // lists them all.
   static void skipped(std::int32_t& count, const std::string& path, const std::string& why) {
     ++count;
-    if (run_report.skipped.first.empty()) run_report.skipped.first = printable_utf8(path) + ": " + why;
+    const std::string entry = printable_utf8(path) + ": " + why;
+    if (run_report.skipped.first.empty()) run_report.skipped.first = entry;
+    if (left_out_listener()) left_out_listener()(entry);
   }
+
+  // A path too long to show whole: its first 60 characters.
+  static std::string shortened(const std::string& path) { return path.substr(0, 60) + "..."; }
 
   void write_directory_record(const std::string& path) {
     std::string folded = path;
@@ -159,7 +189,7 @@ int scan_directory(std::string_view path, File& volume_file, const std::vector<s
     return 1;
   }
   VolumeWalk walk(volume_file, root_device, left_out);
-  return walk.walk(recorded, *host, 0);
+  return walk.walk(recorded, *host);
 }
 
 } // namespace shelvo

@@ -2,6 +2,7 @@
 // records, with the members of every archive it meets.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,11 +11,17 @@
 
 namespace shelvo {
 
-// Longest directory or file path the walk records; deeper entries are skipped.
-constexpr std::size_t walk_path_limit = 3327;
-// Deepest directory level the walk enters; a deeper directory is recorded but
-// not entered (each open level holds a directory handle).
-constexpr int walk_depth_limit = 400;
+// Longest directory path the walk records: the longest a search holds
+// (max_directory_path), so that every directory it records can be found and
+// its files reached again. A directory with a longer path is left out with
+// everything in it, and counted. At two characters a level at least, the path
+// limit also bounds how deep the walk goes.
+constexpr std::size_t walk_path_limit = 259;
+// Longest path of an archive whose members the walk lists: the longest archive
+// path a search holds (max_archive_path), so that every member is shown under
+// its own archive. A deeper archive is recorded as a file, and its members are
+// counted as left out.
+constexpr std::size_t walk_archive_path_limit = 255;
 
 // Walks the directory path ("\" for the root) of the current drive into the volume
 // file, which is open for update and positioned at its end. Returns non-zero once
@@ -23,6 +30,11 @@ constexpr int walk_depth_limit = 400;
 // of entries that are not recorded (Shelvo's own folders on a drive that holds
 // them); each one met is named in run_report.left_out.
 int scan_directory(std::string_view path, File& volume_file, const std::vector<std::string>& left_out = {});
+
+// Called with each entry an add leaves out, as the walk meets it: its path and
+// why, as UTF-8 with control characters shown as '?'. An empty function (the
+// default) tells no one; the count and the first entry are in run_report.
+void set_left_out_listener(std::function<void(std::string_view)> listener);
 
 // True for names the walk hands to the archive readers ("*.ZIP", "*.A01", ...).
 // name is upper-cased.

@@ -54,7 +54,8 @@ SearchPanel::SearchPanel(QWidget* form, ModeColumn& column, VolumeMaskBox& volum
   Che_addstar = place(new QCheckBox(QStringLiteral("Add Stars"), box), "Che_addstar", 468, 26, 65, 17);
 
   // The rules run whenever a state or a text changes, also when the program
-  // sets it (a recalled search, the settings): toggled and textChanged, not
+  // sets it (a recalled search, the settings), so that a state the program sets
+  // obeys the same rules as one set by hand: toggled and textChanged, not
   // clicked and textEdited.
   QObject::connect(Che_containsdir, &QCheckBox::toggled, box, [this] { Che_containsdirClick(); });
   QObject::connect(Che_onlydirectory, &QCheckBox::toggled, box, [this] { Che_onlydirectoryClick(); });

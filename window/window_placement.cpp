@@ -14,10 +14,11 @@ WindowPlacement::WindowPlacement(QMainWindow& window, QWidget& client, std::func
     : window_(window), client_(client), minimum_client_size_(std::move(minimum_client_size)),
       default_client_size_(std::move(default_client_size)), menu_height_(std::move(menu_height)) {}
 
-// The window was designed for a 640 x 480 screen, and a stored place is checked
-// against that screen however large the real one is. Past its far edges the
-// corner is pulled back onto them: the window opens as near to where the user
-// left it as the smallest screen allows. Before its near edges a window the
+// A stored place is checked against a 640 x 480 screen however large the real
+// one is: the smallest screen the window fits, so that a place saved on a large
+// monitor never puts the window out of reach on a smaller one. Past its far
+// edges the corner is pulled back onto them: the window opens as near to where
+// the user left it as the smallest screen allows. Before its near edges a window the
 // user dragged partly off the screen is kept there, up to half that screen;
 // further off, the place is more likely left by a screen that is gone than
 // chosen, and the window starts again at 0, not at the limit. What is left is

@@ -1,5 +1,7 @@
 #include "catalog/name_matching.h"
 
+#include "platform/code_page.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -34,6 +36,16 @@ TEST(StoredNames, TheQuickComparisonAnswersAsTheConversionDoes) {
     }
   }
   EXPECT_TRUE(host_name_stores_as("caf\xC3\xA9.txt", "CAFE.TXT"));
+}
+
+TEST(StoredNames, EveryControlCharacterOfAHostNameIsStoredAsTheUnstorableByte) {
+  const std::string stored = std::string("A") + unstorable_char + "B";
+  for (int byte = 0x01; byte <= 0x1F; ++byte) {
+    const std::string host = std::string("a") + static_cast<char>(byte) + "b";
+    EXPECT_EQ(host_name_in_code_page(host), std::string("a") + unstorable_char + "b") << byte;
+    EXPECT_EQ(stored_name_of_host_name(host), stored) << byte;
+    EXPECT_TRUE(host_name_stores_as(host, stored)) << byte;
+  }
 }
 
 TEST(MatchMask, WildcardsAreAnchoredAndExact) {

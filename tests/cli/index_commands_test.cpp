@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -101,6 +102,24 @@ TEST_F(IndexCommands, AnAddKeepsTheIndexCurrentAndSaysSo) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("shelvo-cli: indexed 1 volume ("), std::string::npos) << r.err;
   EXPECT_EQ(segments().size(), 2u);
+}
+
+// A delete cut short by a kill: volume 1 set aside, volume 2 moved down, volume
+// 3 not yet. --index finishes it before it reads, and says so once, as every
+// other call does.
+TEST_F(IndexCommands, IndexFinishesADeleteLeftByAStoppedProgramAndSaysSo) {
+  const std::string cat = dir / "c/CAT";
+  testing::write_file(cat + "/00000003.KTL", "THREE          \x05");
+  ASSERT_EQ(std::rename((cat + "/00000001.KTL").c_str(), (cat + "/.shelvo-delete-00000001").c_str()), 0);
+  testing::write_file(cat + "/00000001.KTL", "TWO            \x05");
+  auto r = cli("--index");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("shelvo-cli: finished deleting volume 1 from the catalog C:\\CAT"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(testing::list_directory(cat), (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL"}));
+  EXPECT_EQ(testing::read_file(cat + "/00000002.KTL"), "THREE          \x05");
+  r = cli("--index");
+  EXPECT_EQ(r.err.find("finished deleting"), std::string::npos) << r.err;
 }
 
 } // namespace

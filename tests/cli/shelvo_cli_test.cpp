@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +167,19 @@ TEST_F(ShelvoCli, MasksAfterTwoDashesAndSearchesThatFindNothing) {
   r = cli("'/l:C:\\CAT' 'nothing*' /nd");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("File:         0 (", 0), 0u) << r.err; // the count is still the answer
+}
+
+TEST_F(ShelvoCli, ASearchWhoseOnlyHitsAreDirectoriesFoundSomething) {
+  testing::make_directories(dir / "d/photos");
+  file("photos/a.jpg");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  for (const char* form : {"", " --paths", " --host", " /nd"}) {
+    const auto r = cli(std::string("'/l:C:\\CAT' 'photos' /d") + form);
+    EXPECT_EQ(r.status, 0) << form << ": " << r.err;
+    if (std::string_view(form) != " /nd") {
+      EXPECT_NE(r.out, "") << form; // the directory itself
+    }
+  }
 }
 
 TEST_F(ShelvoCli, ListingOfANewCatalogAfterOneAdd) {
@@ -783,6 +798,135 @@ TEST_F(ShelvoCli, AnExportAsksBeforeItReplacesVolumeFilesAndMakesTheDirectoryItI
   EXPECT_EQ(testing::read_file(dir / "out/00000002.KTL").substr(0, 3), "TWO");
 }
 
+TEST_F(ShelvoCli, ADirectoryWithoutACatalogIsNeitherImportedIntoNorExportedFrom) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  // A directory that exists but holds no volume file 0 is no catalog: a
+  // mistyped /l: naming one must not become a catalog by an import.
+  testing::make_directories(dir / "c/PLAIN");
+  testing::write_file(dir / "c/PLAIN/notes.txt", "mine");
+  for (const std::string answer : {"--yes", "--no"}) {
+    SCOPED_TRACE(answer);
+    auto r = cli("'/l:C:\\PLAIN' " + answer + " --import 'C:\\CAT'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("shelvo-cli: no catalog at C:\\PLAIN: it holds no 00000000.KTL"), std::string::npos) << r.err;
+    r = cli("'/l:C:\\PLAIN' " + answer + " --export " + shell_quote(dir / "out"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("shelvo-cli: no catalog at C:\\PLAIN: it holds no 00000000.KTL"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(testing::list_directory(dir / "c/PLAIN"), std::vector<std::string>{"notes.txt"});
+  EXPECT_FALSE(testing::path_exists(dir / "out"));
+}
+
+TEST_F(ShelvoCli, MaintenanceElementsThatWouldBeIgnoredOrContradictAreUsageErrors) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  ASSERT_EQ(cli("'/l:C:\\CAT' D: /S").status, 0);
+  const auto before = snapshot(dir / "c/CAT");
+  const std::string out = shell_quote(dir / "out");
+  const std::pair<std::string, std::string> wrong[] = {
+      {"'/l:C:\\CAT' --yes --delete 1 '[DISK*]'", "not '[DISK*]' (the volume is chosen by its number"},
+      {"'/l:C:\\CAT' --yes --import " + out + " '[DISK*]'", "(every volume of the other catalog is imported)"},
+      {"'/l:C:\\CAT' --no --yes --delete 1", "--yes and --no contradict each other"},
+      {"'/l:C:\\CAT' --yes --delete 1 '/l:C:\\OTHER'", "'/l:C:\\OTHER' names a second one"},
+      {"/l --yes --delete 1", "'/l' names no catalog"},
+      {"'/l:C:\\CAT' --yes --export " + out + " '[]'", "'[]' is an empty volume mask"},
+      {"'/l:C:\\CAT' --yes --delete 1 --label DISK --label OTHER", "--label names one label, and is given twice"},
+      {"'/l:C:\\CAT' --export " + out + " --no-index", "the output and index flags are for searches"},
+      {"'/l:C:\\CAT' D: /Y --yes", "--yes and --no answer the questions of --delete, --import and --export"},
+  };
+  for (const auto& [arguments, said] : wrong) {
+    const auto r = cli(arguments);
+    EXPECT_EQ(r.status, 64) << arguments;
+    EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+  EXPECT_FALSE(testing::path_exists(dir / "out"));
+  EXPECT_FALSE(testing::path_exists(dir / "c/VOLDEPOT"));
+}
+
+// The moves of a delete hold Ctrl-C, SIGTERM and SIGHUP back until the
+// catalog is whole. A signal that comes meanwhile finds the volume deleted:
+// the tool says so and exits 0, since a script reading 128+N would delete again.
+TEST_F(ShelvoCli, ADeleteDoneWhenASignalComesStandsAndExitsZero) {
+  const std::string cat = dir / "c/BIG";
+  testing::make_directories(cat);
+  // Enough volumes after the deleted one that their moves take a while.
+  for (long n = 0; n <= 4000; ++n) {
+    std::string label = "V" + std::to_string(n);
+    label.resize(label_length, ' ');
+    testing::write_file(cat + "/" + volume_file_name(n), n == 0 ? std::string() : label + '\x05');
+  }
+  const std::string aside = cat + "/.shelvo-delete-00000001";
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    const std::size_t files = testing::list_directory(cat).size();
+    const std::string next = testing::read_file(cat + "/00000002.KTL");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(signal_number, SIG_DFL);
+      ::setenv("SHELVO_DRIVES", drives.c_str(), 1);
+      if (!std::freopen((dir / "err").c_str(), "w", stderr)) ::_exit(126);
+      ::execl(SHELVO_CLI_PATH, "shelvo-cli", "/l:C:\\BIG", "--yes", "--delete", "1", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // The moves are under way while the set-aside file is there.
+    bool seen = false;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!seen && ::waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+      seen = ::access(aside.c_str(), F_OK) == 0;
+    ASSERT_TRUE(seen) << "the moves were never seen under way";
+    ::kill(child, signal_number);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string err = testing::read_file(dir / "err");
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << err;
+    EXPECT_NE(err.find("v2.2] was deleted"), std::string::npos) << err;
+    EXPECT_NE(err.find("the stop came when the deletion was done: it stands"), std::string::npos) << err;
+    EXPECT_EQ(testing::list_directory(cat).size(), files - 1);
+    EXPECT_EQ(testing::read_file(cat + "/00000001.KTL"), next);
+  }
+}
+
+// A listing cut short by a volume file it cannot read cannot tell which volumes
+// after it an export would take: the export fails, naming the file, as the
+// import of the same catalog does, and writes nothing.
+TEST_F(ShelvoCli, AnExportFailsAtAVolumeFileItCannotReadAsTheImportDoes) {
+  file("a.txt");
+  for (int n = 0; n < 3; ++n) ASSERT_EQ(cli("'/l:C:\\CAT' D: /S").status, 0);
+  testing::make_directories(dir / "c/NEW");
+  testing::write_file(dir / "c/NEW/00000000.KTL", "");
+  const std::string second = dir / "c/CAT/00000002.KTL";
+  for (const std::string kind : {"fifo", "directory", "socket"}) {
+    SCOPED_TRACE(kind);
+    ASSERT_EQ(std::remove(second.c_str()), 0);
+    if (kind == "fifo") {
+      ASSERT_EQ(::mkfifo(second.c_str(), 0644), 0);
+    } else if (kind == "directory") {
+      ASSERT_EQ(::mkdir(second.c_str(), 0755), 0);
+    } else {
+      const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      ASSERT_LT(second.size(), sizeof address.sun_path);
+      std::copy(second.begin(), second.end(), address.sun_path);
+      ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+      ::close(sock);
+    }
+    auto r = cli("'/l:C:\\CAT' --yes --export " + shell_quote(dir / "out"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("shelvo-cli: cannot read the volume file C:\\CAT\\00000002.KTL: "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("so nothing was exported"), std::string::npos) << r.err;
+    EXPECT_FALSE(testing::path_exists(dir / "out"));
+    r = cli("'/l:C:\\NEW' --yes --import 'C:\\CAT'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot read C:\\CAT\\00000002.KTL: "), std::string::npos) << r.err;
+  }
+}
+
 TEST_F(ShelvoCli, AVolumeFileThatIsNoRegularFileIsRefusedWithoutHanging) {
   file("a.txt");
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
@@ -806,12 +950,23 @@ TEST_F(ShelvoCli, AnAddThatLeftEntriesOutSaysSoAndExitsFour) {
   std::string deep = dir / "d";
   for (int level = 0; level <= 400; ++level) deep += "/d";
   testing::make_directories(deep);
-  const auto r = cli("'/l:C:\\CAT' D:");
+  ASSERT_EQ(::mkfifo((dir / "d/pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("/dev/zero", (dir / "d/zero").c_str()), 0);
+  auto r = cli("'/l:C:\\CAT' D:");
   EXPECT_EQ(r.status, 4) << r.err;
-  EXPECT_NE(r.err.find("shelvo-cli: The volume was added, but 1 entry was left out of it (1 too deep); the first: \\D\\D"),
+  EXPECT_NE(r.err.find("shelvo-cli: The volume was added, but 3 entries were left out of it (1 with a path too long, 2 "
+                       "neither file nor directory); the first: "),
             std::string::npos)
       << r.err;
+  EXPECT_EQ(r.err.find("left out \\"), std::string::npos) << r.err; // only the first, without --verbose
   EXPECT_EQ(testing::list_directory(dir / "c/CAT").size(), 2u); // added all the same
+  // --verbose names every one of them.
+  r = cli("'/l:C:\\CAT' D: /Y --verbose");
+  EXPECT_EQ(r.status, 4) << r.err;
+  for (const std::string& entry : {std::string("\\PIPE: a FIFO, never opened"),
+                                   std::string("\\ZERO: a link to a device, never opened"),
+                                   std::string("\\D\\D\\D")})
+    EXPECT_NE(r.err.find("shelvo-cli: left out " + entry), std::string::npos) << entry << "\n" << r.err;
 }
 
 TEST_F(ShelvoCli, NamesAndLabelsFromCatalogsAndVolumesNeverReachTheTerminalRaw) {
@@ -835,6 +990,55 @@ TEST_F(ShelvoCli, NamesAndLabelsFromCatalogsAndVolumesNeverReachTheTerminalRaw) 
     EXPECT_EQ(stream.find('\x1B'), std::string::npos);
     EXPECT_EQ(stream.find('\x07'), std::string::npos);
     EXPECT_EQ(stream.find("\xC2\x8F"), std::string::npos); // nor a C1 control
+  }
+}
+
+// Well-formed UTF-8 without a control character but the line ends: what a
+// terminal shows as text, whatever its encoding (a lone byte 0x9B opens an
+// escape sequence on an 8-bit one).
+bool printable_on_a_terminal(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      if ((lead < 0x20 && lead != '\n') || lead == 0x7F) return false;
+      ++i;
+      continue;
+    }
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    char32_t code_point = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code_point = code_point << 6 | (next & 0x3F);
+    }
+    constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code_point < shortest[length] || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF) ||
+        code_point < 0xA0)
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+TEST_F(ShelvoCli, NoControlByteNorMalformedUtf8OfAPathOrAnArgumentReachesTheTerminal) {
+  const std::string csi = "\x9B" "2J"; // clears an 8-bit terminal
+  const std::string hostile = "x" + csi + "\xFF\x1B]0;T\x07\xC2\x9B";
+  testing::make_directories(dir / ("d/" + hostile));
+  const testing::CommandResult seen[] = {
+      cli(shell_quote("--x" + csi)),                                           // an unknown option
+      cli(shell_quote("/l:C:\\" + hostile) + " /W"),                           // the catalog asked for
+      cli("'/l:C:\\CAT' --add " + shell_quote(dir / ("d/" + hostile))),         // the added directory
+      cli("'/l:C:\\CAT' --add " + shell_quote(dir / hostile)),                  // ... missing
+      cli("'/l:C:\\CAT' --yes --import " + shell_quote(dir / hostile)),         // the import's directory
+      cli("'/l:C:\\CAT' --yes --export " + shell_quote(dir / (hostile + "/x"))), // the export's
+      cli("--drives", "C:=" + (dir / "c") + ";E:=" + (dir / hostile)),          // the drive table
+  };
+  EXPECT_NE(seen[0].err.find("unknown option '--x\\x9B2J'"), std::string::npos) << seen[0].err;
+  for (const testing::CommandResult& r : seen) {
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_TRUE(printable_on_a_terminal(r.err)) << r.err;
+    EXPECT_TRUE(printable_on_a_terminal(r.out)) << r.out;
   }
 }
 

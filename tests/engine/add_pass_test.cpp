@@ -2,6 +2,7 @@
 
 #include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
+#include "results/host_paths.h"
 #include "results/run_state.h"
 #include "results/status_view.h"
 #include "support/fakes.h"
@@ -220,6 +221,46 @@ TEST_F(AddPass, AnUnreadableVolumeFileIsNeverReplaced) {
   EXPECT_EQ(add({"/S"}), -2); // nor is a number behind it taken for the end
   EXPECT_EQ(files(), (std::vector<std::string>{"00000000.KTL", "00000001.KTL", "00000002.KTL", "00000003.KTL"}));
   EXPECT_EQ(volume(3), "KEPT           \x05");
+}
+
+TEST_F(AddPass, DirectoriesUpToTheLongestPathASearchHoldsAreFoundAgain) {
+  // "\" + 120 + "\" + 120 is 242 characters; below it, directories whose paths
+  // are 258, 259 (the longest a search holds) and 260 characters long.
+  const std::string base = std::string(120, 'a') + "/" + std::string(120, 'b');
+  const std::string stored_base = "\\" + std::string(120, 'A') + "\\" + std::string(120, 'B');
+  const std::vector<std::string> names = {"below" + std::string(10, 'x'), "at" + std::string(14, 'x'),
+                                          "above" + std::string(12, 'x')};
+  for (const std::string& name : names) {
+    testing::make_directories(d + "/" + base + "/" + name);
+    testing::write_file(d + "/" + base + "/" + name + "/in.txt", "in");
+  }
+  ASSERT_EQ(add(), 1);
+  EXPECT_EQ(run_report.skipped.too_long, 1);
+  EXPECT_EQ(run_report.skipped.first.substr(0, 3), "\\AA");
+  EXPECT_NE(run_report.skipped.first.find("longer than 259"), std::string::npos) << run_report.skipped.first;
+
+  // Each directory the add recorded is found by its name, with its whole path,
+  // and its file is found again on the host through it; the one it left out is
+  // not found at all, rather than under a path cut short.
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name.size());
+    testing::RecordingSink sink;
+    FrontEnd front;
+    front.results = &sink;
+    ArgumentVector search{"shelvo", "/l:C:\\CAT", name.substr(0, 3) + "*", "/d"};
+    ASSERT_EQ(engine_main(4, search, front), 1);
+    std::string stored_name = name;
+    for (char& ch : stored_name) ch = static_cast<char>(ch - 'a' + 'A');
+    const std::string path = stored_base + "\\" + stored_name;
+    const bool held = path.size() <= 259;
+    EXPECT_EQ(counters.found_dirs, held ? 1 : 0);
+    if (!held) continue;
+    ASSERT_FALSE(sink.calls.empty());
+    EXPECT_EQ(sink.calls.back(), "P " + path);
+    HostPathFinder finder;
+    std::string host;
+    EXPECT_EQ(finder.find(d, path, "IN.TXT", host), HostPathFinder::Outcome::found);
+  }
 }
 
 TEST_F(AddPass, AStopDuringTheWalkLeavesTheCatalogAsItWas) {

@@ -19,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <map>
+#include <vector>
 
 namespace shelvo {
 namespace {
@@ -223,6 +225,38 @@ TEST_F(WriterFaults, ImportingAndExporting) {
         }
       });
   std::printf("export: %d failure points\n", points);
+}
+
+// A full disk fails every copy after the first too: the import and the export
+// stop at the first, with one failure, as when no file can be created.
+TEST_F(WriterFaults, AFullDiskStopsAnImportOrAnExportAtTheFirstFailure) {
+  const Files sources = {{"00000000.KTL", volume_bytes("ONE", "1")},
+                         {"00000001.KTL", volume_bytes("TWO", "2")},
+                         {"00000002.KTL", volume_bytes("THREE", "3")}};
+  const Files current = {{"00000000.KTL", volume_bytes("OLD", "old")}};
+  const std::string target = dir / "c/TARGET";
+  testing::ScriptedDialogs told;
+  told.otherwise = DialogAnswer::yes;
+  const std::vector<ListedVolume> listed = {
+      {0, "ONE            v2.2"}, {1, "TWO            v2.2"}, {2, "THREE          v2.2"}};
+  const std::vector<std::pair<std::string, std::function<int()>>> writers = {
+      {cat, [&] { return import_catalog("C:\\CAT", "C:\\OTHER", told, nullptr); }},
+      {target, [&] { return export_volumes("C:\\OTHER", "C:\\TARGET", listed, told); }}};
+  for (const auto& [written, writer] : writers) {
+    SCOPED_TRACE(written);
+    write_all(cat, current);
+    write_all(other, sources);
+    write_all(target, {});
+    const Files before = read_all(written);
+    told.shown.clear();
+    inject_fault(FileOperation::write, 1, ENOSPC); // the disk is full from the first write on
+    EXPECT_EQ(writer(), -1);
+    clear_faults();
+    const std::vector<std::string> failures = told.captioned("Failure");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("No space left on device"), std::string::npos) << failures[0];
+    EXPECT_EQ(read_all(written), before); // and nothing after it was written
+  }
 }
 
 } // namespace

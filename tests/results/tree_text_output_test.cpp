@@ -1,5 +1,7 @@
 #include "results/tree_text_output.h"
 
+#include "platform/code_page.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -79,6 +81,23 @@ TEST(TreeTextOutput, EachByteIsOneCharacterOnScreen) {
   EXPECT_EQ(printable_character('A'), u'A');
   for (const int control : {0x00, 0x0A, 0x1B, 0x7F, 0x81, 0x8D, 0x8F, 0x90, 0x9D})
     EXPECT_EQ(printable_character(static_cast<unsigned char>(control)), u'?') << control;
+}
+
+// The text of a name is copied eight bytes at a time where it is plain ASCII;
+// every byte at every place of such a run must come out as the table says.
+TEST(TreeTextOutput, TheWordAtATimeCopyShowsEveryByteAsTheTableDoes) {
+  const std::string letters(21, 'n'); // two whole words and a tail
+  for (int byte = 0; byte < 256; ++byte) {
+    const char ch = static_cast<char>(byte);
+    const std::string shown =
+        printable_character(static_cast<unsigned char>(byte)) == u'?' ? "?" : cp1252_to_utf8(std::string_view(&ch, 1));
+    for (std::size_t at = 0; at < letters.size(); ++at) {
+      std::string text = letters;
+      text[at] = ch;
+      ASSERT_EQ(printable_utf8(text), letters.substr(0, at) + shown + letters.substr(at + 1))
+          << "byte " << byte << " at " << at;
+    }
+  }
 }
 
 TEST(TreeTextOutput, EmptyTreePrintsNothing) {

@@ -143,5 +143,29 @@ TEST_F(LzhReader, NameEndsAtItsFirstZeroByte) {
   EXPECT_EQ(out.members[0].name, "META.TXT");
 }
 
+TEST_F(LzhReader, ANameLongerThanItsLevelZeroOrOneHeaderIsNoHeader) {
+  // Name lengths of 40 in headers that hold 5 bytes of name: read as stated,
+  // the name would run into the CRC and the data after it.
+  std::string zero = lzh_level0("-lh0-", "a.txt", "aaa", 3);
+  zero[21] = 40;
+  std::string one = lzh_level1("b.txt", "bbb", 3);
+  one[21] = 40;
+  const ScanOutcome out = scan(zero + one + lzh_level0("-lh0-", "c.txt", "c", 1));
+  ASSERT_EQ(out.members.size(), 1u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "C.TXT");
+}
+
+TEST_F(LzhReader, ALevelTwoNameHeaderThatDoesNotFitItsHeaderNamesNothing) {
+  // The file-name extension claims 200 bytes of a header that ends after 8;
+  // another claims 2, less than its own type and size take.
+  std::string overrun = lzh_level2("-lh0-", "a.txt", "", "a", 1, 990095400);
+  overrun.replace(24, 2, le16(200));
+  std::string undersized = lzh_level2("-lh0-", "b.txt", "", "b", 1, 990095400);
+  undersized.replace(24, 2, le16(2));
+  const ScanOutcome out = scan(overrun + undersized + lzh_level2("-lh0-", "c.txt", "", "c", 1, 990095400));
+  ASSERT_EQ(out.members.size(), 1u) << out.problem;
+  EXPECT_EQ(out.members[0].name, "C.TXT");
+}
+
 } // namespace
 } // namespace shelvo::testing

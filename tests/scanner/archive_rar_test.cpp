@@ -100,5 +100,14 @@ TEST_F(RarReader, NameLongerThanTheRecordLimitIsCut) {
   EXPECT_EQ(out.members[1].name, "Z.TXT");
 }
 
+TEST_F(RarReader, ANameThatRunsPastItsHeaderEndsTheList) {
+  // A name size of 64 in a header that holds 5 bytes of name: what would be
+  // read as its name is the rest of the header, and the list ends there.
+  std::string overrun = rar_file("b.txt", "bb", 2);
+  overrun.replace(26, 2, le16(64));
+  const ScanOutcome out = scan(rar_archive(rar_file("a.txt", "a", 1) + overrun + rar_file("c.txt", "c", 1) + end_block));
+  EXPECT_EQ(names(out), (std::vector<std::string>{"A.TXT"})) << out.problem;
+}
+
 } // namespace
 } // namespace shelvo::testing

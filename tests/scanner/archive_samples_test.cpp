@@ -27,7 +27,6 @@ namespace {
 
 enum class DateCheck {
   as_listed,         // the listing shows the same wall-clock minute
-  arj_unix_time,     // ARJ made on UNIX stores a Unix time; read as a DOS date-time
   zip_unix_extra,    // the tools show the Unix time of the ZIP extra field, in UTC
   lzh_unix_extension,// level 1: the tools show the Unix time of an extension header
   lzh_clamped,       // level 2: a 1970 Unix time, clamped to the first DOS date
@@ -49,23 +48,23 @@ struct Sample {
   int broken = 0;
 };
 
-const DateCheck arj_unix = DateCheck::arj_unix_time;
 const DateCheck zip_extra = DateCheck::zip_unix_extra;
-const std::string arj_unix_date = "2031-02-27 01:42:00";
+// ARJ made on UNIX stores a Unix time: the files' 12:00 UTC, in the UTC of the test.
+const std::string arj_unix_date = "2024-06-01 12:00:00";
 
 const std::vector<Sample>& samples() {
   static const std::vector<Sample> all = {
       // ARJ made on Linux: Unix times and Unix access modes (never "broken").
-      {"arj/arj_comment_m1.arj", 1, {{"README.TXT", 70, arj_unix_date, arj_unix}, {"NOTES.TXT", 3000, arj_unix_date, arj_unix}}},
+      {"arj/arj_comment_m1.arj", 1, {{"README.TXT", 70, arj_unix_date}, {"NOTES.TXT", 3000, arj_unix_date}}},
       {"arj/arj_dos_tree.arj", 1,
        {{"ZETA.DOC", 5, "2010-01-01 00:00:02"}, {"DATA.BIN", 3000, "2001-05-17 10:30:00"}, {"ALPHA.TXT", 6, "1998-03-05 14:07:00"}}},
-      {"arj/arj_multivol.arj", 1, {{"BIG.BIN", 9269, arj_unix_date, arj_unix}}},
-      {"arj/arj_multivol.a01", 1, {{"BIG.BIN", 9269, arj_unix_date, arj_unix}}},
-      {"arj/arj_multivol.a02", 1, {{"BIG.BIN", 7462, arj_unix_date, arj_unix}, {"NOTES.TXT", 3000, arj_unix_date, arj_unix}}},
+      {"arj/arj_multivol.arj", 1, {{"BIG.BIN", 9269, arj_unix_date}}},
+      {"arj/arj_multivol.a01", 1, {{"BIG.BIN", 9269, arj_unix_date}}},
+      {"arj/arj_multivol.a02", 1, {{"BIG.BIN", 7462, arj_unix_date}, {"NOTES.TXT", 3000, arj_unix_date}}},
       // Three directory entries left out.
       {"arj/arj_tree_stored.arj", 1,
-       {{"DATA.BIN", 1500, arj_unix_date, arj_unix}, {"DEEP.TXT", 800, arj_unix_date, arj_unix},
-        {"GUIDE.TXT", 2000, arj_unix_date, arj_unix}, {"TOP.TXT", 500, arj_unix_date, arj_unix}}},
+       {{"DATA.BIN", 1500, arj_unix_date}, {"DEEP.TXT", 800, arj_unix_date},
+        {"GUIDE.TXT", 2000, arj_unix_date}, {"TOP.TXT", 500, arj_unix_date}}},
 
       // RAR: the comment archives put the first file header elsewhere than 20.
       {"rar/rar15-comment.rar", 1, {{"FILE1.TXT", 7, "2010-11-03 19:49:32"}, {"FILE2.TXT", 8, "2010-11-03 19:49:38"}}},

@@ -182,6 +182,18 @@ TEST_F(ZipReader, Zip64SizesComeFromTheExtraField) {
   EXPECT_EQ(out.members[1].name, "NEXT.TXT");
 }
 
+TEST_F(ZipReader, AZip64BlockThatLacksAMarkedSizeLendsNoBytesOfTheNextBlock) {
+  // Both sizes marked, but the Zip64 block holds the uncompressed one only: the
+  // compressed size is not there (0), and never read from the block after it.
+  const std::string extra = le16(1) + le16(8) + le32(1234) + le32(0) + le16(0x5455) + le16(5) + "\x03" + le32(0x7FFFFFFF);
+  write_file(work / "SHORT64.ZIP", zip_local("big.dat", 0xFFFFFFFF, 0xFFFFFFFF, "sixsix", 8, 0, extra) +
+                                       zip_local("next.txt", 2, 2, "nx"));
+  const ScanOutcome out = scan_into_volume(work / "SHORT64.ZIP");
+  ASSERT_EQ(out.members.size(), 2u) << out.problem;
+  EXPECT_EQ(out.members[0].size, 1234u);
+  EXPECT_EQ(out.members[1].name, "NEXT.TXT");
+}
+
 TEST_F(ZipReader, HeaderRightAfterStrayPKIsFound) {
   // The search runs through the streamed member's data, which ends in "PK".
   write_file(work / "PK.ZIP", zip_local("first.txt", 0, 0, "dataPK", 8, 0x0008) + zip_local("second.txt", 1, 1, "s"));

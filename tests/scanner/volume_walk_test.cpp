@@ -5,15 +5,19 @@
 #include "platform/drive_table.h"
 #include "platform/fault_injection.h"
 #include "support/test_support.h"
+#include "archive_builders.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #endif
 
@@ -26,12 +30,16 @@ protected:
   std::string root = dir / "vol";
   std::unique_ptr<testing::DriveMapping> map;
 
+  std::vector<std::string> told; // what the walk told of each entry it left out
+
   void SetUp() override {
     testing::make_directories(root);
     map = std::make_unique<testing::DriveMapping>(std::vector<std::pair<char, std::string>>{{'D', root}});
     set_current_drive(3);
     reset_counters();
+    set_left_out_listener([this](std::string_view entry) { told.emplace_back(entry); });
   }
+  void TearDown() override { set_left_out_listener(nullptr); }
   std::string walk() {
     const std::string out = dir / "volume.bin";
     {
@@ -140,12 +148,30 @@ TEST_F(VolumeWalk, LinksDevicesAndFifosAreNotFollowed) {
   ASSERT_EQ(::symlink(root.c_str(), (root + "/loop").c_str()), 0);
   ASSERT_EQ(::symlink("/nonexistent", (root + "/dangling").c_str()), 0);
   ASSERT_EQ(::mkfifo((root + "/pipe").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("/dev/null", (root + "/null").c_str()), 0);
+  const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socket_path = root + "/sock";
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  socket_path.copy(address.sun_path, socket_path.size());
+  ASSERT_EQ(::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   const std::string bytes = walk();
+  ::close(listening);
   EXPECT_NE(bytes.find(file_record("LINK.TXT", 10)), std::string::npos); // a link to a file is that file
   EXPECT_EQ(bytes.find("LOOP"), std::string::npos);
   EXPECT_EQ(bytes.find("DANGLING"), std::string::npos);
   EXPECT_EQ(bytes.find("PIPE"), std::string::npos);
+  EXPECT_EQ(bytes.find("NULL"), std::string::npos);
+  EXPECT_EQ(bytes.find("SOCK"), std::string::npos);
   EXPECT_EQ(counters.scanned_dirs, 2);
+  // What may hold data is left out with the reason, and counted; links that
+  // are not followed (to a directory, to nothing) are not.
+  EXPECT_EQ(run_report.skipped.special, 3);
+  EXPECT_EQ(run_report.skipped.total(), 3);
+  std::sort(told.begin(), told.end());
+  EXPECT_EQ(told, (std::vector<std::string>{"\\NULL: a link to a device, never opened", "\\PIPE: a FIFO, never opened",
+                                            "\\SOCK: a socket, never opened"}));
 #endif
 }
 
@@ -224,8 +250,9 @@ TEST_F(VolumeWalk, OverLongPathsAreSkippedNotCut) {
 }
 
 TEST_F(VolumeWalk, WhatIsLeftOutIsCountedByReasonWithTheFirstOne) {
+  // Directories two characters a level: the 130th level's path is 260 long.
   std::string deep;
-  for (int level = 0; level <= walk_depth_limit; ++level) deep += "/d";
+  for (int level = 0; level < 140; ++level) deep += "/d";
   testing::make_directories(root + deep);
   std::string too_long;
   for (int i = 0; i < 30; ++i) too_long += "/" + std::string(120, 'x');
@@ -238,14 +265,35 @@ TEST_F(VolumeWalk, WhatIsLeftOutIsCountedByReasonWithTheFirstOne) {
   const std::string bytes = walk();
   clear_faults();
   const SkippedEntries& skipped = run_report.skipped;
-  EXPECT_EQ(skipped.too_deep, 1);
-  EXPECT_EQ(skipped.too_long, 1);
+  EXPECT_EQ(skipped.too_long, 2);
   EXPECT_EQ(skipped.unreadable, 1);
-  EXPECT_FALSE(skipped.first.empty());
-  // The records stay as they were: the deepest directory is recorded, not entered.
+  EXPECT_EQ(skipped.total(), 3);
+  // Each one is told, the first as the summary names it.
+  ASSERT_EQ(told.size(), 3u);
+  EXPECT_EQ(told.front(), skipped.first);
+  // The deepest directory a search holds is recorded; the next is not.
   std::string deepest;
-  for (int level = 0; level <= walk_depth_limit; ++level) deepest += "\\D";
+  for (int level = 0; level < 129; ++level) deepest += "\\D";
   EXPECT_NE(bytes.find(dir_record(deepest)), std::string::npos);
+  EXPECT_EQ(bytes.find(dir_record(deepest + "\\D")), std::string::npos);
+}
+
+TEST_F(VolumeWalk, ArchivesAreListedUpToTheLongestArchivePathASearchHolds) {
+  // \ + 120 + \ + 120 = 242 characters of directory, then "\" and the name.
+  const std::string rel = std::string(120, 'a') + "/" + std::string(120, 'b');
+  testing::make_directories(root + "/" + rel);
+  const std::string zip = testing::zip_local("m.txt", 1, 1, "m");
+  for (const std::size_t length : {254u, 255u, 256u})
+    file(rel + "/" + std::string(length - 243 - 4, static_cast<char>('p' + length - 254)) + ".zip", zip);
+  file(rel + "/" + std::string(256 - 243 - 4, 'c') + ".avi", "RIFF"); // a candidate that is no archive
+  const std::string bytes = walk();
+  std::size_t blocks = 0;
+  for (std::size_t at = 0; (at = bytes.find("M.TXT", at)) != std::string::npos; ++at) ++blocks;
+  EXPECT_EQ(blocks, 2u); // the archives at 254 and 255
+  EXPECT_EQ(counters.scanned_files, 4);
+  EXPECT_EQ(run_report.skipped.too_long, 1);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("its members are not listed"), std::string::npos) << told[0];
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -12,7 +13,19 @@ namespace shelvo {
 WindowPlacement::WindowPlacement(QMainWindow& window, QWidget& client, std::function<QSize()> minimum_client_size,
                                  std::function<QSize()> default_client_size, std::function<int()> menu_height)
     : window_(window), client_(client), minimum_client_size_(std::move(minimum_client_size)),
-      default_client_size_(std::move(default_client_size)), menu_height_(std::move(menu_height)) {}
+      default_client_size_(std::move(default_client_size)), menu_height_(std::move(menu_height)),
+      frame_wait_(new QTimer(&window)), maximize_(new QTimer(&window)) {
+  frame_wait_->setInterval(50);
+  QObject::connect(frame_wait_, &QTimer::timeout, frame_wait_, [this] { wait_for_frame(); });
+  maximize_->setSingleShot(true);
+  maximize_->setInterval(settle_time_ms);
+  QObject::connect(maximize_, &QTimer::timeout, maximize_, [this] { window_.setWindowState(Qt::WindowMaximized); });
+}
+
+WindowPlacement::~WindowPlacement() {
+  delete frame_wait_;
+  delete maximize_;
+}
 
 // A stored place is checked against a 640 x 480 screen however large the real
 // one is: the smallest screen the window fits, so that a place saved on a large
@@ -61,7 +74,19 @@ void WindowPlacement::restore(const StoredPlace& stored_place) {
   }
 }
 
+void WindowPlacement::wait_for_frame() {
+  window_changed();
+  if (!stored_) {
+    frame_wait_->stop();
+  } else if (++frame_waits_ >= frame_wait_limit) {
+    frame_wait_->stop();
+    stored_.reset();
+    if (std::exchange(maximize_when_framed_, false)) maximize_->start();
+  }
+}
+
 void WindowPlacement::place(QSize frame) {
+  const bool was_placing = std::exchange(placing_, true);
   Stored& stored = *stored_;
   const int menu = menu_height_();
   const QSize outer = stored.outer ? *stored.outer : default_client_size_() + QSize(0, menu) + frame;
@@ -80,23 +105,34 @@ void WindowPlacement::place(QSize frame) {
   window_.move(stored.intended.topLeft());
   stored.applied_place = window_.pos();
   stored.applied_size = window_.size();
+  placing_ = was_placing;
 }
 
 void WindowPlacement::window_changed() {
-  if (window_.windowState() != Qt::WindowNoState || !window_.isVisible()) return;
+  // Placing the window changes it too: what that reports is not looked at.
+  if (placing_ || window_.windowState() != Qt::WindowNoState || !window_.isVisible()) return;
   if (stored_) {
     const QSize f = frame();
     if (f == QSize(0, 0)) { // not framed yet, or never
       normal_ = window_.pos() == stored_->applied_place && window_.size() == stored_->applied_size
                     ? stored_->intended
                     : window_.frameGeometry();
+      // The frame may come without a move or a resize to say so: looked for
+      // again a while, then given up (and a stored maximized state applied).
+      if (QGuiApplication::platformName() == QLatin1String("xcb") && !frame_wait_->isActive()) {
+        frame_waits_ = 0;
+        frame_wait_->start();
+      }
       return;
     }
+    frame_wait_->stop();
     // Moved or sized meanwhile by someone else: that is the window's geometry now.
     if (window_.pos() == stored_->applied_place && window_.size() == stored_->applied_size) place(f);
     stored_.reset();
     normal_ = QRect(window_.pos(), window_.size() + f);
-    if (std::exchange(maximize_when_framed_, false)) window_.setWindowState(Qt::WindowMaximized);
+    // Maximized once the window manager has moved and sized it: a request to
+    // move a maximized window would take the maximized state away again.
+    if (std::exchange(maximize_when_framed_, false)) maximize_->start();
     return;
   }
   normal_ = window_.frameGeometry();

@@ -14,6 +14,7 @@
 #include <optional>
 
 class QMainWindow;
+class QTimer;
 class QWidget;
 
 namespace shelvo {
@@ -34,6 +35,9 @@ public:
   // bar's above it. The sizes come from the window's controls.
   WindowPlacement(QMainWindow& window, QWidget& client, std::function<QSize()> minimum_client_size,
                   std::function<QSize()> default_client_size, std::function<int()> menu_height);
+  ~WindowPlacement();
+  WindowPlacement(const WindowPlacement&) = delete;
+  WindowPlacement& operator=(const WindowPlacement&) = delete;
 
   // Places the window by what was stored, and shows it in its stored state.
   void restore(const StoredPlace& stored);
@@ -57,6 +61,8 @@ public:
 private:
   // Places the window by the stored geometry for a frame of the given size.
   void place(QSize frame);
+  // Looks for the frame again, until it is known or no longer awaited.
+  void wait_for_frame();
   QSize frame() const;
 
   struct Stored {
@@ -76,6 +82,16 @@ private:
   QRect normal_;
   // Stored maximized: maximized once placed in its frame.
   bool maximize_when_framed_ = false;
+  bool placing_ = false;
+  // How often, and how long (2 s), the frame is looked for when no change of
+  // the window tells of it.
+  QTimer* frame_wait_ = nullptr;
+  int frame_waits_ = 0;
+  static constexpr int frame_wait_limit = 40;
+  // A stored maximized state, applied once the window manager has placed the
+  // window in its frame.
+  QTimer* maximize_ = nullptr;
+  static constexpr int settle_time_ms = 250;
 };
 
 } // namespace shelvo

@@ -38,6 +38,9 @@ CatalogWriter::CatalogWriter(std::string_view catalog_directory) : directory_(ca
 
 CatalogWriter::~CatalogWriter() {
   discard();
+  // A change that failed half-way, or was put back, is flushed too: the
+  // catalog must not come back after a power cut as a state no one saw.
+  volumes_.sync();
   forget_held();
 }
 
@@ -108,9 +111,18 @@ File CatalogWriter::create_temporary(std::string& failure) {
   return file;
 }
 
-bool CatalogWriter::install(long number, bool replace, std::string& failure) {
+bool CatalogWriter::install(File& temporary, long number, bool replace, std::string& failure) {
   if (temporary_.empty()) {
     failure = "nothing to install as " + volumes_.path_of(number);
+    return false;
+  }
+  // Every byte on the disk before the name: a rename that outlives a power cut
+  // must never bring in an empty or short file.
+  const bool stored = temporary.sync();
+  if (!temporary.close() || !stored) {
+    failure = "cannot write the volume file " + volumes_.path_of(number) + ": " + error_text(temporary.error()) +
+              "; the catalog is unchanged";
+    discard();
     return false;
   }
   if (!volumes_.move_in(temporary_, number, replace)) {
@@ -149,6 +161,13 @@ bool CatalogWriter::remove_volume(long number, std::string& failure) {
   // Should this fail, the deletion stands: the next writer removes the file.
   volumes_.remove_own(aside);
   return true;
+}
+
+bool CatalogWriter::commit(std::string& failure) {
+  if (volumes_.sync()) return true;
+  failure = "cannot flush the catalog " + directory_ + " to the disk: " + error_text(errno) +
+            "; what was just changed may not outlive a power cut";
+  return false;
 }
 
 } // namespace shelvo

@@ -7,11 +7,14 @@
 //   shared lock, waits a moment, then gives up with a message;
 // - what a killed writer left is finished or undone first (interrupted_changes.h);
 // - a volume is written into a temporary file created exclusively (never
-//   through a planted link) under a name no reader takes for a volume, and moved
-//   to its number only when complete;
+//   through a planted link) under a name no reader takes for a volume, flushed
+//   to the disk, and moved to its number only then;
 // - a deleted volume's file is set aside under a name that carries its number
 //   until every file after it has moved down, so the next program can finish a
-//   deletion that was cut short.
+//   deletion that was cut short;
+// - what a change renamed or removed is flushed to the disk (commit) before the
+//   change is reported done, so a power cut, like a kill, leaves the catalog as
+//   it was before the change or after it.
 #pragma once
 
 #include <chrono>
@@ -33,7 +36,8 @@ public:
   explicit CatalogWriter(std::string_view catalog_directory);
   CatalogWriter(const CatalogWriter&) = delete;
   CatalogWriter& operator=(const CatalogWriter&) = delete;
-  // Removes a temporary file that was not installed.
+  // Removes a temporary file that was not installed, and flushes what a
+  // change left unflushed (a failure that was not committed).
   ~CatalogWriter();
 
   // Opens the catalog directory, takes its lock and puts right what killed
@@ -51,10 +55,12 @@ public:
   // set, when the catalog directory does not take it.
   File create_temporary(std::string& failure);
 
-  // Moves the closed temporary file to volume number: over an existing file only
-  // when replace is set (the volume being overwritten), never otherwise. On
-  // failure the temporary file is removed.
-  bool install(long number, bool replace, std::string& failure);
+  // Flushes the temporary file to the disk, closes it and moves it to volume
+  // number: over an existing file only when replace is set (the volume being
+  // overwritten), never otherwise. On failure (a byte that could not be
+  // stored, the rename) the temporary file is removed and the catalog is as it
+  // was. The directory is flushed by commit().
+  bool install(File& temporary, long number, bool replace, std::string& failure);
 
   // Removes the temporary file, if any.
   void discard();
@@ -65,6 +71,12 @@ public:
   // fail, the files already moved go back and the volume returns to its number:
   // false, with failure set and the catalog as it was.
   bool remove_volume(long number, std::string& failure);
+
+  // Flushes the catalog directory's names that the changes so far renamed or
+  // removed, so that a power cut keeps them. Every writer commits before it
+  // reports success; false, with failure set, when the disk did not confirm
+  // it: the changes are made, but may not outlive a power cut.
+  bool commit(std::string& failure);
 
   // True while a CatalogWriter of this process holds the catalog whose
   // directory handle is given: a reader of the same process (the listing that

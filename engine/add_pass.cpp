@@ -86,14 +86,15 @@ int write_volume(CatalogWriter& writer, const std::string& volume_file, bool rep
     run_report.stopped = true;
     return engine_failed;
   }
-  stored = file.close() && stored;
-  if (!stored) {
+  if (!stored || file.failed()) {
     run_report.failure =
         "cannot write the volume file " + volume_file + ": " + error_text(file.error()) + "; the catalog is unchanged";
     writer.discard();
     return engine_cannot_create;
   }
-  if (!writer.install(volume_number_of(volume_file), replace, run_report.failure)) return engine_cannot_create;
+  if (!writer.install(file, volume_number_of(volume_file), replace, run_report.failure)) return engine_cannot_create;
+  // Said added only once the rename is on the disk too.
+  if (!writer.commit(run_report.failure)) return engine_cannot_create;
   run_report.added_volume = volume_number_of(volume_file);
   run_report.added_label = label;
   run_report.added_in_place = replace;

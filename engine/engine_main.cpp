@@ -55,9 +55,17 @@ bool open_here(const RunSettings& settings, bool may_create, std::string& why) {
       why = "no catalog at " + settings.catalog_directory;
       return false;
     }
-    create_directory(settings.catalog_directory); // an existing directory is fine
+    const bool made = create_directory(settings.catalog_directory); // an existing directory is fine
     File created = File::create_new(settings.volume_cursor);
     if (created && created.close()) {
+      // The new catalog is on the disk before anything is said of it or added
+      // to it: its file 0 in its directory, and a new directory in its parent.
+      const bool synced =
+          made ? sync_new_directory(settings.catalog_directory) : sync_directory(settings.catalog_directory);
+      if (!synced) {
+        why = "cannot flush the new catalog " + settings.catalog_directory + " to the disk: " + error_text(errno);
+        return false;
+      }
       run_report.catalog_created = true;
       return true;
     }

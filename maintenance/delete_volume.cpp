@@ -52,6 +52,8 @@ int delete_volume(std::string_view catalog_directory, long number, std::optional
     if (!catalog.lock(failure)) return -1;
     if (repaired) *repaired = catalog.repaired();
     if (delete_volume_locked(catalog, number, expected, failure) != 1) return -1;
+    // Said deleted only once the moves are on the disk.
+    if (!catalog.commit(failure)) return -1;
   }
   if (refresh) refresh();
   return 1;

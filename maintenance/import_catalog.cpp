@@ -239,6 +239,11 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
     // A catalog that takes no new file takes none for the next volume either.
     if (code == copy_target_not_created) break;
   }
+  // What came over is counted only once it is on the disk.
+  if (!catalog.commit(failure)) {
+    tell_failure(dialogs, failure);
+    failed = true;
+  }
   dialogs.show_message(import_end_message(added), added > 0 ? "GOOD Job" : "BAD Job", DialogButtons::ok,
                        DialogIcon::none);
   if (added > 0 && refresh) refresh();

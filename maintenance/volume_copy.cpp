@@ -19,7 +19,6 @@ constexpr std::size_t copy_block = 57344;
 int copy_volume_file(CatalogWriter& target_catalog, long target_number, const VolumeDirectory& source_catalog,
                      long source_number, bool replace, std::string& failure) {
   const std::string source = source_catalog.path_of(source_number);
-  const std::string target = target_catalog.volumes().path_of(target_number);
   File from = source_catalog.open(source_number);
   if (!from) {
     failure = "cannot read " + source + ": " + error_text(from.error());
@@ -39,12 +38,9 @@ int copy_volume_file(CatalogWriter& target_catalog, long target_number, const Vo
     if (got == 0) break;
     if (!to.write(std::string_view(block.data(), got))) break;
   }
-  if (!to.close()) {
-    failure = "cannot write " + target + ": " + error_text(to.error());
-    target_catalog.discard();
-    return copy_write_failed;
-  }
-  if (!target_catalog.install(target_number, replace, failure)) return copy_write_failed;
+  // A write that failed fails the install, which flushes the copy to the disk
+  // before it takes the volume's number.
+  if (!target_catalog.install(to, target_number, replace, failure)) return copy_write_failed;
   return copy_done;
 }
 

@@ -20,7 +20,8 @@ constexpr int copy_write_failed = -4; // a write, the close or the final rename 
 // Copies volume source of the source catalog to volume target of the catalog
 // that target_catalog holds locked; over an existing target only with replace.
 // The bytes go into a temporary file first, every read and the close are
-// checked, and the target is written only when all is well: a failed copy
+// checked, the copy is flushed to the disk, and the target is written only when
+// all is well (the writer commits the directory): a failed copy
 // leaves the target as it was and no temporary file behind (replacing a volume
 // by a half copy would destroy it). failure says why, in the system's words.
 int copy_volume_file(CatalogWriter& target_catalog, long target, const VolumeDirectory& source_catalog, long source,

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,9 +29,28 @@
 
 namespace shelvo {
 
+// Who holds a catalog that a program waits for: a writer (an add, a delete, an
+// import or an export), or readers (searches and listings).
+enum class CatalogHolder { writer, readers };
+
+// The notice of a program that waits for the catalog ("waiting for another
+// program to finish changing the catalog C:\CAT").
+std::string catalog_wait_notice(std::string_view catalog_directory, CatalogHolder holder);
+// The refusal of a writer that waited in vain: the same words for every writer.
+std::string catalog_busy_refusal(std::string_view catalog_directory, CatalogHolder holder);
+
+// What a program does while another holds the catalog it wants: on_wait once,
+// when the wait begins (a notice for the user), and keep_waiting between tries
+// (false ends the wait early: a Stop). Either may be empty.
+struct CatalogWait {
+  std::function<void(CatalogHolder)> on_wait;
+  std::function<bool()> keep_waiting;
+};
+
 class CatalogWriter {
 public:
-  // How long a writer waits for the catalog before it gives up (tests shorten it).
+  // How long a writer waits for the catalog before it gives up (tests shorten
+  // it); a delete's, an import's or an export's first listing waits as long.
   static inline std::chrono::milliseconds lock_wait{3000};
 
   explicit CatalogWriter(std::string_view catalog_directory);
@@ -41,11 +61,18 @@ public:
   ~CatalogWriter();
 
   // Opens the catalog directory, takes its lock and puts right what killed
-  // writers left. False with failure set (in words for the user) when another
-  // program holds the catalog past the wait, the directory cannot be opened, or
-  // what was left cannot be put right. A file system without locks is written
-  // without one.
-  bool lock(std::string& failure);
+  // writers left. While another program holds the catalog it waits at most
+  // lock_wait, telling wait.on_wait when it begins. False with failure set (in
+  // words for the user) when another program holds the catalog past the wait
+  // (catalog_busy_refusal), the wait was stopped, the directory cannot be
+  // opened, or what was left cannot be put right. A file system without locks
+  // is written without one.
+  bool lock(std::string& failure, const CatalogWait& wait = {});
+  // True when the last lock() failed because another program held the catalog
+  // (past the wait, or until the wait was stopped).
+  bool busy() const { return busy_; }
+  // The catalog directory, as the engine names it.
+  const std::string& directory() const { return directory_; }
   // What lock() finished for a writer that was stopped, in words; empty when nothing.
   const std::string& repaired() const { return repaired_; }
   // The catalog's volume files, current while the lock is held.
@@ -92,6 +119,7 @@ private:
   std::string temporary_; // name of the temporary file in the directory; empty when none
   std::string repaired_;
   std::optional<DirectoryHandle::Identity> held_; // the directory, while its lock is this writer's
+  bool busy_ = false;
 };
 
 } // namespace shelvo

@@ -9,6 +9,7 @@
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
+#include "results/status_lines.h"
 #include "scanner/volume_walk.h"
 
 namespace shelvo {
@@ -117,7 +118,10 @@ int add_pass(RunSettings& settings, const FrontEnd& front) {
   // The lock is held from the choice of the number to the rename; a duplicate
   // test alone (option I) changes nothing and takes none.
   CatalogWriter writer(settings.catalog_directory);
-  if (!settings.option_i && !writer.lock(run_report.failure)) return engine_failed;
+  if (!settings.option_i && !writer.lock(run_report.failure, status_line_wait(settings.catalog_directory))) {
+    if (stop_flag == 1) run_report.stopped = true;
+    return engine_failed;
+  }
   run_report.repaired = writer.repaired();
 
   const Search search = find_volume(settings, &label);

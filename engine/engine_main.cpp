@@ -1,6 +1,7 @@
 #include "engine/engine_main.h"
 
 #include "catalog/catalog_read_lock.h"
+#include "catalog/catalog_writer.h"
 #include "engine/add_pass.h"
 #include "engine/index_pass.h"
 #include "engine/listing_pass.h"
@@ -10,7 +11,6 @@
 #include "platform/file_access.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
-#include "results/status_view.h"
 
 #include <cerrno>
 
@@ -87,20 +87,22 @@ void next_letter(RunSettings& settings) {
 
 // Takes the catalog's shared lock for a search or a listing, waiting, with a
 // word on the status line, while another program changes the catalog; a Stop
-// ends the wait (and the run). What a stopped writer left is put right first.
-bool lock_for_reading(CatalogReadLock& lock, const RunSettings& settings) {
-  const auto on_wait = [&] { show_waiting_status(settings.catalog_directory); };
-  const auto keep_waiting = [] {
-    if (StatusView* view = status_view()) view->process_pending_events();
-    return stop_flag != 1;
-  };
-  // As long as the change takes; the user can stop the wait.
-  constexpr std::chrono::hours patience{24 * 365};
+// ends the wait (and the run). A search or a listing waits as long as the
+// change takes; the listing that begins a change waits as a writer does, then
+// refuses as one. What a stopped writer left is put right first.
+bool lock_for_reading(CatalogReadLock& lock, const RunSettings& settings, const FrontEnd& front) {
+  const CatalogWait wait = status_line_wait(settings.catalog_directory);
+  const auto on_wait = [&] { wait.on_wait(CatalogHolder::writer); };
+  const std::chrono::milliseconds patience =
+      front.waits_as_writer ? CatalogWriter::lock_wait : std::chrono::hours(24 * 365);
   const CatalogReadLock::Outcome got =
-      lock.acquire(settings.catalog_directory, patience, on_wait, keep_waiting, run_report.failure);
+      lock.acquire(settings.catalog_directory, patience, on_wait, wait.keep_waiting, run_report.failure);
   run_report.repaired = lock.repaired();
   run_report.warning = lock.warning();
-  if (got == CatalogReadLock::Outcome::stopped) run_report.stopped = true;
+  if (got == CatalogReadLock::Outcome::stopped) {
+    if (stop_flag == 1) run_report.stopped = true;
+    else run_report.failure = catalog_busy_refusal(settings.catalog_directory, CatalogHolder::writer);
+  }
   return got == CatalogReadLock::Outcome::held;
 }
 
@@ -146,7 +148,7 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   if (!open_catalog(settings, front.create_missing_catalog)) return engine_failed;
   if (front.index == IndexUse::build) { // the index made current, and nothing else
     CatalogReadLock lock;
-    if (!lock_for_reading(lock, settings)) return stop_flag == 1 ? engine_ok : engine_failed;
+    if (!lock_for_reading(lock, settings, front)) return stop_flag == 1 ? engine_ok : engine_failed;
     return index_pass(settings, lock.volumes());
   }
   if (count < 2) return engine_catalog_only;
@@ -162,7 +164,7 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   const bool searches = !settings.search_masks.empty();
   if (!searches && !(settings.option_w && !settings.drive_given)) return engine_ok;
   CatalogReadLock lock;
-  if (!lock_for_reading(lock, settings)) return stop_flag == 1 ? engine_ok : engine_failed;
+  if (!lock_for_reading(lock, settings, front)) return stop_flag == 1 ? engine_ok : engine_failed;
   if (searches) search_pass(settings, front, &lock.volumes());
   else listing_pass(settings, front);
   return engine_ok;

@@ -26,6 +26,11 @@ struct FrontEnd {
   // A catalog that does not exist yet is created where the vector names it; the
   // maintenance commands work only on catalogs that exist.
   bool create_missing_catalog = true;
+  // The listing is the first step of a change (a delete, an import, an export):
+  // while another program changes the catalog it waits as every writer waits,
+  // at most CatalogWriter::lock_wait, then refuses with the writers' words.
+  // Otherwise a search or a listing waits until the change is done.
+  bool waits_as_writer = false;
   // Elements of the vector from this index on are search masks, whatever their
   // first characters (a command line's words after "--"); 0 when there are none.
   std::size_t masks_from = 0;

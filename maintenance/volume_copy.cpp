@@ -7,6 +7,7 @@
 #include "catalog/catalog_store.h"
 #include "results/printable_text.h"
 #include "results/run_state.h"
+#include "results/status_lines.h"
 
 namespace shelvo {
 
@@ -54,17 +55,24 @@ void tell_failure(DialogService& dialogs, const std::string& text) {
 
 bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::string_view read_directory,
                             DialogService& dialogs) {
+  // A catalog held by another program is refused in the words of every
+  // writer, as every writer refuses it, after the same wait.
+  const auto refuse = [&](const std::string& text) {
+    if (stop_flag == 1) tell_failure(dialogs, "stopped: nothing was changed");
+    else dialogs.show_message(text, "Shelvo", DialogButtons::ok, DialogIcon::warning);
+  };
   std::string failure;
-  if (!written.lock(failure)) {
-    tell_failure(dialogs, failure);
+  if (!written.lock(failure, status_line_wait(written.directory()))) {
+    if (written.busy()) refuse(failure);
+    else tell_failure(dialogs, failure);
     return false;
   }
-  switch (read.acquire(read_directory, CatalogWriter::lock_wait, nullptr, [] { return stop_flag != 1; }, failure)) {
+  const CatalogWait wait = status_line_wait(read_directory);
+  const auto on_wait = [&] { wait.on_wait(CatalogHolder::writer); };
+  switch (read.acquire(read_directory, CatalogWriter::lock_wait, on_wait, wait.keep_waiting, failure)) {
   case CatalogReadLock::Outcome::held: break;
   case CatalogReadLock::Outcome::stopped:
-    tell_failure(dialogs, "the catalog " + read.volumes().dos_path() +
-                              " is being changed by another program (an add, a delete, an import or an export); "
-                              "try again when it has finished");
+    refuse(catalog_busy_refusal(read.volumes().dos_path(), CatalogHolder::writer));
     return false;
   case CatalogReadLock::Outcome::failed: tell_failure(dialogs, failure); return false;
   }

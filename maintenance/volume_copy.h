@@ -29,9 +29,11 @@ int copy_volume_file(CatalogWriter& target_catalog, long target, const VolumeDir
 
 // The two catalogs of an import or an export: written holds the one written
 // (its exclusive lock), read the one read (its shared lock, so its volumes do
-// not move while they are copied). Each waits a moment for another program,
-// then gives up. What a stopped program left in either is put right first, and
-// said. False when one cannot be had (told through dialogs).
+// not move while they are copied). Each waits for another program as every
+// writer does (at most CatalogWriter::lock_wait, with the notice on the status
+// line), then gives up with the words every writer uses. What a stopped program
+// left in either is put right first, and said. False when one cannot be had
+// (told through dialogs).
 bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::string_view read_directory,
                             DialogService& dialogs);
 

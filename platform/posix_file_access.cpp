@@ -56,7 +56,8 @@ std::optional<FileIdentity> identity_of(const std::string& path, bool follow) {
 
 bool make_directory(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0) return false;
-  if (recording_operations()) record_at(RecordedOperation::Kind::make_directory, AT_FDCWD, path, identity_at(AT_FDCWD, path));
+  if (recording_operations())
+    record_at(RecordedOperation::Kind::make_directory, AT_FDCWD, path, identity_at(AT_FDCWD, path));
   return true;
 }
 
@@ -171,7 +172,8 @@ File File::create_new_in(int directory_fd, const std::string& name) {
   if (fault_injected(FileOperation::open)) return failure(errno);
   const int fd = ::openat(directory_fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
-  if (recording_operations()) record_at(RecordedOperation::Kind::create, directory_fd, name, identity_at(directory_fd, name));
+  if (recording_operations())
+    record_at(RecordedOperation::Kind::create, directory_fd, name, identity_at(directory_fd, name));
   int error = 0;
   std::int64_t size = 0;
   std::FILE* f = stream_over(fd, "w+b", error, size);

@@ -72,7 +72,9 @@ std::string holder_of(const std::string& path) {
   return path.substr(0, separator == 0 ? 1 : separator) + (separator == 2 && path[1] == ':' ? "/" : "");
 }
 
-FileIdentity identity_or_none(const std::string& path) { return host::identity_of(path, false).value_or(FileIdentity{}); }
+FileIdentity identity_or_none(const std::string& path) {
+  return host::identity_of(path, false).value_or(FileIdentity{});
+}
 
 // A change to a name, for the record of file operations (only while recording).
 void record_name_change(RecordedOperation::Kind kind, const std::string& path, FileIdentity file) {
@@ -286,7 +288,8 @@ File File::create_new_host(const std::string& host_path) {
   std::int64_t size = 0;
   const HANDLE h = open_regular(host_path, "new", error, size);
   if (h == INVALID_HANDLE_VALUE) return failure(error);
-  if (recording_operations()) record_name_change(RecordedOperation::Kind::create, host_path, identity_or_none(host_path));
+  if (recording_operations())
+    record_name_change(RecordedOperation::Kind::create, host_path, identity_or_none(host_path));
   std::FILE* f = stream_over(h, "new", error);
   return f ? File(f, -1) : failure(error);
 }

@@ -597,8 +597,8 @@ TEST_F(ShelvoCli, EveryWriterWaitsTheSameMomentSaysSoAndRefusesAlike) {
     for (std::size_t i = 0; i < writers.size(); ++i) {
       if (!by_writer && writers[i].name == "export") continue; // it only reads this catalog
       const std::string at = dir / ("w" + std::to_string(i));
-      script += "{ timeout 30 " + cli_command("'/l:C:\\CAT' " + writers[i].arguments) + " >/dev/null 2>" + shell_quote(at + ".err") +
-                "; echo $? >" + shell_quote(at + ".status") + "; } & ";
+      script += "{ timeout 30 " + cli_command("'/l:C:\\CAT' " + writers[i].arguments) + " >/dev/null 2>" +
+                shell_quote(at + ".err") + "; echo $? >" + shell_quote(at + ".status") + "; } & ";
     }
     testing::run_command(script + "wait");
     ::kill(holder, SIGKILL);

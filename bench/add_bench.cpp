@@ -1,8 +1,11 @@
 // Add benchmark: adding a generated volume of 200,000 entries with shelvo-cli
 // against find printing the name, size and time of each entry of the same tree,
-// alternating, in one run; the peak memory of adds of volumes of different
-// sizes, which must not grow with the volume; and adding a tree of 2,000 ZIP
-// archives, with the system calls it makes (strace -c) per member listed.
+// alternating, in one run; the same add with its flushes to the disk and with
+// them skipped (a preloaded library makes fsync and fdatasync return at once),
+// alternating, which is what durability costs; the peak memory of adds of
+// volumes of different sizes, which must not grow with the volume; and adding a
+// tree of 2,000 ZIP archives, with the system calls it makes (strace -c) per
+// member listed.
 //
 //   add_bench [--entries N] [--archives N] [--runs N] [--keep DIR]
 #include <fcntl.h>
@@ -123,6 +126,24 @@ int main(int argc, char** argv) {
     ratios.push_back(a.seconds / f.seconds);
     big_peak = std::max(big_peak, a.peak_kb);
   }
+  // The flushes: the same add, alternately with them and without (the page
+  // cache warm from the runs above).
+  std::vector<double> durable_times, skipped_times;
+  const std::string skipped = std::string("LD_PRELOAD=") + SHELVO_FLUSHES_SKIPPED;
+  for (int r = 0; r < runs; ++r) {
+    const shelvo::bench::MeasuredRun d = shelvo::bench::run_measured(add, "/dev/null", {drives_for(root, big)});
+    const shelvo::bench::MeasuredRun k =
+        shelvo::bench::run_measured(add, "/dev/null", {drives_for(root, big), skipped});
+    if (!d.ok || !k.ok) {
+      std::fprintf(stderr, "add_bench: a run with or without the flushes failed\n");
+      return 1;
+    }
+    durable_times.push_back(d.seconds);
+    skipped_times.push_back(k.seconds);
+  }
+  const double volume_mb =
+      static_cast<double>(std::filesystem::file_size(root + "/c/CAT/00000001.KTL")) / (1024.0 * 1024.0);
+
   const shelvo::bench::MeasuredRun s = shelvo::bench::run_measured(add, "/dev/null", {drives_for(root, small)});
 
   std::printf("entries             %ld (and %ld for the memory check)\n", entries, entries / 10);
@@ -130,6 +151,9 @@ int main(int argc, char** argv) {
   std::printf("find -printf        median %.3f s\n", median(find_times));
   std::printf("ratio add/find      median %.2f (min %.2f, max %.2f)   target <= 1.5\n", median(ratios),
               *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+  std::printf("add with flushes    median %.3f s; without %.3f s: %+.3f s, ratio %.3f (volume file %.1f MiB)\n",
+              median(durable_times), median(skipped_times), median(durable_times) - median(skipped_times),
+              median(durable_times) / median(skipped_times), volume_mb);
   std::printf("peak memory         %ld KiB for %ld entries, %ld KiB for %ld entries (ratio %.2f)\n", big_peak,
               entries, s.peak_kb, entries / 10, static_cast<double>(big_peak) / static_cast<double>(s.peak_kb));
 

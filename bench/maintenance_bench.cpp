@@ -4,7 +4,9 @@
 //   files after it down by one number (target: within 10 times, linear);
 // - exporting every volume into an empty directory, and importing them all into
 //   a new catalog, against a cp of the same files (targets: within 5 times,
-//   linear).
+//   linear), and against themselves with their flushes to the disk skipped (a
+//   preloaded library makes fsync and fdatasync return at once): what the
+//   flush of every volume file before its rename costs.
 //
 //   maintenance_bench [--volumes N,N,...] [--runs N] [--keep DIR]
 #include <algorithm>
@@ -111,34 +113,43 @@ int main(int argc, char** argv) {
   const std::vector<std::string> export_all = {SHELVO_CLI_PATH, "/l:C:\\CAT", "--yes", "--export", "C:\\OUT"};
   const std::vector<std::string> import_all = {SHELVO_CLI_PATH, "/l:C:\\OUT", "--yes", "--import", "C:\\CAT"};
   const std::string copy_all = "cp \"$0\"/*.KTL \"$1\"/";
-  std::printf("%-10s %12s %12s %12s %8s %8s %16s\n", "volumes", "export (s)", "import (s)", "cp (s)", "exp/cp",
-              "imp/cp", "import per vol");
+  const std::string skipped = std::string("LD_PRELOAD=") + SHELVO_FLUSHES_SKIPPED;
+  std::printf("%-10s %12s %12s %12s %8s %8s %16s %18s\n", "volumes", "export (s)", "import (s)", "cp (s)", "exp/cp",
+              "imp/cp", "import per vol", "unflushed exp/imp");
   for (const long count : sizes) {
     make_catalog(catalog, count);
-    std::vector<double> exports, imports, copies;
+    std::vector<double> exports, imports, copies, quick_exports, quick_imports;
     for (int r = 0; r < runs; ++r) {
-      fs::remove_all(target);
-      fs::create_directories(target);
-      const MeasuredRun e = run_measured(export_all, "/dev/null", {drives});
-      fs::remove_all(target);
-      fs::create_directories(target);
-      std::ofstream(target / shelvo::volume_file_name(0));
-      const MeasuredRun i = run_measured(import_all, "/dev/null", {drives});
-      const bool imported = fs::exists(target / shelvo::volume_file_name(count - 2));
+      for (const bool flushed : {true, false}) {
+        std::vector<std::string> environment = {drives};
+        if (!flushed) environment.push_back(skipped);
+        fs::remove_all(target);
+        fs::create_directories(target);
+        const MeasuredRun e = run_measured(export_all, "/dev/null", environment);
+        fs::remove_all(target);
+        fs::create_directories(target);
+        std::ofstream(target / shelvo::volume_file_name(0));
+        const MeasuredRun i = run_measured(import_all, "/dev/null", environment);
+        const bool imported = fs::exists(target / shelvo::volume_file_name(count - 2));
+        if (!e.ok || !i.ok || !imported) {
+          std::fprintf(stderr, "maintenance_bench: an export or import failed\n");
+          return 1;
+        }
+        (flushed ? exports : quick_exports).push_back(e.seconds);
+        (flushed ? imports : quick_imports).push_back(i.seconds);
+      }
       fs::remove_all(target);
       fs::create_directories(target);
       const MeasuredRun c = run_measured({"sh", "-c", copy_all, catalog.string(), target.string()});
-      if (!e.ok || !i.ok || !c.ok || !imported) {
-        std::fprintf(stderr, "maintenance_bench: an export, import or copy failed\n");
+      if (!c.ok) {
+        std::fprintf(stderr, "maintenance_bench: a copy failed\n");
         return 1;
       }
-      exports.push_back(e.seconds);
-      imports.push_back(i.seconds);
       copies.push_back(c.seconds);
     }
-    std::printf("%-10ld %12.3f %12.3f %12.3f %8.2f %8.2f %13.1f us\n", count, median(exports), median(imports),
-                median(copies), median(exports) / median(copies), median(imports) / median(copies),
-                median(imports) / static_cast<double>(count) * 1e6);
+    std::printf("%-10ld %12.3f %12.3f %12.3f %8.2f %8.2f %13.1f us %8.3f %8.3f\n", count, median(exports),
+                median(imports), median(copies), median(exports) / median(copies), median(imports) / median(copies),
+                median(imports) / static_cast<double>(count) * 1e6, median(quick_exports), median(quick_imports));
   }
   std::printf("target: export and import within 5 times the cp, and a time per volume that does not grow\n");
   if (keep.empty()) fs::remove_all(root);

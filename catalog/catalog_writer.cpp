@@ -30,7 +30,30 @@ std::string system_failure(std::string_view what, std::string_view path, int err
   return std::string(what) + " " + std::string(path) + ": " + error_text(error);
 }
 
+using Taken = DirectoryHandle::LockOutcome;
+
+// Who holds the catalog that this writer cannot lock: readers when a shared
+// lock can still be had.
+CatalogHolder holder_of(DirectoryHandle& directory) {
+  const bool read = directory.lock(DirectoryHandle::Lock::shared, std::chrono::milliseconds(0)) == Taken::locked;
+  directory.unlock();
+  return read ? CatalogHolder::readers : CatalogHolder::writer;
+}
+
 } // namespace
+
+std::string catalog_wait_notice(std::string_view catalog_directory, CatalogHolder holder) {
+  return std::string("waiting for another program to finish ") +
+         (holder == CatalogHolder::readers ? "reading" : "changing") + " the catalog " + std::string(catalog_directory);
+}
+
+std::string catalog_busy_refusal(std::string_view catalog_directory, CatalogHolder holder) {
+  return "the catalog " + std::string(catalog_directory) +
+         (holder == CatalogHolder::readers
+              ? " is being read by another program (a search or a listing)"
+              : " is being changed by another program (an add, a delete, an import or an export)") +
+         "; try again when it has finished";
+}
 
 CatalogWriter::CatalogWriter(std::string_view catalog_directory) : directory_(catalog_directory) {
   while (directory_.size() > 1 && directory_.back() == '\\') directory_.pop_back();
@@ -38,6 +61,9 @@ CatalogWriter::CatalogWriter(std::string_view catalog_directory) : directory_(ca
 
 CatalogWriter::~CatalogWriter() {
   discard();
+  // A change that failed half-way, or was put back, is flushed too: the
+  // catalog must not come back after a power cut as a state no one saw.
+  volumes_.sync();
   forget_held();
 }
 
@@ -54,26 +80,27 @@ bool CatalogWriter::held_here(const DirectoryHandle& directory) {
   return identity && std::find(held.begin(), held.end(), *identity) != held.end();
 }
 
-bool CatalogWriter::lock(std::string& failure) {
+bool CatalogWriter::lock(std::string& failure, const CatalogWait& wait) {
+  busy_ = false;
   if (!volumes_.open(directory_)) {
     failure = system_failure("cannot open the catalog", directory_, errno);
     return false;
   }
-  switch (volumes_.handle().lock(DirectoryHandle::Lock::exclusive, lock_wait)) {
-  case DirectoryHandle::LockOutcome::locked:
-  case DirectoryHandle::LockOutcome::unsupported: break;
-  case DirectoryHandle::LockOutcome::busy: {
-    // Held by readers when a shared lock can still be had.
-    const bool read = volumes_.handle().lock(DirectoryHandle::Lock::shared, std::chrono::milliseconds(0)) ==
-                      DirectoryHandle::LockOutcome::locked;
-    volumes_.handle().unlock();
-    failure = "the catalog " + directory_ +
-              (read ? " is being read by another program (a search or a listing)"
-                    : " is being changed by another program (an add, a delete, an import or an export)") +
-              "; try again when it has finished";
-    return false;
+  DirectoryHandle& handle = volumes_.handle();
+  Taken got = handle.lock(DirectoryHandle::Lock::exclusive, std::chrono::milliseconds(0));
+  if (got == Taken::busy) {
+    // Said at once: the wait is the user's to see, and to end.
+    if (wait.on_wait) wait.on_wait(holder_of(handle));
+    got = handle.lock(DirectoryHandle::Lock::exclusive, lock_wait, wait.keep_waiting);
   }
-  case DirectoryHandle::LockOutcome::failed:
+  switch (got) {
+  case Taken::locked:
+  case Taken::unsupported: break;
+  case Taken::busy:
+    busy_ = true;
+    failure = catalog_busy_refusal(directory_, holder_of(handle));
+    return false;
+  case Taken::failed:
     failure = system_failure("cannot lock the catalog", directory_, errno);
     return false;
   }
@@ -108,9 +135,18 @@ File CatalogWriter::create_temporary(std::string& failure) {
   return file;
 }
 
-bool CatalogWriter::install(long number, bool replace, std::string& failure) {
+bool CatalogWriter::install(File& temporary, long number, bool replace, std::string& failure) {
   if (temporary_.empty()) {
     failure = "nothing to install as " + volumes_.path_of(number);
+    return false;
+  }
+  // Every byte on the disk before the name: a rename that outlives a power cut
+  // must never bring in an empty or short file.
+  const bool stored = temporary.sync();
+  if (!temporary.close() || !stored) {
+    failure = "cannot write the volume file " + volumes_.path_of(number) + ": " + error_text(temporary.error()) +
+              "; the catalog is unchanged";
+    discard();
     return false;
   }
   if (!volumes_.move_in(temporary_, number, replace)) {
@@ -149,6 +185,13 @@ bool CatalogWriter::remove_volume(long number, std::string& failure) {
   // Should this fail, the deletion stands: the next writer removes the file.
   volumes_.remove_own(aside);
   return true;
+}
+
+bool CatalogWriter::commit(std::string& failure) {
+  if (volumes_.sync()) return true;
+  failure = "cannot flush the catalog " + directory_ + " to the disk: " + error_text(errno) +
+            "; what was just changed may not outlive a power cut";
+  return false;
 }
 
 } // namespace shelvo

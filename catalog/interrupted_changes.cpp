@@ -90,6 +90,9 @@ Repair finish_interrupted_changes(VolumeDirectory& volumes) {
     if (!one.done.empty()) all.done += (all.done.empty() ? "" : "; ") + one.done;
     if (!one.failure.empty() && all.failure.empty()) all.failure = one.failure;
   }
+  // What was finished is said, and built upon, only once it is on the disk.
+  if (!volumes.sync() && all.failure.empty())
+    all.failure = "cannot flush " + volumes.dos_path() + " to the disk: " + error_text(errno);
   return all;
 }
 

@@ -29,8 +29,8 @@ struct Repair {
 };
 
 // Finishes or undoes what killed writers left in the directory whose table
-// volumes holds (read under the exclusive lock). SIGINT, SIGTERM and SIGHUP wait
-// until it is done.
+// volumes holds (read under the exclusive lock), and flushes the directory.
+// SIGINT, SIGTERM and SIGHUP wait until it is done.
 Repair finish_interrupted_changes(VolumeDirectory& volumes);
 
 } // namespace shelvo

@@ -31,6 +31,7 @@ bool VolumeDirectory::open(std::string_view dos_directory) {
   volumes_.clear();
   own_.clear();
   end_ = -1;
+  unsynced_ = false;
   return handle_.open(dos_path_);
 }
 
@@ -98,6 +99,7 @@ bool VolumeDirectory::move(long from, long to) {
     return false;
   }
   if (!handle_.rename(name_of(from), volume_file_name(to), false)) return false;
+  unsynced_ = true;
   erase(from);
   insert(to, volume_file_name(to));
   return true;
@@ -105,6 +107,7 @@ bool VolumeDirectory::move(long from, long to) {
 
 bool VolumeDirectory::move_out(long number, const std::string& name) {
   if (!handle_.rename(name_of(number), name, false)) return false;
+  unsynced_ = true;
   erase(number);
   own_.push_back(name);
   return true;
@@ -119,6 +122,7 @@ bool VolumeDirectory::move_in(const std::string& name, long number, bool replace
   // spelling beside it would make two volume files of one number.
   const std::string target = name_of(number);
   if (!handle_.rename(name, target, replace)) return false;
+  unsynced_ = true;
   own_.erase(std::remove(own_.begin(), own_.end(), name), own_.end());
   insert(number, target);
   return true;
@@ -126,13 +130,22 @@ bool VolumeDirectory::move_in(const std::string& name, long number, bool replace
 
 bool VolumeDirectory::remove_volume_name(long number) {
   if (!handle_.remove(name_of(number))) return false;
+  unsynced_ = true;
   erase(number);
   return true;
 }
 
 bool VolumeDirectory::remove_own(const std::string& name) {
   if (!handle_.remove(name)) return false;
+  unsynced_ = true;
   own_.erase(std::remove(own_.begin(), own_.end(), name), own_.end());
+  return true;
+}
+
+bool VolumeDirectory::sync() {
+  if (!unsynced_) return true;
+  if (!handle_.sync()) return false;
+  unsynced_ = false;
   return true;
 }
 

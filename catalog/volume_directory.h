@@ -64,6 +64,13 @@ public:
   bool remove_volume_name(long number);
   bool remove_own(const std::string& name);
 
+  // Puts on the disk the names that the moves and removals above changed, so
+  // that a power cut keeps them; nothing to do when none changed since the last
+  // time. False with errno set.
+  bool sync();
+  // True when names changed that are not on the disk yet.
+  bool unsynced() const { return unsynced_; }
+
 private:
   void insert(long number, std::string name);
   void erase(long number);
@@ -73,6 +80,7 @@ private:
   std::map<long, std::string> volumes_;
   std::vector<std::string> own_;
   mutable long end_ = -1; // -1: to be counted again
+  bool unsynced_ = false;
 };
 
 } // namespace shelvo

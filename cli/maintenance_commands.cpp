@@ -9,6 +9,7 @@
 
 #include "catalog/catalog_store.h"
 #include "cli/messages.h"
+#include "cli/terminal_status_view.h"
 #include "engine/engine_main.h"
 #include "maintenance/delete_volume.h"
 #include "maintenance/export_volumes.h"
@@ -17,6 +18,7 @@
 #include "results/printable_text.h"
 #include "results/result_tree.h"
 #include "results/run_state.h"
+#include "results/status_view.h"
 
 namespace shelvo {
 
@@ -63,6 +65,7 @@ bool list_volumes(const CommandLine& cl, ResultTree& tree) {
   FrontEnd front;
   front.results = &tree;
   front.create_missing_catalog = false;
+  front.waits_as_writer = true; // the first step of a change
   return engine_main(static_cast<int>(vector.size()), vector, front) == engine_ok;
 }
 
@@ -139,10 +142,24 @@ int copy_status(int code) {
   return stop_flag == 1 ? maintenance_stopped : 1;
 }
 
+// No status line, but a wait for another program holding the catalog is said
+// at once, in the words every writer uses, for as long as the command runs.
+class WaitsSaid {
+public:
+  WaitsSaid() { set_status_view(&view_); }
+  ~WaitsSaid() { set_status_view(nullptr); }
+  WaitsSaid(const WaitsSaid&) = delete;
+  WaitsSaid& operator=(const WaitsSaid&) = delete;
+
+private:
+  TerminalStatusView view_{stderr, TerminalStatusView::Shown::nothing};
+};
+
 } // namespace
 
 int run_maintenance_command(const CommandLine& cl) {
   TerminalDialogs dialogs(cl.answer_all);
+  const WaitsSaid waits_said;
   ResultTree listing;
   const bool listed = list_volumes(cl, listing);
   say_if_any(run_report.repaired);

@@ -14,6 +14,7 @@
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
+#include "results/status_lines.h"
 #include "scanner/broken_archive_log.h"
 #include "scanner/volume_walk.h"
 
@@ -125,14 +126,15 @@ int write_volume(CatalogWriter& writer, const std::string& catalog_directory, co
     run_report.stopped = true;
     return engine_failed;
   }
-  stored = file.close() && stored;
-  if (!stored) {
+  if (!stored || file.failed()) {
     run_report.failure =
         "cannot write the volume file " + volume_file + ": " + error_text(file.error()) + "; the catalog is unchanged";
     writer.discard();
     return engine_cannot_create;
   }
-  if (!writer.install(volume_number_of(volume_file), replace, run_report.failure)) return engine_cannot_create;
+  if (!writer.install(file, volume_number_of(volume_file), replace, run_report.failure)) return engine_cannot_create;
+  // Said added only once the rename is on the disk too.
+  if (!writer.commit(run_report.failure)) return engine_cannot_create;
   run_report.added_volume = volume_number_of(volume_file);
   run_report.added_label = label;
   run_report.added_in_place = replace;
@@ -155,7 +157,10 @@ int add_pass(RunSettings& settings, const FrontEnd& front) {
   // The lock is held from the choice of the number to the rename; a duplicate
   // test alone (option I) changes nothing and takes none.
   CatalogWriter writer(settings.catalog_directory);
-  if (!settings.option_i && !writer.lock(run_report.failure)) return engine_failed;
+  if (!settings.option_i && !writer.lock(run_report.failure, status_line_wait(settings.catalog_directory))) {
+    if (stop_flag == 1) run_report.stopped = true;
+    return engine_failed;
+  }
   run_report.repaired = writer.repaired();
 
   const Search search = find_volume(settings, &label);

@@ -2,6 +2,7 @@
 
 #include "catalog/catalog_read_lock.h"
 #include "catalog/catalog_store.h"
+#include "catalog/catalog_writer.h"
 #include "engine/add_pass.h"
 #include "engine/index_pass.h"
 #include "engine/listing_pass.h"
@@ -12,7 +13,6 @@
 #include "platform/file_access.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
-#include "results/status_view.h"
 
 #include <cerrno>
 
@@ -61,9 +61,17 @@ bool open_here(const RunSettings& settings, bool may_create, std::string& why) {
       if (directory_exists(settings.catalog_directory)) why += ": it holds no " + volume_file_name(0);
       return false;
     }
-    create_directory(settings.catalog_directory); // an existing directory is fine
+    const bool made = create_directory(settings.catalog_directory); // an existing directory is fine
     File created = File::create_new(settings.volume_cursor);
     if (created && created.close()) {
+      // The new catalog is on the disk before anything is said of it or added
+      // to it: its file 0 in its directory, and a new directory in its parent.
+      const bool synced =
+          made ? sync_new_directory(settings.catalog_directory) : sync_directory(settings.catalog_directory);
+      if (!synced) {
+        why = "cannot flush the new catalog " + settings.catalog_directory + " to the disk: " + error_text(errno);
+        return false;
+      }
       run_report.catalog_created = true;
       return true;
     }
@@ -85,20 +93,22 @@ void next_letter(RunSettings& settings) {
 
 // Takes the catalog's shared lock for a search or a listing, waiting, with a
 // word on the status line, while another program changes the catalog; a Stop
-// ends the wait (and the run). What a stopped writer left is put right first.
-bool lock_for_reading(CatalogReadLock& lock, const RunSettings& settings) {
-  const auto on_wait = [&] { show_waiting_status(settings.catalog_directory); };
-  const auto keep_waiting = [] {
-    if (StatusView* view = status_view()) view->process_pending_events();
-    return stop_flag != 1;
-  };
-  // As long as the change takes; the user can stop the wait.
-  constexpr std::chrono::hours patience{24 * 365};
+// ends the wait (and the run). A search or a listing waits as long as the
+// change takes; the listing that begins a change waits as a writer does, then
+// refuses as one. What a stopped writer left is put right first.
+bool lock_for_reading(CatalogReadLock& lock, const RunSettings& settings, const FrontEnd& front) {
+  const CatalogWait wait = status_line_wait(settings.catalog_directory);
+  const auto on_wait = [&] { wait.on_wait(CatalogHolder::writer); };
+  const std::chrono::milliseconds patience =
+      front.waits_as_writer ? CatalogWriter::lock_wait : std::chrono::hours(24 * 365);
   const CatalogReadLock::Outcome got =
-      lock.acquire(settings.catalog_directory, patience, on_wait, keep_waiting, run_report.failure);
+      lock.acquire(settings.catalog_directory, patience, on_wait, wait.keep_waiting, run_report.failure);
   run_report.repaired = lock.repaired();
   run_report.warning = lock.warning();
-  if (got == CatalogReadLock::Outcome::stopped) run_report.stopped = true;
+  if (got == CatalogReadLock::Outcome::stopped) {
+    if (stop_flag == 1) run_report.stopped = true;
+    else run_report.failure = catalog_busy_refusal(settings.catalog_directory, CatalogHolder::writer);
+  }
   return got == CatalogReadLock::Outcome::held;
 }
 
@@ -144,7 +154,7 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   if (!open_catalog(settings, front.create_missing_catalog)) return engine_failed;
   if (front.index == IndexUse::build) { // the index made current, and nothing else
     CatalogReadLock lock;
-    if (!lock_for_reading(lock, settings)) return stop_flag == 1 ? engine_ok : engine_failed;
+    if (!lock_for_reading(lock, settings, front)) return stop_flag == 1 ? engine_ok : engine_failed;
     return index_pass(settings, lock.volumes());
   }
   if (count < 2) return engine_catalog_only;
@@ -160,7 +170,7 @@ int engine_main(int count, const ArgumentVector& vector, const FrontEnd& front) 
   const bool searches = !settings.search_masks.empty();
   if (!searches && !(settings.option_w && !settings.drive_given)) return engine_ok;
   CatalogReadLock lock;
-  if (!lock_for_reading(lock, settings)) return stop_flag == 1 ? engine_ok : engine_failed;
+  if (!lock_for_reading(lock, settings, front)) return stop_flag == 1 ? engine_ok : engine_failed;
   if (searches) search_pass(settings, front, &lock.volumes());
   else listing_pass(settings, front);
   return engine_ok;

@@ -27,6 +27,11 @@ struct FrontEnd {
   // maintenance commands work only on catalogs that exist (a directory without
   // volume file 0 is none).
   bool create_missing_catalog = true;
+  // The listing is the first step of a change (a delete, an import, an export):
+  // while another program changes the catalog it waits as every writer waits,
+  // at most CatalogWriter::lock_wait, then refuses with the writers' words.
+  // Otherwise a search or a listing waits until the change is done.
+  bool waits_as_writer = false;
   // Elements of the vector from this index on are search masks, whatever their
   // first characters (a command line's words after "--"); 0 when there are none.
   std::size_t masks_from = 0;

@@ -6,6 +6,7 @@
 #include "engine/volume_sequence.h"
 #include "maintenance/volume_copy.h"
 #include "platform/file_access.h"
+#include "results/status_lines.h"
 
 namespace shelvo {
 
@@ -49,9 +50,11 @@ int delete_volume(std::string_view catalog_directory, long number, std::optional
                   const std::function<void()>& refresh, std::string& failure, std::string* repaired) {
   {
     CatalogWriter catalog(catalog_directory);
-    if (!catalog.lock(failure)) return -1;
+    if (!catalog.lock(failure, status_line_wait(catalog_directory))) return -1;
     if (repaired) *repaired = catalog.repaired();
     if (delete_volume_locked(catalog, number, expected, failure) != 1) return -1;
+    // Said deleted only once the moves are on the disk.
+    if (!catalog.commit(failure)) return -1;
   }
   if (refresh) refresh();
   return 1;

@@ -47,6 +47,12 @@ int export_volumes(std::string_view current, std::string_view target, const std:
       tell_failure(dialogs, "cannot create the directory " + std::string(target) + ": " + error_text(errno));
       return 0;
     }
+    // On the disk, in its parent, before anything goes in.
+    if (!sync_new_directory(target)) {
+      tell_failure(dialogs, "cannot flush the new directory " + std::string(target) + " to the disk: " +
+                                error_text(errno));
+      return 0;
+    }
     dialogs.show_message("The directory " + std::string(target) + " did not exist: it was created.", "Shelvo",
                          DialogButtons::ok, DialogIcon::information);
   }
@@ -103,6 +109,11 @@ int export_volumes(std::string_view current, std::string_view target, const std:
     // A directory that takes no new file, or has no room left, takes none for
     // the next volume either.
     if (code == copy_target_not_created || no_room_left(error)) break;
+  }
+  // What went over is counted only once it is on the disk.
+  if (!catalog.commit(failure)) {
+    tell_failure(dialogs, failure);
+    failed = true;
   }
   dialogs.show_message(export_end_message(exported, current, target), exported > 0 ? "GOOD Job" : "BAD Job",
                        DialogButtons::ok, DialogIcon::none);

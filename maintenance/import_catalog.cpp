@@ -240,6 +240,11 @@ int import_catalog(std::string_view current, std::string_view other, DialogServi
     // next volume either.
     if (code == copy_target_not_created || no_room_left(error)) break;
   }
+  // What came over is counted only once it is on the disk.
+  if (!catalog.commit(failure)) {
+    tell_failure(dialogs, failure);
+    failed = true;
+  }
   dialogs.show_message(import_end_message(added), added > 0 ? "GOOD Job" : "BAD Job", DialogButtons::ok,
                        DialogIcon::none);
   if (added > 0 && refresh) refresh();

@@ -8,6 +8,7 @@
 #include "catalog/catalog_store.h"
 #include "results/printable_text.h"
 #include "results/run_state.h"
+#include "results/status_lines.h"
 
 namespace shelvo {
 
@@ -23,7 +24,6 @@ int copy_volume_file(CatalogWriter& target_catalog, long target_number, const Vo
   int& why = error ? *error : ignored;
   why = 0;
   const std::string source = source_catalog.path_of(source_number);
-  const std::string target = target_catalog.volumes().path_of(target_number);
   File from = source_catalog.open(source_number);
   if (!from) {
     why = from.error();
@@ -48,14 +48,10 @@ int copy_volume_file(CatalogWriter& target_catalog, long target_number, const Vo
     if (got == 0) break;
     if (!to.write(std::string_view(block.data(), got))) break;
   }
-  if (!to.close()) {
-    why = to.error();
-    failure = "cannot write " + target + ": " + error_text(why);
-    target_catalog.discard();
-    return copy_write_failed;
-  }
-  if (!target_catalog.install(target_number, replace, failure)) {
-    why = errno;
+  // A write that failed fails the install, which flushes the copy to the disk
+  // before it takes the volume's number; the error number tells a full disk.
+  if (!target_catalog.install(to, target_number, replace, failure)) {
+    why = to.error() != 0 ? to.error() : errno;
     return copy_write_failed;
   }
   return copy_done;
@@ -78,17 +74,24 @@ void tell_failure(DialogService& dialogs, const std::string& text) {
 
 bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::string_view read_directory,
                             DialogService& dialogs) {
+  // A catalog held by another program is refused in the words of every
+  // writer, as every writer refuses it, after the same wait.
+  const auto refuse = [&](const std::string& text) {
+    if (stop_flag == 1) tell_failure(dialogs, "stopped: nothing was changed");
+    else dialogs.show_message(text, "Shelvo", DialogButtons::ok, DialogIcon::warning);
+  };
   std::string failure;
-  if (!written.lock(failure)) {
-    tell_failure(dialogs, failure);
+  if (!written.lock(failure, status_line_wait(written.directory()))) {
+    if (written.busy()) refuse(failure);
+    else tell_failure(dialogs, failure);
     return false;
   }
-  switch (read.acquire(read_directory, CatalogWriter::lock_wait, nullptr, [] { return stop_flag != 1; }, failure)) {
+  const CatalogWait wait = status_line_wait(read_directory);
+  const auto on_wait = [&] { wait.on_wait(CatalogHolder::writer); };
+  switch (read.acquire(read_directory, CatalogWriter::lock_wait, on_wait, wait.keep_waiting, failure)) {
   case CatalogReadLock::Outcome::held: break;
   case CatalogReadLock::Outcome::stopped:
-    tell_failure(dialogs, "the catalog " + read.volumes().dos_path() +
-                              " is being changed by another program (an add, a delete, an import or an export); "
-                              "try again when it has finished");
+    refuse(catalog_busy_refusal(read.volumes().dos_path(), CatalogHolder::writer));
     return false;
   case CatalogReadLock::Outcome::failed: tell_failure(dialogs, failure); return false;
   }

@@ -20,7 +20,8 @@ constexpr int copy_write_failed = -4; // a write, the close or the final rename 
 // Copies volume source of the source catalog to volume target of the catalog
 // that target_catalog holds locked; over an existing target only with replace.
 // The bytes go into a temporary file first, every read and the close are
-// checked, and the target is written only when all is well: a failed copy
+// checked, the copy is flushed to the disk, and the target is written only when
+// all is well (the writer commits the directory): a failed copy
 // leaves the target as it was and no temporary file behind (replacing a volume
 // by a half copy would destroy it). failure says why, in the system's words,
 // and error, when given, is the system's error number of it.
@@ -34,9 +35,11 @@ bool no_room_left(int error);
 
 // The two catalogs of an import or an export: written holds the one written
 // (its exclusive lock), read the one read (its shared lock, so its volumes do
-// not move while they are copied). Each waits a moment for another program,
-// then gives up. What a stopped program left in either is put right first, and
-// said. False when one cannot be had (told through dialogs).
+// not move while they are copied). Each waits for another program as every
+// writer does (at most CatalogWriter::lock_wait, with the notice on the status
+// line), then gives up with the words every writer uses. What a stopped program
+// left in either is put right first, and said. False when one cannot be had
+// (told through dialogs).
 bool lock_catalogs_for_copy(CatalogWriter& written, CatalogReadLock& read, std::string_view read_directory,
                             DialogService& dialogs);
 

@@ -60,6 +60,9 @@ public:
   // False with errno set (EEXIST when the target exists and replace is off).
   bool rename(std::string_view from, std::string_view to, bool replace) const;
   bool remove(std::string_view name) const;
+  // Puts the directory's names on the disk, as sync_directory does: after the
+  // last rename or removal of a change, before the change is reported done.
+  bool sync() const;
   bool exists(std::string_view name) const;
 
   using Identity = FileIdentity;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <utility>
 
 namespace shelvo {
 
@@ -14,8 +15,10 @@ struct Fault {
   int seen = 0;
 };
 
-std::array<Fault, 6>& faults() {
-  static std::array<Fault, 6> all{};
+constexpr std::size_t operation_kinds = static_cast<std::size_t>(FileOperation::sync_directory) + 1;
+
+std::array<Fault, operation_kinds>& faults() {
+  static std::array<Fault, operation_kinds> all{};
   return all;
 }
 
@@ -30,6 +33,16 @@ struct KillPoint {
 KillPoint& kill_point() {
   static KillPoint point;
   return point;
+}
+
+struct Recording {
+  bool on = false;
+  std::vector<RecordedOperation> operations;
+};
+
+Recording& recording() {
+  static Recording state;
+  return state;
 }
 
 } // namespace
@@ -64,5 +77,18 @@ bool fault_injected(FileOperation operation) {
   errno = f.error;
   return true;
 }
+
+void record_operations(bool on) {
+  recording().on = on;
+  recording().operations.clear();
+}
+
+bool recording_operations() { return recording().on; }
+
+void record_operation(RecordedOperation operation) {
+  if (recording().on) recording().operations.push_back(std::move(operation));
+}
+
+const std::vector<RecordedOperation>& recorded_operations() { return recording().operations; }
 
 } // namespace shelvo

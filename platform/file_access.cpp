@@ -177,6 +177,8 @@ bool File::write(std::string_view bytes) {
   if (bytes.empty()) return true;
   if (fault_injected(FileOperation::write)) fail(errno);
   else if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) fail(errno);
+  if (!failed_ && recording_operations())
+    if (const auto s = status()) record_operation({RecordedOperation::Kind::write, {s->device, s->inode}, {}, {}, ""});
   return !failed_;
 }
 
@@ -293,6 +295,26 @@ bool rename_without_replacing(std::string_view from_dos_path, std::string_view t
   const auto from = host_or_enoent(from_dos_path);
   const auto to = host_or_enoent(to_dos_path);
   return from && to && rename_host(*from, *to, false);
+}
+
+bool sync_directory(std::string_view dos_path) {
+  const auto host = host_or_enoent(dos_path);
+  return host && sync_host_directory(*host);
+}
+
+bool sync_new_directory(std::string_view dos_path) {
+  const auto host = host_or_enoent(dos_path);
+  if (!host || !sync_host_directory(*host)) return false;
+#ifdef _WIN32
+  return true; // no directory is flushed on this host
+#else
+  // What holds it: the path up to its last '/' (the root for "/CAT").
+  std::string_view path = *host;
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const std::size_t slash = path.find_last_of('/');
+  return sync_host_directory(slash == std::string_view::npos ? std::string(".")
+                                                             : std::string(path.substr(0, slash == 0 ? 1 : slash)));
+#endif
 }
 
 bool file_exists(std::string_view dos_path) {

@@ -108,6 +108,13 @@ public:
   int error() const { return error_; }
   // Flushes and closes; false when anything written could not be stored.
   bool close();
+  // Writes what is buffered and has the system put the file's bytes on the
+  // disk (fdatasync; FlushFileBuffers on Windows), so that a power cut after
+  // the file is renamed into place finds it whole, never empty or short. False,
+  // with the failure remembered, when the disk did not confirm it (or an
+  // earlier write failed). A writer calls it last before close() and the
+  // rename, then flushes the directory (sync_directory).
+  bool sync();
 
 private:
   explicit File(std::FILE* stream, std::int64_t read_limit);
@@ -187,6 +194,17 @@ std::optional<std::string> host_real_path(const std::string& host_path);
 bool rename_in(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
                bool replace);
 #endif
+// Has the system put a directory's names on the disk (fsync on the directory),
+// so that a file created, renamed or removed in it stays so after a power cut;
+// a writer calls it after its last rename, before it reports success. A file
+// system that cannot flush a directory (EINVAL: some network and FUSE mounts)
+// has nothing more to give, and counts as flushed. On Windows, which has no
+// such flush (NTFS journals its names), it does nothing. False with errno set.
+bool sync_directory(std::string_view dos_path);
+bool sync_host_directory(const std::string& host_path);
+// A directory just made is there after a power cut only once the directory
+// that holds it is flushed too: both are (the directory itself first).
+bool sync_new_directory(std::string_view dos_path);
 bool file_exists(std::string_view dos_path);
 // True when both name one directory, whatever their spelling ("D:\CAT\" and
 // its host path, another letter case, a link): the same FileIdentity.

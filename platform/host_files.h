@@ -23,6 +23,12 @@ std::optional<FileIdentity> identity_of(const std::string& path, bool follow);
 bool make_directory(const std::string& path);
 bool remove_file(const std::string& path);
 bool rename(const std::string& from, const std::string& to, bool replace);
+#ifndef _WIN32
+// Removes a name relative to an open directory (AT_FDCWD: the current one).
+bool remove_at(int directory_fd, const std::string& name);
+// Flushes the names of an open directory to the disk (see sync_directory).
+bool sync_open_directory(int directory_fd);
+#endif
 // The names in a directory, without "." and ".."; false with error set.
 bool list_directory(const std::string& path, std::vector<std::string>& names, int& error);
 // The entry of dir whose name equals component without regard to letter case.

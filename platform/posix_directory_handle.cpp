@@ -1,6 +1,7 @@
 #include "platform/directory_handle.h"
 
 #include "platform/fault_injection.h"
+#include "platform/host_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -115,7 +116,15 @@ bool DirectoryHandle::rename(std::string_view from, std::string_view to, bool re
 
 bool DirectoryHandle::remove(std::string_view name) const {
   if (fault_injected(FileOperation::remove)) return false;
-  return ::unlinkat(fd_, std::string(name).c_str(), 0) == 0;
+  return host::remove_at(fd_, std::string(name));
+}
+
+bool DirectoryHandle::sync() const {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  return host::sync_open_directory(fd_);
 }
 
 bool DirectoryHandle::exists(std::string_view name) const { return identity(name).has_value(); }

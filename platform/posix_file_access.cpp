@@ -16,6 +16,30 @@
 
 namespace shelvo {
 
+namespace {
+
+// What a name relative to an open directory stands for (a link itself); all
+// zero when there is nothing. For the record of file operations only.
+FileIdentity identity_at(int directory_fd, const std::string& name) {
+  struct stat st;
+  if (::fstatat(directory_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
+  return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+// The directory that holds a name relative to an open directory.
+FileIdentity holder_at(int directory_fd, const std::string& name) {
+  const std::size_t slash = name.find_last_of('/');
+  if (slash == std::string::npos) return identity_at(directory_fd, ".");
+  return identity_at(directory_fd, slash == 0 ? std::string("/") : name.substr(0, slash));
+}
+
+void record_at(RecordedOperation::Kind kind, int directory_fd, const std::string& name, FileIdentity file) {
+  const FileIdentity holder = holder_at(directory_fd, name);
+  record_operation({kind, file, holder, holder, name});
+}
+
+} // namespace
+
 namespace host {
 
 Kind kind_of(const std::string& path, bool follow) {
@@ -30,9 +54,21 @@ std::optional<FileIdentity> identity_of(const std::string& path, bool follow) {
   return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
-bool make_directory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool make_directory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0) return false;
+  if (recording_operations())
+    record_at(RecordedOperation::Kind::make_directory, AT_FDCWD, path, identity_at(AT_FDCWD, path));
+  return true;
+}
 
-bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool remove_at(int directory_fd, const std::string& name) {
+  const FileIdentity file = recording_operations() ? identity_at(directory_fd, name) : FileIdentity{};
+  if (::unlinkat(directory_fd, name.c_str(), 0) != 0) return false;
+  if (recording_operations()) record_at(RecordedOperation::Kind::remove, directory_fd, name, file);
+  return true;
+}
+
+bool remove_file(const std::string& path) { return remove_at(AT_FDCWD, path); }
 
 bool rename(const std::string& from, const std::string& to, bool replace) {
   return rename_in(AT_FDCWD, from, AT_FDCWD, to, replace);
@@ -136,6 +172,8 @@ File File::create_new_in(int directory_fd, const std::string& name) {
   if (fault_injected(FileOperation::open)) return failure(errno);
   const int fd = ::openat(directory_fd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return failure(errno);
+  if (recording_operations())
+    record_at(RecordedOperation::Kind::create, directory_fd, name, identity_at(directory_fd, name));
   int error = 0;
   std::int64_t size = 0;
   std::FILE* f = stream_over(fd, "w+b", error, size);
@@ -213,9 +251,28 @@ bool rename_host(const std::string& from, const std::string& to, bool replace) {
   return rename_in(AT_FDCWD, from, AT_FDCWD, to, replace);
 }
 
+namespace {
+
+bool rename_names(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
+                  bool replace);
+
+} // namespace
+
 bool rename_in(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
                bool replace) {
   if (fault_injected(FileOperation::rename)) return false;
+  if (!recording_operations()) return rename_names(from_directory_fd, from, to_directory_fd, to, replace);
+  const FileIdentity moved = identity_at(from_directory_fd, from);
+  const FileIdentity source = holder_at(from_directory_fd, from);
+  if (!rename_names(from_directory_fd, from, to_directory_fd, to, replace)) return false;
+  record_operation({RecordedOperation::Kind::rename, moved, holder_at(to_directory_fd, to), source, to});
+  return true;
+}
+
+namespace {
+
+bool rename_names(int from_directory_fd, const std::string& from, int to_directory_fd, const std::string& to,
+                  bool replace) {
   const char* f = from.c_str();
   const char* t = to.c_str();
   if (replace) return ::renameat(from_directory_fd, f, to_directory_fd, t) == 0;
@@ -239,6 +296,8 @@ bool rename_in(int from_directory_fd, const std::string& from, int to_directory_
   }
   return ::renameat(from_directory_fd, f, to_directory_fd, t) == 0;
 }
+
+} // namespace
 
 std::size_t File::read_at(std::uint64_t at, std::span<char> out) {
   if (!stream_ || out.empty()) return 0;
@@ -291,7 +350,61 @@ bool create_host_directories(const std::string& host_path) {
 }
 
 bool remove_host_file(const std::string& host_path) {
-  return !fault_injected(FileOperation::remove) && ::unlink(host_path.c_str()) == 0;
+  return !fault_injected(FileOperation::remove) && host::remove_file(host_path);
+}
+
+bool File::sync() {
+  if (!stream_) {
+    fail(EBADF);
+    return false;
+  }
+  if (failed_) return false;
+  if (fault_injected(FileOperation::sync)) {
+    fail(errno);
+    return false;
+  }
+  if (std::fflush(stream_) != 0) {
+    fail(errno ? errno : EIO);
+    return false;
+  }
+  // The data and the size that reads it back; the times need not wait for the
+  // disk (what SQLite and git ask too).
+  const int fd = ::fileno(stream_);
+  int done = 0;
+  do done = ::fdatasync(fd);
+  while (done != 0 && errno == EINTR);
+  if (done != 0) {
+    fail(errno);
+    return false;
+  }
+  if (recording_operations())
+    if (const auto s = status()) record_operation({RecordedOperation::Kind::sync, {s->device, s->inode}, {}, {}, ""});
+  return true;
+}
+
+bool host::sync_open_directory(int fd) {
+  if (fault_injected(FileOperation::sync_directory)) return false;
+  int done = 0;
+  do done = ::fsync(fd);
+  while (done != 0 && errno == EINTR);
+  // EINVAL: a file system that cannot flush a directory, and keeps nothing
+  // back to flush (as SQLite takes it).
+  if (done != 0 && errno != EINVAL) return false;
+  if (recording_operations()) {
+    const FileIdentity directory = identity_at(fd, ".");
+    record_operation({RecordedOperation::Kind::sync_directory, directory, {}, {}, ""});
+  }
+  return true;
+}
+
+bool sync_host_directory(const std::string& host_path) {
+  const int fd = ::open(host_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = host::sync_open_directory(fd);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return synced;
 }
 
 } // namespace shelvo

@@ -170,6 +170,14 @@ bool DirectoryHandle::remove(std::string_view name) const {
   return host::remove_file(inside(path_, name));
 }
 
+bool DirectoryHandle::sync() const {
+  if (!is_open()) {
+    errno = EBADF;
+    return false;
+  }
+  return sync_host_directory(path_);
+}
+
 bool DirectoryHandle::exists(std::string_view name) const { return identity(name).has_value(); }
 
 std::optional<DirectoryHandle::Identity> DirectoryHandle::identity(std::string_view name) const {

@@ -65,6 +65,23 @@ int check_regular(HANDLE h, bool link_refused, std::int64_t& size) {
   return 0;
 }
 
+// The directory that holds a path: up to its last separator.
+std::string holder_of(const std::string& path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  if (separator == std::string::npos) return ".";
+  return path.substr(0, separator == 0 ? 1 : separator) + (separator == 2 && path[1] == ':' ? "/" : "");
+}
+
+FileIdentity identity_or_none(const std::string& path) {
+  return host::identity_of(path, false).value_or(FileIdentity{});
+}
+
+// A change to a name, for the record of file operations (only while recording).
+void record_name_change(RecordedOperation::Kind kind, const std::string& path, FileIdentity file) {
+  const FileIdentity holder = identity_or_none(holder_of(path));
+  record_operation({kind, file, holder, holder, path});
+}
+
 } // namespace
 
 namespace host {
@@ -99,10 +116,17 @@ std::optional<FileIdentity> identity_of(const std::string& path, bool follow) {
 }
 
 bool make_directory(const std::string& path) {
-  return ::CreateDirectoryW(wide_of(path).c_str(), nullptr) || fail_with_last_error();
+  if (!::CreateDirectoryW(wide_of(path).c_str(), nullptr)) return fail_with_last_error();
+  if (recording_operations()) record_name_change(RecordedOperation::Kind::make_directory, path, identity_or_none(path));
+  return true;
 }
 
-bool remove_file(const std::string& path) { return ::DeleteFileW(wide_of(path).c_str()) || fail_with_last_error(); }
+bool remove_file(const std::string& path) {
+  const FileIdentity file = recording_operations() ? identity_or_none(path) : FileIdentity{};
+  if (!::DeleteFileW(wide_of(path).c_str())) return fail_with_last_error();
+  if (recording_operations()) record_name_change(RecordedOperation::Kind::remove, path, file);
+  return true;
+}
 
 bool rename(const std::string& from, const std::string& to, bool replace) { return rename_host(from, to, replace); }
 
@@ -264,6 +288,8 @@ File File::create_new_host(const std::string& host_path) {
   std::int64_t size = 0;
   const HANDLE h = open_regular(host_path, "new", error, size);
   if (h == INVALID_HANDLE_VALUE) return failure(error);
+  if (recording_operations())
+    record_name_change(RecordedOperation::Kind::create, host_path, identity_or_none(host_path));
   std::FILE* f = stream_over(h, "new", error);
   return f ? File(f, -1) : failure(error);
 }
@@ -338,8 +364,12 @@ bool rename_host(const std::string& from, const std::string& to, bool replace) {
   // Without MOVEFILE_REPLACE_EXISTING the move fails on any existing target:
   // the check and the rename are one step.
   const DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
-  if (::MoveFileExW(wide_of(from).c_str(), wide_of(to).c_str(), flags)) return true;
-  return fail_with_last_error();
+  const FileIdentity moved = recording_operations() ? identity_or_none(from) : FileIdentity{};
+  if (!::MoveFileExW(wide_of(from).c_str(), wide_of(to).c_str(), flags)) return fail_with_last_error();
+  if (recording_operations())
+    record_operation({RecordedOperation::Kind::rename, moved, identity_or_none(holder_of(to)),
+                      identity_or_none(holder_of(from)), to});
+  return true;
 }
 
 std::size_t File::read_at(std::uint64_t at, std::span<char> out) {
@@ -398,5 +428,32 @@ bool create_host_directories(const std::string& host_path) {
 bool remove_host_file(const std::string& host_path) {
   return !fault_injected(FileOperation::remove) && host::remove_file(host_path);
 }
+
+bool File::sync() {
+  if (!stream_) {
+    fail(EBADF);
+    return false;
+  }
+  if (failed_) return false;
+  if (fault_injected(FileOperation::sync)) {
+    fail(errno);
+    return false;
+  }
+  if (std::fflush(stream_) != 0) {
+    fail(errno ? errno : EIO);
+    return false;
+  }
+  if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream_))))) {
+    fail(errno_of_windows_error(::GetLastError()));
+    return false;
+  }
+  if (recording_operations())
+    if (const auto s = status()) record_operation({RecordedOperation::Kind::sync, {s->device, s->inode}, {}, {}, ""});
+  return true;
+}
+
+// NTFS journals the names of a directory, and Windows has no call that flushes
+// them: a rename is as lasting as the journal makes it.
+bool sync_host_directory(const std::string&) { return true; }
 
 } // namespace shelvo

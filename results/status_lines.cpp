@@ -103,9 +103,20 @@ void finish_search_display() {
   show_search_status();
 }
 
-void show_waiting_status(std::string_view catalog_directory) {
-  if (StatusView* view = status_view())
-    view->show_notice("waiting for another program to finish changing the catalog " + std::string(catalog_directory));
+void show_waiting_status(std::string_view catalog_directory, CatalogHolder holder) {
+  if (StatusView* view = status_view()) view->show_notice(catalog_wait_notice(catalog_directory, holder));
+}
+
+CatalogWait status_line_wait(std::string_view catalog_directory) {
+  CatalogWait wait;
+  wait.on_wait = [catalog = std::string(catalog_directory)](CatalogHolder holder) {
+    show_waiting_status(catalog, holder);
+  };
+  wait.keep_waiting = [] {
+    if (StatusView* view = status_view()) view->process_pending_events();
+    return stop_flag != 1;
+  };
+  return wait;
 }
 
 } // namespace shelvo

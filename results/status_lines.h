@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/catalog_writer.h"
+
 namespace shelvo {
 
 // Volumes the last search reached: second number of the search line's volume
@@ -34,8 +36,13 @@ void show_volume_count();     // draws "%d volume(s)", processes events
 void scan_progress_tick();    // draws the scan line when scanned_files is a step
 void show_scan_status();      // draws it now, processes events
 
-// While another program changes the catalog that a search or listing is to read.
-void show_waiting_status(std::string_view catalog_directory);
+// While another program holds the catalog that this run is to read or change:
+// the notice, on the status view, once. Every reader and writer says the same.
+void show_waiting_status(std::string_view catalog_directory, CatalogHolder holder);
+// How every run waits for a catalog that another program holds: the notice
+// above when the wait begins, and between tries pending input is handled and
+// a Stop (stop_flag) ends the wait.
+CatalogWait status_line_wait(std::string_view catalog_directory);
 
 // After a search: raise known_volume_count (a stopped search never lowers it),
 // set the progress maximum, and draw the final line.

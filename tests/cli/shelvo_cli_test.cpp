@@ -584,6 +584,72 @@ TEST_F(ShelvoCli, ASecondWriterIsTurnedAwayWithTheReason) {
   EXPECT_EQ(snapshot(dir / "c/CAT"), before);
 }
 
+TEST_F(ShelvoCli, EveryWriterWaitsTheSameMomentSaysSoAndRefusesAlike) {
+  file("a.txt");
+  ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);
+  ASSERT_EQ(cli("'/l:C:\\OTHER' D:").status, 0);
+  const auto before = snapshot(dir / "c/CAT");
+  const std::string out = dir / "c/OUT";
+  struct Writer {
+    std::string name, arguments;
+  };
+  const std::vector<Writer> writers = {{"add", "D: /Y"},
+                                       {"delete", "--delete 1 --yes"},
+                                       {"import", "--import 'C:\\OTHER' --yes"},
+                                       {"export", "--export " + shell_quote(out) + " --yes"}};
+  // Another program holds the catalog: a writer (an exclusive lock on its
+  // directory), then readers (a shared one), in a child process of its own.
+  for (const int held : {LOCK_EX, LOCK_SH}) {
+    const bool by_writer = held == LOCK_EX;
+    SCOPED_TRACE(by_writer ? "held by a writer" : "held by readers");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+      const int fd = ::open((dir / "c/CAT").c_str(), O_RDONLY | O_DIRECTORY);
+      if (fd < 0 || ::flock(fd, held) != 0) ::_exit(1);
+      (void)!::write(ready[1], "x", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    char got = 0;
+    ASSERT_EQ(::read(ready[0], &got, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    // The writers side by side: each gives up while the lock is still held
+    // (one that waited on would be stopped by timeout, status 124).
+    std::string script;
+    for (std::size_t i = 0; i < writers.size(); ++i) {
+      if (!by_writer && writers[i].name == "export") continue; // it only reads this catalog
+      const std::string at = dir / ("w" + std::to_string(i));
+      script += "{ timeout 30 " + cli_command("'/l:C:\\CAT' " + writers[i].arguments) + " >/dev/null 2>" +
+                shell_quote(at + ".err") + "; echo $? >" + shell_quote(at + ".status") + "; } & ";
+    }
+    testing::run_command(script + "wait");
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    const std::string notice = std::string("shelvo-cli: waiting for another program to finish ") +
+                               (by_writer ? "changing" : "reading") + " the catalog C:\\CAT (Ctrl-C gives up)\n";
+    const std::string refusal = std::string("shelvo-cli: the catalog C:\\CAT is being ") +
+                                (by_writer ? "changed by another program (an add, a delete, an import or an export)"
+                                           : "read by another program (a search or a listing)") +
+                                "; try again when it has finished\n";
+    for (std::size_t i = 0; i < writers.size(); ++i) {
+      if (!by_writer && writers[i].name == "export") continue;
+      SCOPED_TRACE(writers[i].name);
+      const std::string at = dir / ("w" + std::to_string(i));
+      EXPECT_EQ(testing::read_file(at + ".status"), "1\n");
+      // Said once, at once; then the refusal, the last line (a delete behind
+      // readers has asked its question first: its listing was let through).
+      const std::string err = testing::read_file(at + ".err");
+      EXPECT_TRUE(err.ends_with(notice + refusal)) << err;
+      EXPECT_EQ(err.find("waiting for"), err.rfind("waiting for")) << err;
+    }
+  }
+  EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+  EXPECT_FALSE(testing::path_exists(out));
+}
+
 TEST_F(ShelvoCli, VolumeMasksThatMatchNoLabelAreExplained) {
   file("a.txt");
   ASSERT_EQ(cli("'/l:C:\\CAT' D:").status, 0);

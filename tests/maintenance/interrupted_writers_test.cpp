@@ -1,5 +1,7 @@
 // Writers that die. Each writer runs in a child process that is killed
-// (SIGKILL) just before its nth file operation, for every n it makes; then the
+// (SIGKILL) just before its nth file operation, for every n it makes (its
+// flushes to the disk included: between a file's flush and its rename, and
+// between the rename and the directory's flush); then the
 // next program that opens the catalog, a listing here, must find it whole: the
 // volumes of the state before or the state after (or, for imports and exports,
 // of a state between two whole volumes), numbered without a gap, and nothing
@@ -62,24 +64,27 @@ protected:
     return volumes;
   }
 
-  // The file operations writer makes, counted in a child.
-  static int points_of(const std::function<void()>& writer) {
+  // The file operations writer makes, counted in a child; flushes: how many of
+  // them flush a file or a directory to the disk.
+  static int points_of(const std::function<void()>& writer, int* flushes = nullptr) {
     int pipe_ends[2];
     if (::pipe(pipe_ends) != 0) return 0;
     const pid_t child = ::fork();
     if (child == 0) {
       clear_faults();
       writer();
-      const int seen = all_operations_seen();
-      (void)!::write(pipe_ends[1], &seen, sizeof seen);
+      const int seen[2] = {all_operations_seen(),
+                           operations_seen(FileOperation::sync) + operations_seen(FileOperation::sync_directory)};
+      (void)!::write(pipe_ends[1], seen, sizeof seen);
       ::_exit(0);
     }
     ::close(pipe_ends[1]);
-    int seen = 0;
-    (void)!::read(pipe_ends[0], &seen, sizeof seen);
+    int seen[2] = {0, 0};
+    (void)!::read(pipe_ends[0], seen, sizeof seen);
     ::close(pipe_ends[0]);
     ::waitpid(child, nullptr, 0);
-    return seen;
+    if (flushes) *flushes = seen[1];
+    return seen[0];
   }
   // Runs writer in a child that gets signal_number before its nth file operation.
   static void signalled_at(const std::function<void()>& writer, int nth, int signal_number) {
@@ -106,8 +111,10 @@ protected:
   void at_every_point(const std::function<void()>& setup, const std::function<void()>& writer,
                       const std::function<void(int)>& check, const std::string& written = "C:\\CAT") {
     setup();
-    const int points = points_of(writer);
+    int flushes = 0;
+    const int points = points_of(writer, &flushes);
     ASSERT_GT(points, 3);
+    EXPECT_GT(flushes, 0); // the writer flushes, and is killed around each flush
     for (int nth = 1; nth <= points; ++nth) {
       SCOPED_TRACE("killed before file operation " + std::to_string(nth) + " of " + std::to_string(points));
       setup();
@@ -154,7 +161,7 @@ TEST_F(InterruptedWriters, AWriterFinishesADeleteBeforeItsOwnChange) {
   signalled_at([] {
     std::string failure;
     delete_volume("C:\\CAT", 1, std::nullopt, nullptr, failure);
-  }, points - 1, SIGKILL); // before the last move
+  }, points - 2, SIGKILL); // before the last move (then the set-aside file goes, and the directory is flushed)
   // Another delete: it finishes the first, then deletes what is volume 1 now.
   std::string failure;
   std::string repaired;

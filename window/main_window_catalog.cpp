@@ -46,14 +46,14 @@ bool TForm1::set_catalog_directory(const std::string& host_directory) {
   std::string why;
   if (!catalog_path_for_directory(host_directory, path, why)) {
     runs_->dialogs().show_message("This directory cannot be a catalog: " + why + ".", "Shelvo", DialogButtons::ok,
-                           DialogIcon::warning);
+                                  DialogIcon::warning);
     return false;
   }
   if (path.size() > max_catalog_path) {
     runs_->dialogs().show_message("The catalog path " + path + " is too long: a catalog path holds at most " +
-                               std::to_string(max_catalog_path) +
-                               " characters. Choose a directory nearer the root of a drive of the drive table.",
-                           "Shelvo", DialogButtons::ok, DialogIcon::warning);
+                                      std::to_string(max_catalog_path) +
+                                      " characters. Choose a directory nearer the root of a drive of the drive table.",
+                                  "Shelvo", DialogButtons::ok, DialogIcon::warning);
     return false;
   }
   recent_catalogs_->PushRecentCatalog(Ed_pathbase->text());

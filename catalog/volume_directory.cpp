@@ -66,7 +66,14 @@ std::string VolumeDirectory::name_of(long number) const {
   return it != volumes_.end() ? it->second : volume_file_name(number);
 }
 
-std::string VolumeDirectory::path_of(long number) const { return dos_path_ + "\\" + name_of(number); }
+std::string VolumeDirectory::path_of(long number) const {
+  // One spelling per path: the separator the catalog's path already uses ("/"
+  // in a host path such as /home/ann/cat, "\" in C:\CAT), the backslash when
+  // it has none.
+  const std::size_t last = dos_path_.find_last_of("/\\");
+  const char separator = last == std::string::npos ? '\\' : dos_path_[last];
+  return dos_path_ + (dos_path_.back() == separator ? "" : std::string(1, separator)) + name_of(number);
+}
 
 File VolumeDirectory::open(long number) const { return handle_.open_file(name_of(number), "rb"); }
 

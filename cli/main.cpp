@@ -405,6 +405,8 @@ int main(int argc, char** argv) {
   status.finish();
   report_catalog(run);
   report_added(run);
+  if (run.plan.drive_given && run.code == engine_ok && !run_report.left_out.empty())
+    say(own_folders_message(run_report.left_out));
   report_failure(run);
   report_unmatched_volume_masks(run);
   report_index(shown != Shown::nothing);

@@ -1,15 +1,21 @@
 #include "engine/add_pass.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <vector>
 
 #include "catalog/catalog_store.h"
 #include "catalog/catalog_writer.h"
 #include "engine/engine_main.h"
 #include "engine/index_pass.h"
+#include "index/index_cache.h"
+#include "platform/drive_discovery.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
+#include "scanner/broken_archive_log.h"
 #include "scanner/volume_walk.h"
 
 namespace shelvo {
@@ -67,12 +73,44 @@ Decision decide(const RunSettings& settings, const FrontEnd& front, bool found) 
   return confirmed(front) ? Decision::write : Decision::refuse_found;
 }
 
+// Shelvo's own folders that the drive being walked holds, as the walk spells
+// them from its root: the catalog, the folder of the broken-archive log (the log
+// alone when that folder is the drive's root or above it) and the cache of the
+// search index. Recorded, they would change while they are walked and make every
+// search of the home directory find Shelvo's own files.
+std::vector<std::string> own_folders_on_current_drive(const std::string& catalog_directory) {
+  std::vector<std::string> out;
+  const auto walk_root = resolve_dos_path("\\");
+  const auto root = walk_root ? host_real_path(*walk_root) : std::nullopt;
+  if (!root) return out;
+  // Where the walk reaches a host path below the drive's root, or nothing.
+  const auto reached = [&](const std::string& host) -> std::optional<std::string> {
+    const auto real = host_real_path(host);
+    if (!real || !path_is_under(*real, *root)) return std::nullopt;
+    std::string below = real->substr(root->size());
+    while (!below.empty() && below.front() == '/') below.erase(0, 1);
+    if (below.empty()) return std::nullopt; // the root itself
+    return *walk_root + (walk_root->back() == '/' ? "" : "/") + below;
+  };
+  const auto leave_out = [&](const std::optional<std::string>& path) {
+    if (path && std::find(out.begin(), out.end(), *path) == out.end()) out.push_back(*path);
+  };
+  if (const auto catalog = resolve_dos_path(catalog_directory)) leave_out(reached(*catalog));
+  if (const auto log = resolve_dos_path(broken_archive_log_path)) {
+    const std::size_t slash = log->find_last_of('/');
+    const auto folder = slash == std::string::npos ? std::nullopt : reached(log->substr(0, slash == 0 ? 1 : slash));
+    leave_out(folder ? folder : reached(*log));
+  }
+  if (const std::string cache = index_cache_root(); !cache.empty()) leave_out(reached(cache));
+  return out;
+}
+
 // The volume is written into a temporary file of the catalog and moved to its
 // number only once the walk has finished and every byte is stored: a walk that
 // fails or is stopped, a full disk or a killed process never costs the catalog
 // the volume it had. replace: the number holds the volume being overwritten.
-int write_volume(CatalogWriter& writer, const std::string& volume_file, bool replace, const std::string& label,
-                 int drive_index) {
+int write_volume(CatalogWriter& writer, const std::string& catalog_directory, const std::string& volume_file,
+                 bool replace, const std::string& label, int drive_index) {
   File file = writer.create_temporary(run_report.failure);
   if (!file) return engine_cannot_create;
 
@@ -80,7 +118,7 @@ int write_volume(CatalogWriter& writer, const std::string& volume_file, bool rep
   if (stored) {
     const int previous_drive = current_drive();
     set_current_drive(drive_index);
-    scan_directory("\\", file);
+    scan_directory("\\", file, own_folders_on_current_drive(catalog_directory));
     set_current_drive(previous_drive);
   }
   if (stop_flag == 1) {
@@ -140,7 +178,8 @@ int add_pass(RunSettings& settings, const FrontEnd& front) {
     if (find_volume(settings, nullptr) == Search::unreadable) return engine_cannot_create;
   }
   const bool replace = found && !settings.option_s;
-  const int written = write_volume(writer, settings.volume_cursor, replace, label, settings.drive_index);
+  const int written =
+      write_volume(writer, settings.catalog_directory, settings.volume_cursor, replace, label, settings.drive_index);
   // The add has read every name already, but the volume file is read back once
   // (from the page cache): the index sees exactly the bytes a search will.
   if (written == engine_ok && front.index == IndexUse::automatic)

@@ -1,5 +1,6 @@
 #include "engine/command_vectors.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -113,6 +114,21 @@ std::string skipped_entries_message(const SkippedEntries& skipped) {
          " left out of it (" + reasons + "); the first: " + skipped.first + ".";
 }
 
+std::string own_folders_message(const std::vector<std::string>& left_out) {
+  std::string folders;
+  for (const std::string& folder : left_out) folders += (folders.empty() ? "" : ", ") + folder;
+  return "The volume was recorded without Shelvo's own folders, which this drive holds: " + folders + ".";
+}
+
+std::string unmatched_volume_masks_message(const std::array<std::string, 4>& volume_masks) {
+  std::string masks;
+  for (const std::string& mask : volume_masks)
+    if (!mask.empty()) masks += (masks.empty() ? "[" : " [") + mask + "]";
+  return "No volume label matched " + masks +
+         ", so nothing was searched. Volume masks are case-sensitive and match the whole 15-character label (end a "
+         "mask with '*'; labels are stored without dots). List Volumes shows the labels.";
+}
+
 std::string broken_archives_question(long broken) {
   std::array<char, 160> text{};
   std::snprintf(text.data(), text.size(),
@@ -156,6 +172,13 @@ BuiltVector search_vector(const SearchControls& controls) {
   if (!controls.option.empty())
     b.push(utf8_to_cp1252(controls.option),
            "The option text is too long: it holds at most " + std::to_string(element_limit) + " characters.");
+  // Without a mask the engine only opens the catalog: the counts would read as
+  // a search that found nothing.
+  const bool masked = std::any_of(controls.masks.begin(), controls.masks.end(),
+                                  [](const std::string& mask) { return !mask.empty(); }) ||
+                      (!controls.option.empty() &&
+                       classify_element(utf8_to_cp1252(controls.option)) == ElementKind::search_mask);
+  if (!masked) b.refuse(std::string(no_search_mask_message));
   if (controls.archive) b.push("/a", "");
   if (controls.directory) b.push("/d", "");
   if (controls.contains_dir) b.push("/cd", "");
@@ -181,6 +204,9 @@ int build_add_vector(const AddControls& controls, const RunServices& services) {
     if (StatusView* view = status_view())
       view->set_status_caption(scan_status_line() + std::string(stop_note) + std::string(nothing_added_note));
   report_run(code, services);
+  if (code == engine_ok && !run_report.left_out.empty() && services.dialogs)
+    services.dialogs->show_message(own_folders_message(run_report.left_out), "Shelvo", DialogButtons::ok,
+                                   DialogIcon::information);
   if (const SkippedEntries& skipped = run_report.skipped; code == engine_ok && skipped.total() > 0 && services.dialogs)
     services.dialogs->show_message(skipped_entries_message(skipped), "Shelvo", DialogButtons::ok, DialogIcon::warning);
   if (!run_report.log_failure.empty() && services.dialogs)
@@ -214,6 +240,11 @@ int build_search_vector(const SearchControls& controls, const RunServices& servi
   const int code = run_engine(built, services, false);
   finish_search_display();
   report_run(code, services);
+  const bool masked = std::any_of(controls.volume_masks.begin(), controls.volume_masks.end(),
+                                  [](const std::string& mask) { return !mask.empty(); });
+  if (code == engine_ok && masked && run_report.volumes_selected == 0 && !run_report.stopped && services.dialogs)
+    services.dialogs->show_message(unmatched_volume_masks_message(controls.volume_masks), "Shelvo", DialogButtons::ok,
+                                   DialogIcon::information);
   return code;
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/argument_vector.h"
 #include "platform/launcher.h"
@@ -85,6 +86,15 @@ constexpr std::string_view nothing_added_note = "   Nothing was added.";
 // "The volume was added, but 2 entries were left out of it (2 unreadable); the
 // first: ...": what an add could not record, shown in words.
 std::string skipped_entries_message(const SkippedEntries& skipped);
+// Why a search with every mask box empty is not run.
+constexpr std::string_view no_search_mask_message =
+    "There is no file mask to look for: type one in the first box (for example *.txt, or * for every file).";
+// Said once after an add of a drive that holds Shelvo's own folders (the home
+// directory holds drive C:): which of them the volume was recorded without.
+std::string own_folders_message(const std::vector<std::string>& left_out);
+// Said after a search whose volume masks let no volume through: the search ran
+// on nothing, which its zero counts alone do not tell.
+std::string unmatched_volume_masks_message(const std::array<std::string, 4>& volume_masks);
 // "%10ld file(s) in archive seems to be broken.\n\nDo you want to see last error(s) logging file ?"
 std::string broken_archives_question(long broken);
 

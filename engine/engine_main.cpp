@@ -8,6 +8,7 @@
 #include "engine/listing_pass.h"
 #include "engine/search_pass.h"
 #include "platform/ascii_case.h"
+#include "platform/drive_discovery.h"
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
 #include "results/run_state.h"
@@ -23,18 +24,20 @@ bool starts_with_drive_letter(const std::string& path) {
   return path.size() >= 2 && path[0] >= 'A' && path[0] <= 'Z' && path[1] == ':';
 }
 
-// True when the catalog would be inside the volume this call adds: on its drive
-// letter (in either case), or in a directory that a walk of that drive reaches
-// (a catalog under the home directory while the home directory is added).
-bool in_added_volume(const RunSettings& settings) {
-  const std::string& path = settings.volume_cursor;
+// True when the catalog would be on the drive this call adds: named by its
+// letter (in either case), or the drive's own directory or one above it. A
+// catalog that only lies deeper in the drive's directory, on a drive of its own
+// (the home directory holds C:), is used there: the walk leaves it out.
+bool on_added_drive(const RunSettings& settings) {
   if (!settings.drive_given) return false;
-  if (path.size() >= 2 && path[1] == ':') {
-    const char letter = ascii_upper(path[0]);
-    if (letter - 'A' == settings.drive_index) return true;
-  }
+  const std::string& path = settings.volume_cursor;
+  if (path.size() >= 2 && path[1] == ':' && ascii_upper(path[0]) - 'A' == settings.drive_index) return true;
+  const Drive* drive = drive_table().find(static_cast<char>('A' + settings.drive_index));
   const auto host = resolve_dos_path(settings.catalog_directory);
-  return host && lies_in_drive_volume(*host, static_cast<char>('A' + settings.drive_index));
+  if (!drive || !host) return false;
+  const auto catalog = host_real_path(*host);
+  const auto root = host_real_path(drive->directory);
+  return catalog && root && path_is_under(*root, *catalog);
 }
 
 // The catalog where settings name it: volume file 0 opened, or, when the
@@ -113,9 +116,9 @@ bool lock_for_reading(CatalogReadLock& lock, const RunSettings& settings, const 
 
 bool open_catalog(RunSettings& settings, bool may_create) {
   std::string why;
-  // A catalog inside the volume being added would be recorded in it, and the
-  // volume would no longer be what the disk holds.
-  if (in_added_volume(settings)) why = settings.catalog_directory + " is inside the drive being added";
+  // A catalog on the drive being added would be written into the volume while
+  // it is recorded: Shelvo never writes into a catalogued volume.
+  if (on_added_drive(settings)) why = settings.catalog_directory + " is inside the drive being added";
   else if (open_here(settings, may_create, why)) {
     run_report.catalog_directory = settings.catalog_directory;
     return true;
@@ -128,7 +131,7 @@ bool open_catalog(RunSettings& settings, bool may_create) {
     RunSettings other = settings;
     while (other.volume_cursor[0] < 'Z') {
       next_letter(other);
-      if (in_added_volume(other)) continue;
+      if (on_added_drive(other)) continue;
       if (File::open(other.volume_cursor, "rb")) {
         settings.volume_cursor = other.volume_cursor;
         settings.catalog_directory = other.catalog_directory;

@@ -29,26 +29,32 @@ std::string environment(const char* name) {
 
 } // namespace
 
-bool IndexCache::locate(const std::string& catalog_host_path) {
-  directory_.clear();
+std::string index_cache_root() {
 #ifdef _WIN32
   // The user's local application data, where a cache belongs on Windows;
   // XDG_CACHE_HOME still wins when it is set (the tests set it).
   std::string base = environment("XDG_CACHE_HOME");
   if (base.empty()) base = environment("LOCALAPPDATA");
-  if (base.empty()) return false;
+  if (base.empty()) return {};
 #else
   std::string base = environment("XDG_CACHE_HOME");
   if (base.empty() || base[0] != '/') { // a relative value is to be ignored
     const std::string home = environment("HOME");
-    if (home.empty()) return false;
+    if (home.empty()) return {};
     base = home + "/.cache";
   }
 #endif
+  return base + "/shelvo";
+}
+
+bool IndexCache::locate(const std::string& catalog_host_path) {
+  directory_.clear();
+  const std::string root = index_cache_root();
+  if (root.empty()) return false;
   catalog_ = host_real_path(catalog_host_path).value_or(catalog_host_path);
   std::array<char, 24> key{};
   std::snprintf(key.data(), key.size(), "%016" PRIx64, content_hash(catalog_));
-  directory_ = base + "/shelvo/index/" + key.data();
+  directory_ = root + "/index/" + key.data();
   return true;
 }
 

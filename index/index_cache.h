@@ -19,6 +19,10 @@
 
 namespace shelvo {
 
+// The folder of everything Shelvo caches for this user ($XDG_CACHE_HOME/shelvo);
+// empty when the user has none (no HOME).
+std::string index_cache_root();
+
 class IndexCache {
 public:
   // The cache of the catalog directory at a host path; false when this user has

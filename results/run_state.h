@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace shelvo {
 
@@ -64,6 +65,7 @@ struct RunReport {
                                  // file there could not be read ("cannot read the volume file ...")
   std::string log_failure;       // why the broken-archive log could not be written, once
   SkippedEntries skipped;        // what an add left out
+  std::vector<std::string> left_out; // Shelvo's own folders that an add of the drive holding them left out (host paths)
   long added_volume = -1;        // the number of the volume file an add wrote; -1 when none
   std::string added_label;       // its label, the 15 bytes as stored
   bool added_in_place = false;   // it replaced the volume of the same label

@@ -46,7 +46,28 @@ std::string found_path_of(const ResultTree& tree, NodeId node, bool& is_director
   return path;
 }
 
-int open_found_path(std::string_view relative_cp1252, bool is_directory, Launcher& launcher) {
+namespace {
+
+// The archive that holds a member: the longest leading part of the member's
+// directory that is a file on the drive.
+std::string archive_holding(HostPathFinder& finder, const std::string& root, std::string_view directory) {
+  std::string_view part = directory;
+  while (!part.empty()) {
+    const std::size_t last = part.find_last_of('\\');
+    const std::string_view up = last == std::string_view::npos ? std::string_view() : part.substr(0, last);
+    const std::string_view name = last == std::string_view::npos ? part : part.substr(last + 1);
+    std::string host;
+    if (!name.empty() && finder.find(root, up, name, host) == HostPathFinder::Outcome::found && path_exists(host) &&
+        !directory_exists(host))
+      return host;
+    part = up;
+  }
+  return {};
+}
+
+} // namespace
+
+int open_found_path(std::string_view relative_cp1252, bool is_directory, Launcher& launcher, OpenProblems* problems) {
   // "DIR\SUB\" names a directory, "DIR\SUB\NAME" a file of DIR\SUB.
   std::string_view directory = relative_cp1252;
   std::string_view name;
@@ -63,10 +84,17 @@ int open_found_path(std::string_view relative_cp1252, bool is_directory, Launche
   std::string host;
   for (char letter = 'C'; letter <= 'Y'; ++letter) {
     const Drive* drive = drive_table().find(letter);
-    if (!drive || finder.find(drive->directory, directory, name, host) != HostPathFinder::Outcome::found) continue;
-    if (!path_exists(host)) continue;
-    if (is_directory) host += "/";
+    if (!drive) continue;
+    const HostPathFinder::Outcome found = finder.find(drive->directory, directory, name, host);
+    // Not there as named: a member's path goes through its archive, a file (some
+    // hosts say so, others only that the path is missing).
+    if (found != HostPathFinder::Outcome::found && problems && problems->archive.empty() && !is_directory)
+      problems->archive = archive_holding(finder, drive->directory, directory);
+    if (found != HostPathFinder::Outcome::found || !path_exists(host)) continue;
+    // An archive node is a file: opened as one, never as "ARCHIVE.ZIP/".
+    if (is_directory && directory_exists(host)) host += "/";
     if (launcher.open_with_desktop(host)) ++opened;
+    else if (problems) problems->failed.push_back(host);
   }
   return opened;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/launcher.h"
 #include "results/result_tree.h"
@@ -34,10 +35,20 @@ void sort_tree_by_number(ResultTree& tree, bool reverse);
 // Empty for a volume node.
 std::string found_path_of(const ResultTree& tree, NodeId node, bool& is_directory);
 
+// What opening a found path could not do: the host paths that no program could
+// be started for, and, for a member of an archive, the archive that holds it
+// (its host path, on the first drive that has it).
+struct OpenProblems {
+  std::vector<std::string> failed;
+  std::string archive;
+};
+
 // Opens the path on every drive from C to Y of the drive table that holds it,
 // through the launcher; returns how many were opened. Names are found without
 // regard to letter case or to the accents the catalog folds, since the catalog
-// stores them upper-cased and folded (ETE finds été).
-int open_found_path(std::string_view relative_cp1252, bool is_directory, Launcher& launcher);
+// stores them upper-cased and folded (ETE finds été). A directory node that is
+// a file on the drive (an archive whose members were found) opens as the file.
+int open_found_path(std::string_view relative_cp1252, bool is_directory, Launcher& launcher,
+                    OpenProblems* problems = nullptr);
 
 } // namespace shelvo

@@ -1,5 +1,7 @@
 #include "scanner/volume_walk.h"
 
+#include <algorithm>
+
 #include "catalog/catalog_store.h"
 #include "catalog/name_matching.h"
 #include "catalog/record_reader.h"
@@ -54,7 +56,8 @@ std::string catalog_name_of(std::string_view host_name) {
 
 class VolumeWalk {
 public:
-  VolumeWalk(File& volume_file, std::uint64_t root_device) : volume_file_(volume_file), root_device_(root_device) {}
+  VolumeWalk(File& volume_file, std::uint64_t root_device, const std::vector<std::string>& left_out)
+      : volume_file_(volume_file), root_device_(root_device), left_out_(left_out) {}
 
   // path: the directory's recorded path as the caller built it ("\", "\GAMES");
   // host: where it is on this host.
@@ -81,6 +84,8 @@ public:
       // purpose too: catalogs already written hold none, and a volume added
       // again must give the same records as before.
       if (host_name.substr(0, 2) == "..") continue;
+      const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
+      if (is_left_out(child_host)) continue;
       if (entry.kind == WalkEntry::Kind::unreadable) {
         skipped(run_report.skipped.unreadable, base + "\\" + catalog_name_of(host_name), error_text(entry.error));
         continue;
@@ -94,7 +99,6 @@ public:
         skipped(run_report.skipped.special, child_path, std::string(entry.special) + ", never opened");
         continue;
       }
-      const std::string child_host = host + (host.back() == '/' ? "" : "/") + std::string(host_name);
 
       if (entry.kind == WalkEntry::Kind::directory) {
         if (entry.device != root_device_) continue; // another mount: not this volume
@@ -130,6 +134,12 @@ public:
   }
 
 private:
+  bool is_left_out(const std::string& host) const {
+    if (std::find(left_out_.begin(), left_out_.end(), host) == left_out_.end()) return false;
+    run_report.left_out.push_back(host);
+    return true;
+  }
+
   // Counts an entry left out, keeps the first for the user, and tells whoever
   // lists them all.
   static void skipped(std::int32_t& count, const std::string& path, const std::string& why) {
@@ -161,12 +171,13 @@ private:
 
   File& volume_file_;
   std::uint64_t root_device_;
+  const std::vector<std::string>& left_out_;
   std::string record_; // every record is assembled here and written in one piece
 };
 
 } // namespace
 
-int scan_directory(std::string_view path, File& volume_file) {
+int scan_directory(std::string_view path, File& volume_file, const std::vector<std::string>& left_out) {
   const auto host = resolve_dos_path(path);
   std::string recorded(path);
   if (recorded.size() > 1 && recorded.back() == '\\') recorded.pop_back();
@@ -177,7 +188,7 @@ int scan_directory(std::string_view path, File& volume_file) {
     volume_file.write(record);
     return 1;
   }
-  VolumeWalk walk(volume_file, root_device);
+  VolumeWalk walk(volume_file, root_device, left_out);
   return walk.walk(recorded, *host);
 }
 

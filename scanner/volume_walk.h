@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_access.h"
 
@@ -25,7 +26,10 @@ constexpr std::size_t walk_archive_path_limit = 255;
 // Walks the directory path ("\" for the root) of the current drive into the volume
 // file, which is open for update and positioned at its end. Returns non-zero once
 // the directory has no more entries or cannot be listed; callers do not use it.
-int scan_directory(std::string_view path, File& volume_file);
+// left_out: host paths, spelled from the walk's root as the walk reaches them,
+// of entries that are not recorded (Shelvo's own folders on a drive that holds
+// them); each one met is named in run_report.left_out.
+int scan_directory(std::string_view path, File& volume_file, const std::vector<std::string>& left_out = {});
 
 // Called with each entry an add leaves out, as the walk meets it: its path and
 // why, as UTF-8 with control characters shown as '?'. An empty function (the

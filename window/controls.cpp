@@ -3,10 +3,21 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cctype>
+#include <optional>
+
 #include "platform/drive_table.h"
+#include "platform/file_access.h"
 #include "window/screen_text.h"
 
 namespace shelvo {
+
+namespace {
+
+// Whether a drive's directory could be read when the list was made.
+constexpr int readable_role = Qt::UserRole + 1;
+
+} // namespace
 
 void DesignGroupBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
@@ -31,7 +42,10 @@ void ClickableLabel::mousePressEvent(QMouseEvent* event) {
   QLabel::mousePressEvent(event);
 }
 
-DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent) { refresh(); }
+DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent) {
+  refresh();
+  connect(this, &QComboBox::activated, this, [this] { chosen_by_user_ = true; });
+}
 
 void DriveComboBox::refresh() {
   const char keep = selected_letter();
@@ -42,8 +56,9 @@ void DriveComboBox::refresh() {
     QString text = QString(QChar(drive.letter)) + ":  ";
     text += readable ? to_screen(label) : QStringLiteral("(missing or not readable)");
     addItem(text, QChar(drive.letter));
+    setItemData(count() - 1, readable, readable_role);
   }
-  select_letter(keep);
+  if (const int at = findData(QChar(keep)); keep != 0 && at >= 0) setCurrentIndex(at);
 }
 
 char DriveComboBox::selected_letter() const {
@@ -54,16 +69,29 @@ char DriveComboBox::selected_letter() const {
 void DriveComboBox::select_letter(char letter) {
   if (letter == 0) return;
   const int at = findData(QChar(letter));
-  if (at >= 0) setCurrentIndex(at);
+  if (at < 0) return;
+  setCurrentIndex(at);
+  chosen_by_user_ = true;
 }
 
-void DriveComboBox::avoid_letter(char letter) {
-  if (selected_letter() != letter) return;
-  for (int at = 0; at < count(); ++at)
-    if (itemData(at).toChar().toLatin1() != letter) {
+void DriveComboBox::preselect_for(const std::string& catalog_path) {
+  const auto first = static_cast<unsigned char>(catalog_path.empty() ? 0 : catalog_path[0]);
+  const bool lettered = catalog_path.size() >= 2 && catalog_path[1] == ':' && std::isalpha(first);
+  const char catalog_letter = lettered ? static_cast<char>(std::toupper(first)) : 'C';
+  const char current = selected_letter();
+  if (chosen_by_user_ && current != 0 && current != catalog_letter) return;
+  const std::optional<std::string> catalog = resolve_dos_path(catalog_path);
+  int other = -1;
+  for (int at = 0; at < count(); ++at) {
+    const char letter = itemData(at).toChar().toLatin1();
+    if (letter == catalog_letter || !itemData(at, readable_role).toBool()) continue;
+    if (!catalog || !lies_in_drive_volume(*catalog, letter)) {
       setCurrentIndex(at);
       return;
     }
+    if (other < 0) other = at;
+  }
+  if (other >= 0) setCurrentIndex(other);
 }
 
 void DriveComboBox::showPopup() {

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <functional>
+#include <string>
 
 namespace shelvo {
 
@@ -38,12 +39,18 @@ public:
   void refresh();
   // The letter of the selected drive ('A'..'Z'), or 0 when there is none.
   char selected_letter() const;
+  // Selects a drive as the user's choice, which preselect_for then keeps.
   void select_letter(char letter);
-  // When the selection is that drive, selects the first other one there is.
-  void avoid_letter(char letter);
+  // Selects, unless the user chose a drive other than the catalog's own, the
+  // first drive whose volume does not hold the catalog (a mounted volume, on
+  // the table that is built), else the first drive other than the catalog's.
+  void preselect_for(const std::string& catalog_path);
 
 protected:
   void showPopup() override;
+
+private:
+  bool chosen_by_user_ = false;
 };
 
 } // namespace shelvo

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   const QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and quit."),
                                       QStringLiteral("FILE"));
   parser.addOptions({catalog, search, screenshot});
-  if (const std::optional<int> status = shelvo::answer_help_or_version(parser, argc, argv)) return *status;
+  if (const std::optional<int> status = shelvo::answer_before_display(parser, argc, argv)) return *status;
 
   shelvo::ShelvoApplication app(argc, argv);
   parser.process(app);

@@ -9,6 +9,9 @@
 
 #include "platform/drive_table.h"
 #include "platform/file_access.h"
+#include "window/recent_catalogs_menu.h"
+#include "window/result_area.h"
+#include "window/run_controller.h"
 
 namespace shelvo {
 
@@ -23,30 +26,37 @@ void TForm1::Ed_pathbaseChange() {
   if (loading_) return;
   // What the tree shows belongs to the catalog that was current: a right click
   // or an export must never act on the new catalog by the old one's numbers.
-  tree_.clear_result_tree();
-  volumes_listed_flag = 0;
-  search_results_flag = 0;
+  results_->tree().clear_result_tree();
+  runs_->clear_flags();
   // So do the counts of its last run.
-  Lab_status->setText(QStringLiteral("(none)"));
-  ProgressBar1->setValue(0);
+  results_->status()->setText(QStringLiteral("(none)"));
+  results_->progress()->setValue(0);
+}
+
+std::string TForm1::catalog_path() const { return Ed_pathbase->text().toStdString(); }
+
+void TForm1::OpenRecentCatalog(int item) {
+  if (run_in_progress()) return;
+  const QString chosen = recent_catalogs_->OpenRecentCatalog(item, Ed_pathbase->text());
+  if (!chosen.isEmpty()) Ed_pathbase->setText(chosen);
 }
 
 bool TForm1::set_catalog_directory(const std::string& host_directory) {
   std::string path;
   std::string why;
   if (!catalog_path_for_directory(host_directory, path, why)) {
-    dialogs_->show_message("This directory cannot be a catalog: " + why + ".", "Shelvo", DialogButtons::ok,
-                           DialogIcon::warning);
+    runs_->dialogs().show_message("This directory cannot be a catalog: " + why + ".", "Shelvo", DialogButtons::ok,
+                                  DialogIcon::warning);
     return false;
   }
   if (path.size() > max_catalog_path) {
-    dialogs_->show_message("The catalog path " + path + " is too long: a catalog path holds at most " +
-                               std::to_string(max_catalog_path) +
-                               " characters. Choose a directory nearer the root of a drive of the drive table.",
-                           "Shelvo", DialogButtons::ok, DialogIcon::warning);
+    runs_->dialogs().show_message("The catalog path " + path + " is too long: a catalog path holds at most " +
+                                      std::to_string(max_catalog_path) +
+                                      " characters. Choose a directory nearer the root of a drive of the drive table.",
+                                  "Shelvo", DialogButtons::ok, DialogIcon::warning);
     return false;
   }
-  PushRecentCatalog(Ed_pathbase->text());
+  recent_catalogs_->PushRecentCatalog(Ed_pathbase->text());
   Ed_pathbase->setText(QString::fromStdString(path));
   return true;
 }

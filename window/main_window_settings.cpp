@@ -9,7 +9,13 @@
 #include <QLineEdit>
 
 #include "results/status_lines.h"
+#include "window/add_panel.h"
+#include "window/recent_catalogs_menu.h"
+#include "window/result_area.h"
+#include "window/run_controller.h"
+#include "window/search_panel.h"
 #include "window/settings_store.h"
+#include "window/volume_mask_box.h"
 
 namespace shelvo {
 
@@ -25,7 +31,6 @@ QString numbered(const char* key, std::size_t k) { return QString::fromLatin1(ke
 
 SettingsTable TForm1::settings_table(StoredPlace& place) {
   constexpr auto stored_advanced = ReadWhen::stored_advanced;
-  constexpr auto always = ReadWhen::always;
   SettingsTable table;
   const auto text = [&](QString key, auto slot, QString fallback, ReadWhen read = ReadWhen::always,
                         WriteWhen write = WriteWhen::always) {
@@ -36,30 +41,33 @@ SettingsTable TForm1::settings_table(StoredPlace& place) {
     table.push_back({std::move(key), NumberSetting{slot, fallback}, read, write});
   };
   text(QStringLiteral("path_voldepot"), Ed_pathbase, default_catalog);
-  for (std::size_t k = 0; k < D_.size(); ++k) text(numbered("D_%1", k), &recent_catalogs_[k], QString());
-  text(QStringLiteral("RecentSearch1"), Ed_search[0], QStringLiteral("*.*"));
-  for (std::size_t k = 1; k < Ed_search.size(); ++k)
-    text(numbered("RecentSearch%1", k), Ed_search[k], QString(), stored_advanced, WriteWhen::advanced_mode);
-  number(QStringLiteral("archive"), Che_archive, 1);
-  number(QStringLiteral("directory"), Che_directory, 1);
-  number(QStringLiteral("containsdir"), Che_containsdir, 1);
-  number(QStringLiteral("onlydirectory"), Che_onlydirectory, 0);
-  number(QStringLiteral("onlytotal"), Che_onlytotal, 0, stored_advanced);
-  number(QStringLiteral("autoexpand"), Che_autoexpand, 1);
-  number(QStringLiteral("reversesort"), Che_reversesort, 0);
-  number(QStringLiteral("overwriteolddisk"), Che_overwriteolddisk, 0);
-  number(QStringLiteral("addstar"), Che_addstar, 1);
-  text(QStringLiteral("Ed_option"), Ed_option, QString());
-  text(QStringLiteral("Ed_volumemask1"), Ed_volumemask[0], QStringLiteral("*"));
-  for (std::size_t k = 1; k < Ed_volumemask.size(); ++k)
-    text(numbered("Ed_volumemask%1", k), Ed_volumemask[k], QString(), stored_advanced, WriteWhen::advanced_mode);
+  for (std::size_t k = 0; k < recent_catalogs_->size(); ++k)
+    text(numbered("D_%1", k), recent_catalogs_->slot(k), QString());
+  text(QStringLiteral("RecentSearch1"), search_->mask(0), QStringLiteral("*.*"));
+  for (std::size_t k = 1; k < 6; ++k)
+    text(numbered("RecentSearch%1", k), search_->mask(k), QString(), stored_advanced, WriteWhen::advanced_mode);
+  number(QStringLiteral("archive"), search_->archive(), 1);
+  number(QStringLiteral("directory"), search_->directory(), 1);
+  number(QStringLiteral("containsdir"), search_->contains_dir(), 1);
+  number(QStringLiteral("onlydirectory"), search_->only_directory(), 0);
+  number(QStringLiteral("onlytotal"), column_->only_total(), 0, stored_advanced);
+  number(QStringLiteral("autoexpand"), results_->autoexpand_box(), 1);
+  number(QStringLiteral("reversesort"), results_->reverse_sort(), 0);
+  number(QStringLiteral("overwriteolddisk"), add_->overwrite_box(), 0);
+  number(QStringLiteral("addstar"), search_->add_star(), 1);
+  text(QStringLiteral("Ed_option"), column_->option(), QString());
+  text(QStringLiteral("Ed_volumemask1"), volume_masks_->edit(0), QStringLiteral("*"));
+  for (std::size_t k = 1; k < 4; ++k)
+    text(numbered("Ed_volumemask%1", k), volume_masks_->edit(k), QString(), stored_advanced, WriteWhen::advanced_mode);
   table.push_back({QStringLiteral("last_nb_volume_total"), NumberSetting{&known_volume_count, 1, true}});
-  add_recent_search_settings(table, recent_searches_);
+  add_recent_search_settings(table, search_->recent_searches());
   number(advanced_mode_key, &advanced_mode_, 0);
-  number(QStringLiteral("top"), &place.top, 0, always, WriteWhen::normal_state);
-  number(QStringLiteral("left"), &place.left, 0, always, WriteWhen::normal_state);
-  number(QStringLiteral("width"), &place.width, 0, always, WriteWhen::normal_state);
-  number(QStringLiteral("height"), &place.height, 0, always, WriteWhen::normal_state);
+  // The normal geometry, kept apart from the state: a window closed maximized
+  // comes back to it when it is restored.
+  number(QStringLiteral("top"), &place.top, 0);
+  number(QStringLiteral("left"), &place.left, 0);
+  number(QStringLiteral("width"), &place.width, 0);
+  number(QStringLiteral("height"), &place.height, 0);
   number(QStringLiteral("windowstate"), &place.state, 0);
   return table;
 }
@@ -90,13 +98,12 @@ void TForm1::load_settings(SettingsStore& store) {
     Ed_pathbase->setText(default_catalog);
   }
   Ed_pathbaseChange(); // the title, also when the text was already the default
-  show_recent_catalogs();
-  if (Che_onlydirectory->isChecked()) Che_onlydirectoryClick();
+  recent_catalogs_->show();
+  if (search_->only_directory()->isChecked()) search_->Che_onlydirectoryClick();
   ApplyOnlyTotal();
-  Com_search1->clear();
-  for (const RecentSearch& entry : recent_searches_) Com_search1->addItem(entry.masks[0]);
+  search_->show_recent_searches();
   ApplyAdvancedMode();
-  restore_geometry(place);
+  placement_->restore(place);
   Button3Click(false);
   loading_ = false;
 
@@ -111,11 +118,10 @@ void TForm1::load_settings(SettingsStore& store) {
 
 void TForm1::FormDestroy() {
   SettingsStore store;
-  bool normal = true;
-  StoredPlace place = place_to_store(normal);
-  write_settings(store, settings_table(place), advanced_mode(), normal);
+  StoredPlace place = placement_->to_store();
+  write_settings(store, settings_table(place), advanced_mode());
   if (!store.save())
-    dialogs_->show_message(("Your settings could not be kept: " + store.problems().join(QStringLiteral("; "))).toStdString(),
+    runs_->dialogs().show_message(("Your settings could not be kept: " + store.problems().join(QStringLiteral("; "))).toStdString(),
                            "Shelvo", DialogButtons::ok, DialogIcon::warning);
 }
 

@@ -53,15 +53,12 @@ void read_settings(SettingsStore& store, const SettingsTable& table, bool stored
   }
 }
 
-void write_settings(SettingsStore& store, const SettingsTable& table, bool advanced_mode, bool normal_state) {
+void write_settings(SettingsStore& store, const SettingsTable& table, bool advanced_mode) {
   for (const Setting& row : table) {
     switch (row.write_when) {
     case WriteWhen::always: break;
     case WriteWhen::advanced_mode:
       if (!advanced_mode) continue;
-      break;
-    case WriteWhen::normal_state:
-      if (!normal_state) continue;
       break;
     }
     std::visit(overloaded{[&](const TextSetting& text) { write_text(store, row.key, text); },

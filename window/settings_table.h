@@ -19,9 +19,8 @@ class SettingsStore;
 // A row is read always, or only when the stored advanced-mode flag holds 1
 // (the whole stored integer, not its low byte).
 enum class ReadWhen { always, stored_advanced };
-// A row is written always, only in advanced mode, or only while the window is
-// neither minimized nor maximized.
-enum class WriteWhen { always, advanced_mode, normal_state };
+// A row is written always, or only in advanced mode.
+enum class WriteWhen { always, advanced_mode };
 
 // A text: an edit's text or a text the window keeps. At most
 // SettingsStore::max_string_length characters come back.
@@ -52,6 +51,6 @@ using SettingsTable = std::vector<Setting>;
 // unusable value gives the row's default).
 void read_settings(SettingsStore& store, const SettingsTable& table, bool stored_advanced);
 // Each row whose condition holds, from its slot into the store.
-void write_settings(SettingsStore& store, const SettingsTable& table, bool advanced_mode, bool normal_state);
+void write_settings(SettingsStore& store, const SettingsTable& table, bool advanced_mode);
 
 } // namespace shelvo

@@ -5,7 +5,12 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/launcher.h"
 #include "results/dialog_service.h"
@@ -40,11 +45,30 @@ private:
   QWidget* parent_;
 };
 
-// The desktop's programs, through its own opener: a path is one argument.
+// The desktop's programs, through its own opener: a path is one argument. The
+// opener is started and watched, never waited for (it may run the program it
+// picks until that program ends); when it ends in failure (xdg-open without a
+// program for the file, or without a terminal for one that needs it), on_failure
+// is told the path and the opener's exit status.
 class DesktopLauncher final : public Launcher {
 public:
+  DesktopLauncher();
+  ~DesktopLauncher() override;
+  DesktopLauncher(const DesktopLauncher&) = delete;
+  DesktopLauncher& operator=(const DesktopLauncher&) = delete;
   bool open_text_file(const std::string& host_path) override;
   bool open_with_desktop(const std::string& host_path) override;
+  std::function<void(const std::string& host_path, int status)> on_failure;
+
+private:
+  bool open(const std::string& host_path);
+  void reap();
+  struct Opener {
+    long pid;
+    std::string path;
+  };
+  std::vector<Opener> openers_;
+  QTimer* watch_ = nullptr;
 };
 
 } // namespace shelvo

@@ -376,18 +376,28 @@ TEST_F(ShelvoCli, AddADirectoryInOneStepAsItsDriveWouldBe) {
   // The directory of a table entry is that drive: its label, its output.
   r = cli("'/l:C:\\CAT' --add " + shell_quote(dir / "d/../d"));
   EXPECT_NE(r.err.find("added " + (dir / "d") + " to C:\\CAT as volume 2 [DISK]"), std::string::npos) << r.err;
-  // Refused, with nothing written: a directory that holds the catalog, a file,
-  // nothing there, and a drive besides.
+  // Refused, with nothing written: a file, nothing there, and a drive besides.
   const auto before = snapshot(dir / "c/CAT");
-  r = cli("'/l:C:\\CAT' --add " + shell_quote(dir.path()));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("C:\\CAT is inside the drive being added"), std::string::npos) << r.err;
   r = cli("'/l:C:\\CAT' --add " + shell_quote(dir / "src/Sub/Read.Me"));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Not a directory"), std::string::npos) << r.err;
   EXPECT_EQ(cli("'/l:C:\\CAT' --add " + shell_quote(dir / "nowhere")).status, 1);
   EXPECT_EQ(cli("'/l:C:\\CAT' --add " + src + " D:").status, 64);
   EXPECT_EQ(snapshot(dir / "c/CAT"), before);
+}
+
+TEST_F(ShelvoCli, ADirectoryThatHoldsTheCatalogIsAddedWithoutShelvosOwnFolders) {
+  file("a.txt");
+  // dir holds C: (the catalog and the log) as a home directory does.
+  auto r = cli("--add " + shell_quote(dir.path()));
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string said = "shelvo-cli: The volume was recorded without Shelvo's own folders, which this drive holds: " +
+                           (dir / "c") + ".\n";
+  EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(said), r.err.rfind(said)); // once
+  EXPECT_NE(cli("'A.TXT' --paths").out.find(":\\D\\A.TXT\t"), std::string::npos);
+  EXPECT_EQ(cli("'VOLDEPOT' /d").status, 1);
+  EXPECT_EQ(cli("'00000000.KTL'").status, 1);
 }
 
 TEST_F(ShelvoCli, TheCatalogNeverLandsOnTheDriveBeingAdded) {

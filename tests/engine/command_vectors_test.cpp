@@ -176,5 +176,36 @@ TEST_F(Runs, ARefusedVectorRunsNothingAndSaysWhy) {
   EXPECT_EQ(testing::list_directory(dir / "c"), std::vector<std::string>{}); // no catalog created
 }
 
+TEST_F(Runs, ASearchWithoutAnyMaskIsRefusedAndKeepsTheCounts) {
+  SearchControls c;
+  c.catalog_path = "C:\\CAT\\";
+  c.archive = true;
+  c.volume_masks[0] = "*";
+  c.option = "/t"; // an option, no mask
+  known_volume_count = 7;
+  EXPECT_EQ(build_search_vector(c, services), run_refused);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0], "Shelvo: " + std::string(no_search_mask_message));
+  EXPECT_EQ(known_volume_count, 7);
+  EXPECT_TRUE(caption.captions.empty());
+  c.option = "*.txt"; // the hidden option box may hold the mask
+  EXPECT_EQ(search_vector(c).refusal, "");
+}
+
+TEST_F(Runs, VolumeMasksThatLetNoVolumeThroughAreSaid) {
+  ASSERT_EQ(build_add_vector({"C:\\CAT\\", "D:", false, true, false}, services), 1);
+  SearchControls c;
+  c.catalog_path = "C:\\CAT\\";
+  c.masks[0] = "*";
+  c.volume_masks = {"MUS*", "", "disk*", ""};
+  EXPECT_EQ(build_search_vector(c, services), 1);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].rfind("Shelvo: No volume label matched [MUS*] [disk*], so nothing was searched.", 0), 0u)
+      << dialogs.shown[0];
+  c.volume_masks[2] = "DISK*";
+  EXPECT_EQ(build_search_vector(c, services), 1);
+  EXPECT_EQ(dialogs.shown.size(), 1u);
+}
+
 } // namespace
 } // namespace shelvo

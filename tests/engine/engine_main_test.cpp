@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace shelvo {
@@ -165,18 +167,40 @@ TEST_F(EngineEntry, TheCatalogNeverLandsOnTheDriveBeingAdded) {
   EXPECT_FALSE(run_report.catalog_created);
 }
 
-TEST_F(EngineEntry, NorInADirectoryThatTheAddedDriveHolds) {
-  // The automatic table's C: lies in the home directory, which is D:.
-  testing::make_directories(dir / "home/.local/share/shelvo/drive_c/CAT");
-  testing::write_file(dir / "home/.local/share/shelvo/drive_c/CAT/00000000.KTL", "");
-  testing::DriveMapping map({{'C', dir / "home/.local/share/shelvo/drive_c"}, {'D', dir / "home"}});
-  EXPECT_EQ(run({"/l:C:\\CAT", "D:"}), -1);
-  EXPECT_NE(run_report.failure.find("C:\\CAT is inside the drive being added"), std::string::npos)
+TEST_F(EngineEntry, AHomeThatHoldsTheCatalogIsAddedWithoutShelvosOwnFolders) {
+  SKIP_ON_WINDOWS("the built table's C: in the home directory is a POSIX layout");
+  // The built table: C: lies in the home directory, which is D:, and so does the
+  // index cache.
+  const std::string home = dir / "home";
+  const std::string c = home + "/.local/share/shelvo/drive_c";
+  testing::make_directories(c);
+  testing::make_directories(home + "/.cache/shelvo/index");
+  testing::make_directories(home + "/.cache/other");
+  testing::write_file(home + "/.cache/other/kept.txt", "k");
+  testing::write_file(home + "/notes.txt", "n");
+  const testing::Environment cache("XDG_CACHE_HOME", home + "/.cache");
+  testing::DriveMapping map({{'C', c}, {'D', home}});
+  // The catalog is created on its own drive, C:, and the add succeeds.
+  EXPECT_EQ(run({"/l:C:\\VOLDEPOT", "D:", "/Y"}), 1) << run_report.failure;
+  EXPECT_TRUE(run_report.catalog_created);
+  std::vector<std::string> left_out = run_report.left_out;
+  std::sort(left_out.begin(), left_out.end());
+  EXPECT_EQ(left_out, (std::vector<std::string>{home + "/.cache/shelvo", c}));
+  const std::string volume = testing::read_file(c + "/VOLDEPOT/00000001.KTL");
+  EXPECT_NE(volume.find("NOTES.TXT"), std::string::npos);
+  EXPECT_NE(volume.find("KEPT.TXT"), std::string::npos);
+  for (const char* own : {"DRIVE_C", "VOLDEPOT", "\\.CACHE\\SHELVO", "KESTRA"})
+    EXPECT_EQ(volume.find(own), std::string::npos) << own;
+  // Added again, the same records: nothing of the first add's own writing came in.
+  EXPECT_EQ(run({"/l:C:\\VOLDEPOT", "D:", "/Y"}), 1);
+  EXPECT_EQ(testing::read_file(c + "/VOLDEPOT/00000001.KTL"), volume);
+
+  // A drive whose directory is the catalog itself is refused, and nothing is written.
+  testing::DriveMapping same({{'C', c}, {'E', c + "/VOLDEPOT"}});
+  EXPECT_EQ(run({"/l:C:\\VOLDEPOT", "E:"}), -1);
+  EXPECT_NE(run_report.failure.find("C:\\VOLDEPOT is inside the drive being added"), std::string::npos)
       << run_report.failure;
-  EXPECT_EQ(run({"/l:C:\\NEW", "D:"}), -1); // nor made there
-  EXPECT_EQ(testing::list_directory(dir / "home/.local/share/shelvo/drive_c"), std::vector<std::string>{"CAT"});
-  EXPECT_EQ(testing::list_directory(dir / "home/.local/share/shelvo/drive_c/CAT"),
-            std::vector<std::string>{"00000000.KTL"});
+  EXPECT_EQ(testing::list_directory(c + "/VOLDEPOT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
 }
 
 TEST_F(EngineEntry, AnExistingFileZeroIsNeverReplacedAndAFileIsNoCatalog) {

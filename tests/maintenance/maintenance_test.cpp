@@ -91,6 +91,14 @@ TEST_F(Maintenance, AMoveThatFailsHalfWayPutsTheCatalogBack) {
   EXPECT_EQ(refreshes, 0);
 }
 
+TEST_F(Maintenance, AQuestionSpellsAHostPathAsTheHostDoes) {
+  fill(cat, {"", volume_bytes("A")});
+  fill(other, {volume_bytes("B")});
+  EXPECT_EQ(import_catalog(cat + "/", other, dialogs, refresh), 1);
+  ASSERT_FALSE(dialogs.shown.empty());
+  EXPECT_NE(dialogs.shown[0].find("'" + cat + "/00000000.KTL'"), std::string::npos) << dialogs.shown[0];
+}
+
 TEST_F(Maintenance, ImportAsksAboutEmptyFilesAndEqualLabelsThenAppends) {
   fill(cat, {"", volume_bytes("SAME", "old1"), volume_bytes("SAME", "old2")});
   fill(other, {"", volume_bytes("SAME", "new"), volume_bytes("Same", "case")});

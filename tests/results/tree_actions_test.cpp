@@ -79,5 +79,34 @@ TEST(TreeActions, AHitIsFoundAgainOnEveryDriveThatHoldsIt) {
   EXPECT_EQ(open_found_path(found_path_of(tree, member, directory), false, launcher), 0); // a member: nothing
 }
 
+TEST(TreeActions, AnArchiveOpensAsAFileItsMembersNameItAndFailuresAreKept) {
+  testing::TempDir dir;
+  testing::make_directories(dir / "e/docs");
+  testing::write_file(dir / "e/docs/Pack.zip", "PK");
+  testing::DriveMapping map({{'E', dir / "e"}});
+  ResultTree tree;
+  tree.add_volume_node("V", 1, VolumeNodeMode::search);
+  const NodeId member = tree.add_file_line("\\DOCS\\PACK.ZIP", "A.TXT", 1, 1, 1, 1, 1, 1);
+  bool directory = false;
+  testing::RecordingLauncher launcher;
+  OpenProblems problems;
+  // The archive's node: the file itself, without a separator after it.
+  const std::string archive = found_path_of(tree, tree.parent(member), directory);
+  EXPECT_EQ(open_found_path(archive, directory, launcher, &problems), 1);
+  EXPECT_EQ(launcher.opened, std::vector<std::string>{dir / "e/docs/Pack.zip"});
+  // A member: nothing opened, and the archive that holds it named.
+  const std::string in_archive = found_path_of(tree, member, directory);
+  EXPECT_EQ(open_found_path(in_archive, directory, launcher, &problems), 0);
+  EXPECT_EQ(problems.archive, dir / "e/docs/Pack.zip");
+  // An opener that cannot be started: the path is kept for the user.
+  class NoOpener final : public Launcher {
+  public:
+    bool open_text_file(const std::string&) override { return false; }
+    bool open_with_desktop(const std::string&) override { return false; }
+  } none;
+  EXPECT_EQ(open_found_path("DOCS\\", true, none, &problems), 0);
+  EXPECT_EQ(problems.failed, std::vector<std::string>{dir / "e/docs/"});
+}
+
 } // namespace
 } // namespace shelvo

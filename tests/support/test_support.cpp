@@ -191,6 +191,25 @@ void TimeZone::set_zone(const char* zone) {
 #endif
 }
 
+Environment::Environment(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    saved_ = old;
+    had_ = true;
+  }
+  set(name, value.c_str());
+}
+
+Environment::~Environment() { set(name_, had_ ? saved_.c_str() : nullptr); }
+
+void Environment::set(const char* name, const char* value) {
+#ifdef _WIN32
+  ::_putenv_s(name, value ? value : "");
+#else
+  if (value) ::setenv(name, value, 1);
+  else ::unsetenv(name);
+#endif
+}
+
 std::string shell_quote(std::string_view text) {
   std::string out = "'";
   for (char c : text) {

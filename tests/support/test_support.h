@@ -60,6 +60,21 @@ private:
   bool had_ = false;
 };
 
+// Sets an environment variable for the scope of the object.
+class Environment {
+public:
+  Environment(const char* name, const std::string& value);
+  ~Environment();
+  Environment(const Environment&) = delete;
+  Environment& operator=(const Environment&) = delete;
+
+private:
+  static void set(const char* name, const char* value); // nullptr: unset
+  const char* name_;
+  std::string saved_;
+  bool had_ = false;
+};
+
 // Runs a command line through the shell; returns its exit status and output.
 struct CommandResult {
   int status = -1;

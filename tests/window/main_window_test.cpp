@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -13,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -22,11 +25,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <utility>
 
 #include "engine/engine_main.h"
+#include "platform/drive_discovery.h"
+#include "platform/drive_table.h"
 #include "results/run_state.h"
 #include "results/status_lines.h"
 #include "support/fakes.h"
@@ -36,6 +42,7 @@
 #include "window/controls.h"
 #include "window/main_window.h"
 #include "window/result_tree_model.h"
+#include "window/run_controller.h"
 
 using namespace shelvo;
 
@@ -234,16 +241,23 @@ private slots:
           QVERIFY2(meant.count(pair), qPrintable(pair.first + " on " + pair.second + " in " + mode));
         }
     };
-    for (const QString& level : {QStringLiteral("simple"), QStringLiteral("advanced")}) {
-      form->Button1Click();
-      check(level + QStringLiteral(" add"));
-      form->Button3Click(false);
-      check(level + QStringLiteral(" search"));
-      form->Button2Click();
-      check(level + QStringLiteral(" list"));
-      if (QTest::currentTestFailed()) return;
-      form->AdvancedMode1Click();
-    }
+    const auto every_mode = [&](const QString& size) {
+      for (const QString& level : {QStringLiteral("simple"), QStringLiteral("advanced")}) {
+        form->Button1Click();
+        check(size + level + QStringLiteral(" add"));
+        form->Button3Click(false);
+        check(size + level + QStringLiteral(" search"));
+        form->Button2Click();
+        check(size + level + QStringLiteral(" list"));
+        if (QTest::currentTestFailed()) return;
+        form->AdvancedMode1Click();
+      }
+    };
+    every_mode(QString());
+    // And at the smallest size the window takes: every control still reachable.
+    form->resize(form->minimumSize());
+    QTRY_COMPARE(client->size(), form->minimum_client_size());
+    every_mode(QStringLiteral("smallest, "));
   }
 
   void menuBarHasItsItems() {
@@ -338,13 +352,13 @@ private slots:
     form->BitBtnGoClick();
     QCOMPARE(testing::read_file(dir->path() + "/c/CAT/00000001.KTL").substr(0, 15), std::string("DISK ONE       "));
     QVERIFY(get<QLabel>("Lab_status")->text().startsWith(QStringLiteral("File:")));
-    QCOMPARE(form->volumes_listed_flag, 0);
+    QCOMPARE(form->volumes_listed_flag(), 0);
 
     form->Button2Click();
     form->BitBtnGoClick();
     QCOMPARE(form->result_model().rowCount(), 2); // the empty file 0 and DISK ONE, filled live
     QCOMPARE(form->result_model().index(1, 0).data().toString(), QStringLiteral("DISK ONE       v2.2"));
-    QCOMPARE(form->volumes_listed_flag, 1);
+    QCOMPARE(form->volumes_listed_flag(), 1);
     QCOMPARE(get<QPushButton>("Bou_sortbysize")->text(), QStringLiteral("Sort by Date"));
     QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("2 volume(s)"));
 
@@ -357,8 +371,8 @@ private slots:
     QCOMPARE(get<QLineEdit>("Ed_search1")->text(), QStringLiteral("*readme*"));
     QCOMPARE(get<QLineEdit>("Ed_search2")->text(), QStringLiteral("\\*tmp*")); // still an exclusion
     QCOMPARE(counters.found_files, 1);
-    QCOMPARE(form->search_results_flag, 1);
-    QCOMPARE(form->volumes_listed_flag, 0);
+    QCOMPARE(form->search_results_flag(), 1);
+    QCOMPARE(form->volumes_listed_flag(), 0);
     QCOMPARE(get<QPushButton>("Bou_sortbysize")->text(), QStringLiteral("Sort by Size"));
     QVERIFY(!get<QWidget>("TreeView1")->isHidden());
     QCOMPARE(form->result_model().rowCount(), 1);
@@ -506,8 +520,8 @@ private slots:
     QCOMPARE(form->recent_searches()[0].masks[0], QStringLiteral("*f0*"));
     const auto unchanged = [&] {
       QCOMPARE(form->result_model().rowCount(), 1);
-      QCOMPARE(form->search_results_flag, 1);
-      QCOMPARE(form->volumes_listed_flag, 0);
+      QCOMPARE(form->search_results_flag(), 1);
+      QCOMPARE(form->volumes_listed_flag(), 0);
       QCOMPARE(form->recent_searches()[0].masks[0], QStringLiteral("*f0*"));
       QCOMPARE(get<QComboBox>("Com_search1")->itemText(0), QStringLiteral("*f0*"));
       QVERIFY(!get<QWidget>("TreeView1")->isHidden());
@@ -524,6 +538,13 @@ private slots:
     get<QLineEdit>("Ed_search1")->setText(QString(70, QLatin1Char('a')));
     form->BitBtnGoClick();
     QCOMPARE(get<QLineEdit>("Ed_search1")->text(), QString(70, QLatin1Char('a')));
+    unchanged();
+    // No mask at all: said, and the progress maximum of the last search kept.
+    const int maximum = get<QProgressBar>("ProgressBar1")->maximum();
+    get<QLineEdit>("Ed_search1")->clear();
+    form->BitBtnGoClick();
+    QCOMPARE(dialogs.shown.back(), "Shelvo: " + std::string(no_search_mask_message));
+    QCOMPARE(get<QProgressBar>("ProgressBar1")->maximum(), maximum);
     unchanged();
     // A listing refused for its volume mask keeps the search's tree and flags.
     form->Button2Click();
@@ -549,20 +570,120 @@ private slots:
     QVERIFY(form->isHidden());
   }
 
-  void theRecallListTakesNoTypedText() {
+  // Typed keys never land on the recall list, where they would load an older
+  // search unseen: it takes no focus, and drops down from the first mask.
+  void theRecallListIsOutOfTheTypingPath() {
     auto* recall = get<QComboBox>("Com_search1");
     QVERIFY(!recall->isEditable());
     form->show();
     QApplication::setActiveWindow(form.get());
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     get<QLineEdit>("Ed_search1")->setFocus();
-    for (int tab = 0; tab < 4; ++tab) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), recall); // under Ed_search1, as designed
-    QTest::keyClicks(recall, QStringLiteral("zz"));
-    QTest::keyClick(recall, Qt::Key_Return);
+    for (int tab = 0; tab < 40; ++tab) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QVERIFY(QApplication::focusWidget() != recall);
+    }
     QCOMPARE(recall->count(), 24);
     QCOMPARE(form->recent_searches()[0].masks[0], QString());
     QCOMPARE(get<QLineEdit>("Ed_search1")->text(), QStringLiteral("*.*"));
+    QTest::keyClick(get<QLineEdit>("Ed_search1"), Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(recall->view()->isVisible());
+    recall->hidePopup();
+  }
+
+  // Typing right after the start goes into the first mask, and every control
+  // the Tab key reaches, in every mode, is one a person sees.
+  void theKeyboardStartsInTheFirstFieldAndEveryTabStopIsSeen() {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QCOMPARE(QApplication::focusWidget(), get<QWidget>("Ed_search1"));
+    for (const char* mode : {"Button3", "Button1", "Button2"}) {
+      get<QPushButton>(mode)->click();
+      QSet<QWidget*> seen_stops;
+      for (int tab = 0; tab < 60; ++tab) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus && focus->isVisible(), qPrintable(QStringLiteral("%1 in %2").arg(focus ? focus->objectName() : "nothing", mode)));
+        QVERIFY2(!focus->objectName().isEmpty(), qPrintable(focus->metaObject()->className()));
+        seen_stops.insert(focus);
+        QTest::keyClick(focus, Qt::Key_Tab);
+      }
+      QVERIFY(seen_stops.size() > 5);
+    }
+  }
+
+  // A person without a mouse adds a drive, finds a file and opens it, lists
+  // the volumes and deletes one.
+  // The focus on the current mode's button shows inside the button, where the
+  // marker's blue or navy frame around it cannot hide it.
+  void theFocusOnAModeButtonShowsInsideTheMarker() {
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    for (bool advanced : {false, true}) {
+      if (advanced) form->AdvancedMode1Click();
+      auto* button = get<QPushButton>("Button3");
+      const QRect inside = button->rect().adjusted(3, 3, -3, -3);
+      get<QLineEdit>("Ed_search1")->setFocus();
+      const QImage without = button->grab().toImage().copy(inside);
+      button->setFocus(Qt::TabFocusReason);
+      const QImage with = button->grab().toImage().copy(inside);
+      int changed = 0;
+      for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+          if (qGray(with.pixel(x, y)) + 60 < qGray(without.pixel(x, y))) ++changed;
+      QVERIFY2(changed > 40, qPrintable(QString::number(changed)));
+    }
+  }
+
+  void theKeyboardAloneAddsSearchesOpensAndDeletes() {
+    testing::write_file(dir->path() + "/D/found.txt", "f");
+    testing::RecordingLauncher launcher;
+    form->set_services(&dialogs, &launcher);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    const auto key = [](int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+      QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(k), modifiers);
+    };
+    const auto tab_to = [&](QWidget* target) {
+      for (int tab = 0; tab < 40 && QApplication::focusWidget() != target; ++tab) key(Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), target);
+    };
+    auto* tree = get<QTreeView>("TreeView1");
+
+    key(Qt::Key_A, Qt::AltModifier); // Add mode, on the drive chosen for it
+    QTRY_COMPARE(QApplication::focusWidget(), get<QWidget>("DriveComboBox1")); // once the button is pressed
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'D');
+    key(Qt::Key_Return);
+    QVERIFY(QFile::exists(QString::fromStdString(dir->path() + "/c/CAT/00000001.KTL")));
+
+    key(Qt::Key_S, Qt::AltModifier); // Search mode, in the first mask
+    QTRY_COMPARE(QApplication::focusWidget(), get<QWidget>("Ed_search1"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("found"));
+    key(Qt::Key_Return);
+    QCOMPARE(counters.found_files, 1);
+    QCOMPARE(QApplication::focusWidget(), get<QWidget>("Ed_search1"));
+    tab_to(tree);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // the volume, then its file
+    key(Qt::Key_Return);
+    QCOMPARE(launcher.opened, std::vector<std::string>{dir->path() + "/D/found.txt"});
+    key(Qt::Key_Return, Qt::ControlModifier); // and the folder that holds it
+    QCOMPARE(launcher.opened.back(), dir->path() + "/D/");
+
+    key(Qt::Key_L, Qt::AltModifier); // List mode, then the listing
+    QTRY_COMPARE(QApplication::focusWidget(), get<QWidget>("Ed_volumemask1"));
+    key(Qt::Key_Return);
+    QCOMPARE(form->result_model().rowCount(), 2);
+    tab_to(tree);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down); // DISK ONE
+    dialogs.otherwise = DialogAnswer::yes;
+    key(Qt::Key_Delete);
+    QCOMPARE(dialogs.shown.back(), std::string("Warning: Are you sure, you want to destroy data link to [DISK ONE       v2.2] ?"));
+    QCOMPARE(form->result_model().rowCount(), 1);
+    QCOMPARE(testing::list_directory(dir->path() + "/c/CAT"), std::vector<std::string>{"00000000.KTL"});
   }
 
   void theDestroyQuestionAnswersNoToEnter() {
@@ -579,6 +700,59 @@ private slots:
     QVERIFY(seen.text.startsWith(QStringLiteral("Are you sure")));
     QCOMPARE(seen.default_button, QMessageBox::No);
     QCOMPARE(form->result_model().rowCount(), 2);
+    QCOMPARE(testing::list_directory(dir->path() + "/c/CAT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
+  }
+
+  // What no opener can do is said: an opener that ends in failure, a member
+  // (it opens through its archive), a hit on no drive any more; and a stopped
+  // add says that nothing was added.
+  void whatCannotBeOpenedOrAddedIsSaid() {
+    testing::make_directories(dir->path() + "/D/docs");
+    testing::write_file(dir->path() + "/D/docs/found.txt", "f");
+    testing::write_file(dir->path() + "/D/docs/gone.txt", "g");
+    const std::string bin = dir->path() + "/bin";
+    testing::make_directories(bin);
+    testing::write_file(bin + "/xdg-open", "#!/bin/sh\necho 'xdg-open: no method available' >&2\nexit 4\n");
+    QVERIFY(QFile::setPermissions(QString::fromStdString(bin + "/xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+    const PathFor path(bin);
+    add_volume('D', 0);
+    // A member of an archive, as the add records one.
+    ResultTree& tree = form->result_tree();
+    form->show();
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("*.txt"));
+    form->BitBtnGoClick();
+    std::filesystem::remove(dir->path() + "/D/docs/gone.txt");
+    tree.add_file_line("\\DOCS\\FOUND.TXT", "MEMBER.TXT", 1, 1, 1, 1, 1, 1);
+    form->result_model().set_frozen(true);
+    form->result_model().set_frozen(false);
+    form->Bou_expandallClick();
+    const auto right_click = [&](const QString& starts) {
+      auto* view = get<QTreeView>("TreeView1");
+      QModelIndexList lines;
+      collect_lines(form->result_model(), QModelIndex(), lines);
+      for (const QModelIndex& line : lines)
+        if (line.data().toString().startsWith(starts))
+          form->TreeView1MouseDown(Qt::RightButton, view->visualRect(line).center());
+    };
+    form->set_services(&dialogs, nullptr); // the desktop's own opener, which fails
+    right_click(QStringLiteral("FOUND.TXT"));
+    QTRY_COMPARE(dialogs.shown.size(), std::size_t{1});
+    QCOMPARE(dialogs.shown[0], "Shelvo: The desktop's opener (xdg-open) could not open " + dir->path() +
+                                   "/D/docs/found.txt: it ended with status 4 (no program for this kind of file, or "
+                                   "none it could start).");
+    right_click(QStringLiteral("MEMBER.TXT"));
+    QCOMPARE(dialogs.shown.back(), "Shelvo: DOCS\\FOUND.TXT\\MEMBER.TXT is a member of the archive " + dir->path() +
+                                       "/D/docs/found.txt: a member opens through its archive (open the archive's "
+                                       "node, or its folder).");
+    right_click(QStringLiteral("GONE.TXT"));
+    QVERIFY(dialogs.shown.back().rfind("Shelvo: DOCS\\GONE.TXT is on no drive of the drive table now", 0) == 0);
+
+    for (int i = 0; i < 30; ++i) testing::write_file(dir->path() + "/E/f" + std::to_string(i), "x");
+    form->Button1Click();
+    get<DriveComboBox>("DriveComboBox1")->select_letter('E');
+    QTimer::singleShot(0, get<QPushButton>("Bou_stop"), &QPushButton::click);
+    form->BitBtnGoClick();
+    QCOMPARE(dialogs.shown.back(), "Shelvo: " + std::string(stopped_add_message));
     QCOMPARE(testing::list_directory(dir->path() + "/c/CAT"), (std::vector<std::string>{"00000000.KTL", "00000001.KTL"}));
   }
 
@@ -649,6 +823,50 @@ private slots:
     QCOMPARE(view->horizontalScrollBar()->value(), 0);
   }
 
+  // Searches tell É from E, so the tree must show the accent of a capital
+  // whole at the default size: ÉTE and ETE differ on the screen.
+  void aCapitalsAccentShowsInTheTree() {
+    ResultTree& tree = form->result_tree();
+    tree.add_volume_node("\xC9TE", 1, VolumeNodeMode::listing);
+    tree.add_volume_node("ETE", 2, VolumeNodeMode::listing);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    auto* view = get<QTreeView>("TreeView1");
+    const QImage shown = view->viewport()->grab().toImage();
+    const auto first_letter = [&](int row) {
+      const QRect line = view->visualRect(form->result_model().index(row, 0));
+      const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+      return shown.copy(QRect(line.left() + margin, line.top(), view->fontMetrics().horizontalAdvance(QLatin1Char('E')),
+                              line.height()));
+    };
+    QVERIFY(first_letter(0) != first_letter(1));
+  }
+
+  // A line longer than the padded column (a long name) is not cut: the
+  // column holds it whole and the scroll bar reaches its end.
+  void aLineWiderThanTheViewScrollsToItsEnd() {
+    testing::write_file(dir->path() + "/D/" + std::string(84, 'n') + ".txt", "5");
+    add_volume('D', 1);
+    form->show();
+    QTRY_COMPARE(get<QWidget>("client")->size(), form->default_client_size());
+    get<QLineEdit>("Ed_search1")->setText(QStringLiteral("nnn*"));
+    form->BitBtnGoClick();
+    auto* view = get<QTreeView>("TreeView1");
+    QModelIndexList lines;
+    collect_lines(form->result_model(), QModelIndex(), lines);
+    QCOMPARE(lines.size(), 1);
+    const QString text = lines[0].data().toString();
+    QVERIFY(QRegularExpression(QStringLiteral(" 1 \\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d$")).match(text).hasMatch()); // size, date
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const int end = view->visualRect(lines[0]).left() + view->horizontalScrollBar()->value() + margin +
+                    view->fontMetrics().horizontalAdvance(text);
+    QVERIFY(end <= view->header()->sectionSize(0));
+    auto* bar = view->horizontalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    QVERIFY(end - bar->value() <= view->viewport()->width());
+  }
+
   void theTreeStartsAtItsLeftEdgeWhenBuiltOrReduced() {
     add_volume('D', 3);
     form->show();
@@ -702,6 +920,38 @@ private slots:
     form->Button3Click(false);
     form->Button1Click();
     QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'F');
+  }
+
+  // A new user: no drives file, no settings, the table that is built (C: in
+  // the home directory, which is D:). The first Add Drive, Go adds the home
+  // without Shelvo's own folders, and says so once; with a disk plugged in,
+  // Add Drive starts on that disk.
+  void aFreshHomeAddsItsFirstDrive() {
+    const std::string home = dir->path() + "/home";
+    testing::write_file(dir->path() + "/mounts", "");
+    testing::make_directories(home + "/Documents");
+    testing::write_file(home + "/Documents/letter.txt", "l");
+    set_drive_table(build_automatic_table(dir->path() + "/mounts", home, home + "/.local/share"));
+    form = std::make_unique<TForm1>();
+    form->set_services(&dialogs, nullptr);
+    form->Button1Click();
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'D');
+    form->BitBtnGoClick();
+    const std::string c = home + "/.local/share/shelvo/drive_c";
+    const std::string volume = testing::read_file(c + "/voldepot/00000001.KTL"); // as the default path spells it
+    QVERIFY(volume.find("LETTER.TXT") != std::string::npos);
+    QVERIFY(volume.find("VOLDEPOT") == std::string::npos);
+    QCOMPARE(dialogs.shown, std::vector<std::string>{"Shelvo: The volume was recorded without Shelvo's own folders, "
+                                                     "which this drive holds: " + c + "."});
+    QVERIFY(get<QLabel>("Lab_status")->text().startsWith(QStringLiteral("File:")));
+
+    testing::make_directories(dir->path() + "/stick");
+    DriveTable plugged = drive_table();
+    plugged.set({'E', dir->path() + "/stick", std::nullopt});
+    set_drive_table(plugged);
+    form = std::make_unique<TForm1>();
+    form->Button1Click();
+    QCOMPARE(get<DriveComboBox>("DriveComboBox1")->selected_letter(), 'E');
   }
 
   void theModelFollowsTheTreeWithoutCopying() {

@@ -261,15 +261,15 @@ private slots:
     edit("Ed_pathbase")->setText(QStringLiteral("C:\\CAT\\"));
     form->Button2Click();
     form->BitBtnGoClick();
-    QCOMPARE(form->volumes_listed_flag, 1);
+    QCOMPARE(form->volumes_listed_flag(), 1);
     QCOMPARE(form->result_model().rowCount(), 2);
     form->set_file_chooser([&](const QString&, const QString&, const QString&) {
       return std::optional<QString>(QString::fromStdString(dir->path() + "/d/CAT/x"));
     });
     QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("2 volume(s)"));
     form->ChooseNewClick();
-    QCOMPARE(form->volumes_listed_flag, 0);
-    QCOMPARE(form->search_results_flag, 0);
+    QCOMPARE(form->volumes_listed_flag(), 0);
+    QCOMPARE(form->search_results_flag(), 0);
     QCOMPARE(form->result_model().rowCount(), 0);
     QCOMPARE(get<QLabel>("Lab_status")->text(), QStringLiteral("(none)")); // nor the old catalog's counts
   }

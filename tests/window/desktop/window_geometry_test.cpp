@@ -24,11 +24,15 @@ class WindowGeometryTest : public QObject {
 
   // A start as a person makes it: the settings are read, the window shows, the
   // window manager frames it and the stored geometry is applied in that frame.
-  void start() {
+  void start(bool maximized = false) {
     if (form) form->close(); // saves the settings, as quitting does
     form = std::make_unique<TForm1>();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    if (maximized) { // as a person sees it: across the screen
+      QTRY_VERIFY(form->isMaximized() && form->frameGeometry().width() >= available().width() - 2);
+      return;
+    }
     QTRY_VERIFY(!form->geometry_pending());
     QVERIFY(form->frameGeometry() != form->geometry()); // a real frame
   }
@@ -71,6 +75,29 @@ private slots:
     for (int restart = 1; restart <= 2; ++restart) {
       start();
       QCOMPARE(form->frameGeometry(), wanted);
+    }
+  }
+
+  // Closed maximized, started, restored: the window comes back to its normal
+  // geometry exactly, cycle after cycle, never grown by its frame or moved.
+  void aMaximizedCloseKeepsTheNormalGeometry() {
+    start();
+    const QRect wanted = TForm1::fitted_to(
+        QRect(available().topLeft() + QPoint(60, 40), form->frameGeometry().size() + QSize(30, 20)), available());
+    form->move(wanted.topLeft());
+    form->resize(wanted.size() - (form->frameGeometry().size() - form->size()));
+    QTRY_COMPARE(form->frameGeometry(), wanted);
+    const QSize client_wanted = client();
+    for (int cycle = 1; cycle <= 4; ++cycle) {
+      form->showMaximized();
+      QTRY_VERIFY(form->isMaximized());
+      QTRY_VERIFY(form->frameGeometry().width() >= available().width() - 2);
+      start(true);
+      QVERIFY(form->isMaximized());
+      form->showNormal();
+      QTRY_VERIFY(!form->isMaximized());
+      QTRY_COMPARE(form->frameGeometry(), wanted);
+      QCOMPARE(client(), client_wanted);
     }
   }
 
